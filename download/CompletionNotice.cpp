@@ -1,0 +1,3 @@
+#include "download/CompletionNotice.h"
+
+UINT CompletionNoticeThreadProc(LPVOID) { return 1; }
