@@ -1,0 +1,39 @@
+// CNewUrlDlg: the "Download Setup" dialog, the program's main window: folder choice, resume
+// prompt, and the launch of the download.
+#pragma once
+#include <afxwin.h>
+
+class CDownThread;
+
+#define ID_TIMER_RESUME 1  // starts a resumed download by itself, 50 ms after initialisation
+
+class CNewUrlDlg : public CDialog
+{
+public:
+    CNewUrlDlg();
+    ~CNewUrlDlg() override;
+
+    HICON m_hIcon;
+    CString m_strFolder;
+    CDownThread* m_pDownThread;
+
+    afx_msg void OnButtonStart();
+    afx_msg void OnButtonBrowse();
+    CString GetOSName();
+    void SaveLastSetupPath();
+    CString GetLastSetupPath();
+
+protected:
+    void DoDataExchange(CDataExchange* pDX) override;
+    BOOL OnInitDialog() override;
+
+    afx_msg void OnSysCommand(UINT nID, LPARAM lParam);
+    afx_msg void OnPaint();
+    afx_msg HCURSOR OnQueryDragIcon();
+    afx_msg void OnTimer(UINT nIDEvent);
+
+    DECLARE_MESSAGE_MAP()
+};
+
+extern CNewUrlDlg g_dlgSetup;
+extern BOOL g_fResumeDownload;

@@ -1,0 +1,11 @@
+#include "app/ServerConfig.h"
+
+#ifndef DOWNLOAD_SERVER
+#error "DOWNLOAD_SERVER must be defined by the build"
+#endif
+#ifndef SUPPORT_SERVER
+#error "SUPPORT_SERVER must be defined by the build"
+#endif
+
+const char* GetDownloadServer() { return DOWNLOAD_SERVER; }
+const char* GetSupportServer() { return SUPPORT_SERVER; }

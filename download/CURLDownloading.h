@@ -1,0 +1,192 @@
+// CURLDownloading: the download dialog, which is at the same time the URL binding's callback
+// (IBindStatusCallback and IHttpNegotiate).
+//
+// One class, implemented in several files by concern:
+//   download/URLDownloadingDialog.cpp   construction, template binding, painting, timer, Open
+//   download/URLDownloadingControl.cpp  Start, Stop, Exit, close box, end of transfer, end of dialog,
+//                                       and the messages other threads post to the dialog
+//   transfer/Progress.cpp               progress display, rate and time-left arithmetic
+//   transfer/Worker.cpp                 the worker thread and the start of the binding
+//   transfer/BindCallback.cpp           IUnknown, IBindStatusCallback, IHttpNegotiate
+//   transfer/Outcome.cpp                notifications from the callback, outcome sentences
+//   transfer/Multipart.cpp              multipart/byteranges reader
+//
+// Threads: window operations run only on the dialog's thread; the worker (binding callbacks,
+// file writes) reaches the windows through the private messages of DownloadMessages.h. Members
+// shared between threads are atomics or guarded by m_csShared, which is never held while a window
+// message is sent.
+#pragma once
+#include <afxwin.h>
+#include <urlmon.h>
+#include <wininet.h>
+#include <atomic>
+#include "controls/CCaptionPainter.h"
+#include "controls/CColorEdit.h"
+#include "controls/CColorStatic.h"
+#include "controls/CHoverButton.h"
+#include "controls/CRangeProgressCtrl.h"
+#include "download/DownloadMessages.h"
+#include "transfer/CReadBuffer.h"
+#include "transfer/TransferTypes.h"
+
+#define ID_TIMER_ELAPSED 1  // elapsed-time timer, 1000 ms
+
+// Set when a download has completed during this dialog's life; cleared when the dialog opens.
+extern std::atomic<BOOL> g_fDownloadComplete;
+
+UINT WorkerThreadEntry(LPVOID pParam);
+
+class CURLDownloading : public CDialog, public IBindStatusCallback, public IHttpNegotiate
+{
+public:
+    explicit CURLDownloading(CWnd* pParent = NULL);
+    ~CURLDownloading() override;
+
+    // ---- window side -------------------------------------------------------------------------
+    BOOL DestroyWindow() override;
+    void OnStart();
+    void OnStop();
+    void OnExit();
+    void CloseFileCtrlDlg();
+
+    // ---- progress display ---------------------------------------------------------------------
+    void ProgressUpdate(CString strTimeLeft, CString strRate, const char* pszStatus, const char* pszProgress,
+                        int nPercent);
+    void WriteReceivedData(const void* pvData, DWORD cbData);
+    CString FormatTransferRate(double dRate);
+    CString FormatTimeLeft(int nSeconds);
+
+    // ---- worker and binding --------------------------------------------------------------------
+    void WorkerThreadProc();
+    BOOL BeginDownload(DOWNLOAD_REQUEST* pRequest);
+    BOOL HttpReadFromServer(DOWNLOAD_REQUEST* pRequest);
+    HRESULT GetAnInterface(IUnknown* punk, REFIID riid, void** ppv, BOOL bCheckServiceProvider, REFGUID guidService,
+                           REFIID riidService, void** ppvService);
+    void InitCallback(DOWNLOAD_REQUEST* pRequest);
+    BOOL OnDownloadNotify(DOWNLOAD_NOTIFY* pNotify);
+    CString GetResultMessage(HRESULT hr);
+    BOOL ParsePartHeader();
+    HRESULT ReadMultipartData();
+
+    // IUnknown (shared by both interfaces; the count never destroys the object)
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override;
+    ULONG STDMETHODCALLTYPE AddRef() override;
+    ULONG STDMETHODCALLTYPE Release() override;
+    // IBindStatusCallback
+    HRESULT STDMETHODCALLTYPE OnStartBinding(DWORD dwReserved, IBinding* pib) override;
+    HRESULT STDMETHODCALLTYPE GetPriority(LONG* pnPriority) override;
+    HRESULT STDMETHODCALLTYPE OnLowResource(DWORD reserved) override;
+    HRESULT STDMETHODCALLTYPE OnProgress(ULONG ulProgress, ULONG ulProgressMax, ULONG ulStatusCode,
+                                         LPCWSTR szStatusText) override;
+    HRESULT STDMETHODCALLTYPE OnStopBinding(HRESULT hresult, LPCWSTR szError) override;
+    HRESULT STDMETHODCALLTYPE GetBindInfo(DWORD* grfBINDF, BINDINFO* pbindinfo) override;
+    HRESULT STDMETHODCALLTYPE OnDataAvailable(DWORD grfBSCF, DWORD dwSize, FORMATETC* pformatetc,
+                                              STGMEDIUM* pstgmed) override;
+    HRESULT STDMETHODCALLTYPE OnObjectAvailable(REFIID riid, IUnknown* punk) override;
+    // IHttpNegotiate
+    HRESULT STDMETHODCALLTYPE BeginningTransaction(LPCWSTR szURL, LPCWSTR szHeaders, DWORD dwReserved,
+                                                   LPWSTR* pszAdditionalHeaders) override;
+    HRESULT STDMETHODCALLTYPE OnResponse(DWORD dwResponseCode, LPCWSTR szResponseHeaders,
+                                         LPCWSTR szRequestHeaders, LPWSTR* pszAdditionalRequestHeaders) override;
+
+    // ---- state, in the order the dialog has always declared it ------------------------------------
+    CReadBuffer m_readBuffer;
+    HICON m_hIcon;
+    CRgn m_rgnWindow;
+    CCaptionPainter m_captionPainter;
+    std::atomic<int> IntDlgStatus;
+    std::atomic<BOOL> g_fAbortDownload;
+    CWinThread* pWorkerThread;
+    DWORD m_dwWorkerThreadId;
+    HANDLE m_hFile;
+    HRESULT m_hrBind;
+    CString m_strStatusText;
+    char m_szProgressText[256];
+    char m_szDownloadedSize[256];
+    char m_szTotalSize[256];
+    DWORD m_dwRateMarkBytes;
+    DWORD m_dwBytesThisTransfer;
+    DWORD m_dwStartTick;
+    DWORD m_dwTotalSize;
+    DWORD m_dwRateMarkTick;
+    DWORD m_dwResumeOffset;
+    double m_dRate;
+    int m_nSecondsLeft;
+    LONG m_cRef;
+    IBinding* m_pBinding;
+    IStream* m_pStream;
+    DWORD m_dwWriteOffset;
+    DOWNLOAD_REQUEST* m_pRequest;
+    DOWNLOAD_NOTIFY m_notify;
+    DWORD m_dwStatusCode;
+    char* m_pszBoundary;
+    DWORD m_cchBoundary;
+    DWORD m_dwPartPos;
+    DWORD m_dwPartEnd;
+    CHoverButton m_btnOpen;
+    CColorStatic m_stTimeLeft;
+    CColorStatic m_stTimeElapsed;
+    CColorStatic m_stTransferRate;
+    CHoverButton m_btnStop;
+    CHoverButton m_btnStart;
+    CHoverButton m_btnExit;
+    CRangeProgressCtrl m_progress;
+    CColorStatic m_stServerStatus;
+    CColorEdit m_edFilePath;
+    CColorStatic m_stDownloadStatus;
+    CString m_strDownloadStatus;
+    CString m_strURL;
+    CString m_strFilePath;
+    CString m_strServerStatus;
+    CString m_strTransferRate;
+    CString m_strTimeLeft;
+    int m_nElapsedSec;
+    BOOL m_fRestart;
+
+    // ---- cross-thread plumbing ----------------------------------------------------------------------
+    CRITICAL_SECTION m_csShared;       // guards m_strServerStatus, m_pBinding and m_progressShown
+    std::atomic<LONG> m_lStartPending;  // the launch asked for a start before the window was up
+    std::atomic<LONG> m_lDialogUp;      // OnInitDialog has finished; cleared when the window goes
+    std::atomic<LONG> m_lProgressPosted;  // a WM_APP_PROGRESS is on its way
+
+    // What the dialog shows next; written by whichever thread reports progress.
+    struct ProgressSnapshot
+    {
+        CString strServerStatus;
+        CString strDownloadStatus;
+        CString strTransferRate;
+        CString strTimeLeft;
+        int nPercent = 0;
+        CString strTitle;
+    } m_progressShown;
+
+    // Clock of the rate and time-left figures; tests substitute their own.
+    DWORD(WINAPI* m_pfnGetTickCount)();
+
+    // ---- transfer engine state (kept by the worker and the binding callback) -------------------------
+    // (the engine adds its members here)
+
+protected:
+    void DoDataExchange(CDataExchange* pDX) override;
+    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
+    BOOL OnInitDialog() override;
+    void OnCancel() override {}  // Esc and the cancel command do nothing
+
+    afx_msg void OnPaint();
+    afx_msg void OnNcPaint();
+    afx_msg HBRUSH OnCtlColor(CDC* pDC, CWnd* pWnd, UINT nCtlColor);
+    afx_msg void OnClose();
+    afx_msg void OnTimer(UINT nIDEvent);
+    afx_msg void OnOpen();
+    afx_msg LRESULT OnDrawCaption(WPARAM wParam, LPARAM lParam);
+    afx_msg LRESULT OnAppStart(WPARAM wParam, LPARAM lParam);
+    afx_msg LRESULT OnAppProgress(WPARAM wParam, LPARAM lParam);
+    afx_msg LRESULT OnAppTransferEnded(WPARAM wParam, LPARAM lParam);
+
+    // The file name at the end of the address: the part after its last '/', or all of it.
+    CString GetUrlFileName() const;
+    // True on the thread that owns the dialog's window.
+    BOOL IsDialogThread() const;
+
+    DECLARE_MESSAGE_MAP()
+};

@@ -1,0 +1,24 @@
+// CReadBuffer: the fixed scan buffer through which a multipart answer is read, with a
+// case-insensitive forward search and a decimal number reader.
+#pragma once
+#include <windows.h>
+
+class CReadBuffer
+{
+public:
+    CReadBuffer() = default;
+    ~CReadBuffer();
+    CReadBuffer(const CReadBuffer&) = delete;
+    CReadBuffer& operator=(const CReadBuffer&) = delete;
+
+    BOOL Allocate(DWORD cbSize);
+    BOOL SkipPast(const char* pszPattern, DWORD cchPattern);
+    BOOL ReadNumber(DWORD* pdwValue, char chTerminator);
+    void Compact();
+
+    DWORD m_cbSize = 0;
+    BYTE* m_pBase = nullptr;
+    BYTE* m_pEnd = nullptr;
+    BYTE* m_pRead = nullptr;
+    BYTE* m_pWrite = nullptr;
+};
