@@ -164,7 +164,22 @@ public:
     DWORD(WINAPI* m_pfnGetTickCount)();
 
     // ---- transfer engine state (kept by the worker and the binding callback) -------------------------
-    // (the engine adds its members here)
+    // All of these belong to the worker thread of the running binding, except m_dwStallTimeoutMs
+    // (set before a worker starts) and m_lBindingEnded (read by anyone).
+    HRESULT m_hrOutcome = S_OK;          // failure the engine decided on (refusal, timeout, bad answer,
+                                    // write failure); reported instead of the binding's own result
+    DWORD m_dwFileLength = 0;         // bytes in the local file, counted as the engine writes them
+    DWORD m_dwExpectedLength = 0;     // full length of the file as the answer announced it; 0: unknown
+    DWORD m_dwLastActivityTick = 0;   // last sign of life from the binding (no-data watchdog)
+    DWORD m_dwStallTimeoutMs = 30000;     // the no-data watchdog's wait: 30 s; tests shorten it
+    DWORD m_dwLastDrainUpdateTick = 0;  // last progress shown from inside the read loop
+    BOOL m_fFileUnusable = FALSE;         // the fresh start could not replace the local file: write nothing
+    std::atomic<LONG> m_lBindingEnded{0};  // the end of the binding has been handed to CloseFileCtrlDlg
+    // The engine's own bookkeeping of the transfer, independent of the display.
+    HRESULT ReportFailure(HRESULT hrOutcome);   // remembers the outcome and aborts the binding
+    BOOL DeliverData(DWORD dwOffset, const BYTE* pbData, DWORD cbData);
+    void ShowDrainProgress();
+    HRESULT CheckResumeRange(IWinInetHttpInfo* pInfo);
 
 protected:
     void DoDataExchange(CDataExchange* pDX) override;
