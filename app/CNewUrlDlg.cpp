@@ -1,0 +1,130 @@
+// CNewUrlDlg: construction, initialisation (desktop default, resume prompt), the resume timer and
+// the icon. The launch is in Launch.cpp, the folder picker in FolderBrowser.cpp, the stored folder
+// in LastSetupPath.cpp and GetOSName in SystemInspection.cpp.
+#include "app/CNewUrlDlg.h"
+#include "app/AutoRegKey.h"
+#include "res/resource.h"
+
+// Set when the user accepts the resume prompt; the launch then keeps the existing file.
+BOOL g_fResumeDownload = FALSE;
+
+namespace
+{
+const char kShellFoldersKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
+
+// The user's desktop folder from the shell's folder list, environment references expanded. Empty
+// when the value is missing or unreadable; FALSE when the key itself cannot be opened.
+BOOL ReadDesktopFolder(char (&szExpanded)[MAX_PATH])
+{
+    szExpanded[0] = '\0';
+    CAutoRegKey key;
+    if (::RegOpenKeyA(HKEY_CURRENT_USER, kShellFoldersKey, key.Receive()) != ERROR_SUCCESS)
+        return FALSE;
+
+    char szDesktop[MAX_PATH + 1] = "";  // one spare byte: registry strings need not end in a zero
+    DWORD dwType = 0;
+    DWORD cbDesktop = MAX_PATH;
+    if (::RegQueryValueExA(key, "Desktop", NULL, &dwType, reinterpret_cast<BYTE*>(szDesktop), &cbDesktop) !=
+            ERROR_SUCCESS ||
+        (dwType != REG_SZ && dwType != REG_EXPAND_SZ))
+        cbDesktop = 0;
+    szDesktop[cbDesktop] = '\0';
+
+    DWORD cchNeeded = ::ExpandEnvironmentStringsA(szDesktop, szExpanded, MAX_PATH);
+    if (cchNeeded == 0 || cchNeeded > MAX_PATH)
+        szExpanded[0] = '\0';  // did not fit: no usable path
+    return TRUE;
+}
+}  // namespace
+
+BEGIN_MESSAGE_MAP(CNewUrlDlg, CDialog)
+    ON_WM_SYSCOMMAND()      // void OnSysCommand(UINT nID, LPARAM lParam)
+    ON_WM_PAINT()           // void OnPaint()
+    ON_WM_QUERYDRAGICON()   // HCURSOR OnQueryDragIcon()
+    ON_BN_CLICKED(IDC_BUTTON_START, OnButtonStart)    // void OnButtonStart()
+    ON_BN_CLICKED(IDC_BUTTON_BROWSE, OnButtonBrowse)  // void OnButtonBrowse()
+    ON_WM_TIMER()           // void OnTimer(UINT nIDEvent)
+END_MESSAGE_MAP()
+
+// Built as a global before the application object, so the icon comes straight from the module's
+// resources rather than through the application.
+CNewUrlDlg::CNewUrlDlg()
+    : CDialog(IDD_DOWNLOADSETUP_DIALOG, NULL),
+      m_hIcon(::LoadIconA(AfxGetResourceHandle(), MAKEINTRESOURCEA(IDR_MAINFRAME))),
+      m_pDownThread(nullptr)
+{
+}
+
+// The icon is a shared resource icon and the download thread lives until the process ends: the
+// dialog frees neither.
+CNewUrlDlg::~CNewUrlDlg() {}
+
+// No control is bound; the exchange during initialisation leaves no download thread behind.
+void CNewUrlDlg::DoDataExchange(CDataExchange* pDX)
+{
+    CDialog::DoDataExchange(pDX);
+    m_pDownThread = nullptr;
+}
+
+BOOL CNewUrlDlg::OnInitDialog()
+{
+    CDialog::OnInitDialog();
+
+    SetIcon(m_hIcon, TRUE);
+    SetIcon(m_hIcon, FALSE);
+
+    char szDesktop[MAX_PATH];
+    if (ReadDesktopFolder(szDesktop))
+        SetDlgItemText(IDC_EDIT_FOLDER, szDesktop);
+
+    // The question comes while the dialog is still being built, before it is first shown.
+    CString strLastPath = GetLastSetupPath();
+    strLastPath.TrimLeft();
+    strLastPath.TrimRight();
+    if (!strLastPath.IsEmpty() &&
+        MessageBox("Setup has detected that a previous download was not completed. Do you want to recover and "
+                   "continue Setup?",
+                   "Resume Setup", MB_YESNO | MB_ICONQUESTION) == IDYES)
+    {
+        SetDlgItemText(IDC_EDIT_FOLDER, strLastPath);
+        g_fResumeDownload = TRUE;
+        SetTimer(ID_TIMER_RESUME, 50, NULL);
+    }
+    return TRUE;  // the framework gives the focus to the first control
+}
+
+// Timer 1 fires once: it starts the resumed download as if Start Download had been clicked.
+void CNewUrlDlg::OnTimer(UINT nIDEvent)
+{
+    if (nIDEvent == ID_TIMER_RESUME)
+    {
+        KillTimer(ID_TIMER_RESUME);
+        OnButtonStart();
+    }
+    CDialog::OnTimer(nIDEvent);
+}
+
+void CNewUrlDlg::OnSysCommand(UINT nID, LPARAM lParam) { CDialog::OnSysCommand(nID, lParam); }
+
+// Minimised, the dialog draws its icon centred in the client area.
+void CNewUrlDlg::OnPaint()
+{
+    if (!IsIconic())
+    {
+        CDialog::OnPaint();
+        return;
+    }
+    CPaintDC dc(this);
+    SendMessage(WM_ICONERASEBKGND, (WPARAM)dc.GetSafeHdc(), 0);
+
+    int cxIcon = ::GetSystemMetrics(SM_CXICON);
+    int cyIcon = ::GetSystemMetrics(SM_CYICON);
+    CRect rect;
+    GetClientRect(&rect);
+    int x = (rect.Width() - cxIcon + 1) / 2;
+    int y = (rect.Height() - cyIcon + 1) / 2;
+    dc.DrawIcon(x, y, m_hIcon);
+}
+
+// The icon shown while the minimised window is dragged.
+HCURSOR CNewUrlDlg::OnQueryDragIcon() { return (HCURSOR)m_hIcon; }
