@@ -1,3 +1,4 @@
+// CDownThread: the user-interface thread on which the download dialog runs modally.
 #include "download/CDownThread.h"
 
 IMPLEMENT_DYNCREATE(CDownThread, CWinThread)
@@ -5,8 +6,18 @@ IMPLEMENT_DYNCREATE(CDownThread, CWinThread)
 BEGIN_MESSAGE_MAP(CDownThread, CWinThread)
 END_MESSAGE_MAP()
 
+// The launch keeps the object for the rest of the process: the thread does not delete it.
 CDownThread::CDownThread() { m_bAutoDelete = FALSE; }
 
-BOOL CDownThread::InitInstance() { return TRUE; }
+BOOL CDownThread::InitInstance()
+{
+    // The dialog is the thread's main window: its destruction posts the quit message, so the
+    // message loop that follows ends at once and the thread exits.
+    m_pMainWnd = &m_dlgDownload;
+    m_dlgDownload.m_strFilePath = m_strFilePath;
+    m_dlgDownload.m_strURL = m_strURL;
+    m_dlgDownload.DoModal();
+    return TRUE;
+}
 
 int CDownThread::ExitInstance() { return CWinThread::ExitInstance(); }

@@ -96,8 +96,8 @@ public:
     CCaptionPainter m_captionPainter;
     std::atomic<int> IntDlgStatus;
     std::atomic<BOOL> g_fAbortDownload;
-    CWinThread* pWorkerThread;
-    DWORD m_dwWorkerThreadId;
+    CWinThread* pWorkerThread;  // as AfxBeginThread returned it; the object may be gone: never dereferenced
+    std::atomic<DWORD> m_dwWorkerThreadId;
     HANDLE m_hFile;
     HRESULT m_hrBind;
     CString m_strStatusText;
@@ -148,6 +148,8 @@ public:
     std::atomic<LONG> m_lStartPending;  // the launch asked for a start before the window was up
     std::atomic<LONG> m_lDialogUp;      // OnInitDialog has finished; cleared when the window goes
     std::atomic<LONG> m_lProgressPosted;  // a WM_APP_PROGRESS is on its way
+    std::atomic<DWORD> m_dwDialogThreadId;  // the thread that owns the dialog's window; 0 before it exists
+    std::atomic<HWND> m_hWndDialog;         // where other threads post to; NULL before and after the window
 
     // What the dialog shows next; written by whichever thread reports progress.
     struct ProgressSnapshot
@@ -202,6 +204,25 @@ protected:
     CString GetUrlFileName() const;
     // True on the thread that owns the dialog's window.
     BOOL IsDialogThread() const;
+
+public:
+    // m_strServerStatus, read and written under m_csShared (a private copy leaves the lock).
+    CString GetServerStatus();
+    void SetServerStatus(LPCTSTR pszStatus);
+
+protected:
+    // Posts to the dialog's window from any thread; FALSE when there is no window.
+    BOOL PostToDialog(UINT message, WPARAM wParam = 0, LPARAM lParam = 0);
+    // Dialog thread: shows the latest progress snapshot.
+    void ApplyProgressSnapshot();
+    // Dialog thread: the window side of the end of a transfer (timer, buttons, focus, status, caption).
+    void ApplyTransferEnded();
+    // Asks the worker to abort its binding on its own thread.
+    void RequestBindingAbort();
+    // The binding pointer as the worker last left it (read under m_csShared).
+    BOOL HasBinding();
+    // Writes pszText followed by the download address to the trace log.
+    void TraceWithUrl(LPCTSTR pszText);
 
     DECLARE_MESSAGE_MAP()
 };

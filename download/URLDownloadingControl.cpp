@@ -1,12 +1,353 @@
+// CURLDownloading, window side: Start/Resume, Stop/Pause, Exit, the close box, the end of a
+// transfer, the end of the dialog, and the messages that other threads post to the dialog.
+//
+// Threads: every window operation here runs on the dialog's thread. The launch calls OnStart on
+// the main thread and the worker calls CloseFileCtrlDlg; both hand their window work to the
+// dialog's thread with PostMessage and never wait for it.
 #include "download/CURLDownloading.h"
+#include <shlwapi.h>
+#include <stdio.h>
+#include "app/CNewUrlDlg.h"
+#include "app/CSetupApp.h"
+#include "app/LastSetupPath.h"
+#include "download/ResumeShortcut.h"
+#include "res/resource.h"
 
-UINT WorkerThreadEntry(LPVOID) { return 0; }
-void CURLDownloading::OnStart() {}
-void CURLDownloading::OnStop() {}
-void CURLDownloading::OnExit() {}
-void CURLDownloading::OnClose() {}
-void CURLDownloading::CloseFileCtrlDlg() {}
-BOOL CURLDownloading::DestroyWindow() { return CDialog::DestroyWindow(); }
-LRESULT CURLDownloading::OnAppStart(WPARAM, LPARAM) { return 0; }
-LRESULT CURLDownloading::OnAppProgress(WPARAM, LPARAM) { return 0; }
-LRESULT CURLDownloading::OnAppTransferEnded(WPARAM, LPARAM) { return 0; }
+namespace
+{
+const char kStoppedByUser[] = "Downloading stopped due to the user intervention";
+const char kAborting[] = "Please wait while aborting ..........";
+
+// The desktop folder as the shell records it for the current user; FALSE when it is unknown.
+BOOL GetDesktopFolder(char (&szDesktop)[MAX_PATH])
+{
+    HKEY hKey = NULL;
+    if (::RegOpenKeyA(HKEY_CURRENT_USER, "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders",
+                      &hKey) != ERROR_SUCCESS)
+        return FALSE;
+    char szValue[MAX_PATH] = "";
+    DWORD cbValue = sizeof(szValue) - 1;  // room for a terminator the registry may not store
+    DWORD dwType = 0;
+    LONG lResult = ::RegQueryValueExA(hKey, "Desktop", NULL, &dwType, reinterpret_cast<BYTE*>(szValue), &cbValue);
+    ::RegCloseKey(hKey);
+    if (lResult != ERROR_SUCCESS || (dwType != REG_SZ && dwType != REG_EXPAND_SZ))
+        return FALSE;
+    szValue[cbValue < sizeof(szValue) ? cbValue : sizeof(szValue) - 1] = '\0';
+    DWORD cch = ::ExpandEnvironmentStringsA(szValue, szDesktop, MAX_PATH);
+    return cch != 0 && cch <= MAX_PATH && szDesktop[0] != '\0';
+}
+}  // namespace
+
+UINT WorkerThreadEntry(LPVOID pParam)
+{
+    if (pParam != nullptr)
+        static_cast<CURLDownloading*>(pParam)->WorkerThreadProc();
+    return 0;
+}
+
+void CURLDownloading::OnStart()
+{
+    if (!IsDialogThread())
+    {
+        // The launch (main thread) asks before, or while, the window comes up: record the request;
+        // the dialog's thread runs it once its window exists, exactly like a click on Start/Resume.
+        m_lStartPending = 1;
+        if (m_lDialogUp.load() != 0)
+            PostToDialog(WM_APP_START);
+        return;
+    }
+
+    TraceWithUrl("Start OnStart in CURLDownloading for ");
+    const int nStatus = IntDlgStatus.load();
+    if (nStatus == 6 || nStatus == 3)
+    {
+        TraceWithUrl("IntDlgStatus  3 or 6 OnStart in CURLDownloading for ");
+        CString strText;
+        strText.Format("Download from \"%s\" is complete.\n\rDo you wish to restart ?", (LPCTSTR)m_strURL);
+        if (MessageBox(strText, "Confirm restarting download", MB_YESNO | MB_ICONQUESTION) != IDYES)
+        {
+            OnExit();
+            TraceWithUrl("End OnStart 2 in CURLDownloading for ");
+            return;
+        }
+        HANDLE hFile = ::CreateFileA(m_strFilePath, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL,
+                                     OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
+        if (hFile != INVALID_HANDLE_VALUE)
+        {
+            ::CloseHandle(hFile);
+            if (!::DeleteFileA(m_strFilePath))
+            {
+                strText.Format("Unable to delete the file from path\n\r%s", (LPCTSTR)m_strFilePath);
+                MessageBox(strText, "Error deleting local file", MB_OK | MB_ICONERROR);
+                OnExit();
+                TraceWithUrl("End OnStart 1 in CURLDownloading for ");
+                return;
+            }
+            m_fRestart = TRUE;
+        }
+    }
+
+    if (m_fRestart)
+    {
+        TraceWithUrl("restart = true  OnStart in CURLDownloading for ");
+        IntDlgStatus = 1;
+        m_dwResumeOffset = 0;
+        ::StrFormatByteSizeA(0, m_szDownloadedSize, sizeof(m_szDownloadedSize));
+        ::snprintf(m_szProgressText, sizeof(m_szProgressText), "Downloaded %s (total size unknown)",
+                   m_szDownloadedSize);
+        ProgressUpdate("Not Known", "Not Known", "Re-starting Download and deleting existing local file.",
+                       m_szProgressText, 0);
+        m_fRestart = FALSE;
+    }
+
+    pWorkerThread = AfxBeginThread(WorkerThreadEntry, this, THREAD_PRIORITY_NORMAL, 0, 0, NULL);
+    if (pWorkerThread != nullptr)
+    {
+        SetTimer(ID_TIMER_ELAPSED, 1000, NULL);
+        SetServerStatus("Please wait while connecting.......");
+        m_stServerStatus.SetText("Please wait while connecting.......");
+        g_fAbortDownload = FALSE;
+        IntDlgStatus = 1;
+        m_btnStart.EnableWindow(FALSE);
+        m_btnStop.EnableWindow(TRUE);
+        SendMessage(WM_NEXTDLGCTL, (WPARAM)m_btnStop.m_hWnd, TRUE);
+        TraceWithUrl("pWorkerThread not null OnStart in CURLDownloading for ");
+    }
+    else
+    {
+        theApp.m_log.WriteLine("Couldn't begin download thread");
+    }
+    TraceWithUrl("End OnStart 2 in CURLDownloading for ");
+}
+
+void CURLDownloading::OnStop()
+{
+    if (HasBinding())
+    {
+        TraceWithUrl("Start OnStop in CURLDownloading for ");
+        SetServerStatus(kAborting);
+        m_stServerStatus.SetText(kAborting);
+        m_btnStop.EnableWindow(FALSE);
+        g_fAbortDownload = TRUE;
+        IntDlgStatus = 2;
+        RequestBindingAbort();
+    }
+    TraceWithUrl("End OnStop in CURLDownloading for");
+}
+
+void CURLDownloading::OnExit()
+{
+    TraceWithUrl("OnExit called in CURLDownloadingfor");
+    CDialog::OnCancel();
+}
+
+void CURLDownloading::OnClose()
+{
+    TraceWithUrl("Start OnClose in CURLDownloading for ");
+    TraceWithUrl("Not from exit OnClose in CURLDownloading for ");
+    CString strText;
+    strText.Format("Are you sure you want to abort the download from \r\n%s", (LPCTSTR)m_strURL);
+    if (MessageBox(strText, "Do you want to abort?", MB_YESNO | MB_ICONQUESTION) == IDYES)
+    {
+        if (HasBinding())
+        {
+            TraceWithUrl("m_pBinding is not null OnClose 1 in CURLDownloading for ");
+            SetServerStatus(kAborting);
+            m_stServerStatus.SetText(kAborting);
+            m_btnStop.EnableWindow(FALSE);
+            g_fAbortDownload = TRUE;
+            IntDlgStatus = 2;
+            // The worker aborts the binding on its own thread and gives up the one reference
+            // when the binding reports its end.
+            RequestBindingAbort();
+        }
+        SetServerStatus(kStoppedByUser);
+        CDialog::OnCancel();
+    }
+    TraceWithUrl("End OnClose in CURLDownloading for ");
+}
+
+void CURLDownloading::RequestBindingAbort()
+{
+    DWORD dwWorker = m_dwWorkerThreadId.load();
+    if (dwWorker != 0)
+        ::PostThreadMessageA(dwWorker, WM_APP_ABORT_BINDING, 0, 0);
+}
+
+void CURLDownloading::CloseFileCtrlDlg()
+{
+    TraceWithUrl("Start CloseFileCtrlDlg in CURLDownloading for ");
+
+    // What the binding left behind; the window side (timer, buttons, focus, status text and
+    // caption) follows below, on the dialog's thread.
+    if (m_pRequest != nullptr && m_pRequest->punkHost != nullptr)
+    {
+        m_pRequest->punkHost->Release();
+        m_pRequest->punkHost = nullptr;
+    }
+    if (m_pStream != nullptr)
+    {
+        m_pStream->Release();
+        m_pStream = nullptr;
+    }
+    if (m_pszBoundary != nullptr)
+    {
+        ::LocalFree(m_pszBoundary);
+        m_pszBoundary = nullptr;
+    }
+
+    BOOL bDecided = FALSE;
+    if (g_fAbortDownload.load())
+    {
+        TraceWithUrl("g_fAbortDownload 1 CloseFileCtrlDlg in CURLDownloading for ");
+        if (GetServerStatus() != kStoppedByUser)
+        {
+            IntDlgStatus = 2;
+            SetServerStatus(kStoppedByUser);
+            bDecided = TRUE;
+        }
+    }
+    if (!bDecided)
+    {
+        switch (IntDlgStatus.load())
+        {
+        case 2:
+            TraceWithUrl("Case 2 CloseFileCtrlDlg in CURLDownloading for ");
+            SetServerStatus(kStoppedByUser);
+            break;
+        case 3:
+            TraceWithUrl("Case 3 CloseFileCtrlDlg in CURLDownloading for ");
+            SetServerStatus("Download completed");
+            break;
+        default:
+            TraceWithUrl("Case default CloseFileCtrlDlg in CURLDownloading for ");
+            break;
+        }
+    }
+
+    if (IsDialogThread())
+        ApplyTransferEnded();
+    else
+        PostToDialog(WM_APP_TRANSFER_ENDED);
+
+    if (m_hFile != NULL && m_hFile != INVALID_HANDLE_VALUE)
+        ::CloseHandle(m_hFile);
+    m_hFile = NULL;
+
+    TraceWithUrl("End CloseFileCtrlDlg in CURLDownloading for ");
+}
+
+void CURLDownloading::ApplyTransferEnded()
+{
+    KillTimer(ID_TIMER_ELAPSED);
+    m_btnStart.EnableWindow(TRUE);
+    m_btnStop.EnableWindow(FALSE);
+    m_btnExit.EnableWindow(TRUE);
+    // Open is enabled by a completed download and stays so; set again here in case the
+    // completion reported it from another thread.
+    if (g_fDownloadComplete.load())
+        m_btnOpen.EnableWindow(TRUE);
+    SendMessage(WM_NEXTDLGCTL, (WPARAM)m_btnStart.m_hWnd, TRUE);
+
+    CString strStatus = GetServerStatus();
+    m_stServerStatus.SetText(strStatus);
+    m_captionPainter.SetTitle(strStatus);
+    m_captionPainter.ApplyTitle(m_hWnd);
+}
+
+BOOL CURLDownloading::DestroyWindow()
+{
+    // Other threads post nothing more to this window.
+    m_lDialogUp = 0;
+    m_hWndDialog = NULL;
+
+    TraceWithUrl("Start DestroyWindow in CURLDownloading for ");
+    if (m_hWnd != NULL)
+    {
+        ShowWindow(SW_HIDE);
+        KillTimer(ID_TIMER_ELAPSED);
+    }
+
+    CString strStatus = GetServerStatus();
+    switch (IntDlgStatus.load())
+    {
+    case 0:
+        TraceWithUrl("IntDlgStatus 0 DestroyWindow in CURLDownloading for ");
+        IntDlgStatus = 4;
+        if (strStatus.IsEmpty())
+            strStatus = "Download Later";
+        break;
+    case 1:
+        TraceWithUrl("IntDlgStatus 1 DestroyWindow in CURLDownloading for ");
+        IntDlgStatus = 4;
+        if (strStatus.IsEmpty())
+            strStatus = "Cancelled By User";
+        break;
+    case 2:
+        TraceWithUrl("IntDlgStatus 2 DestroyWindow in CURLDownloading for ");
+        IntDlgStatus = 4;
+        if (g_fAbortDownload.load())
+        {
+            strStatus = kStoppedByUser;
+            TraceWithUrl("g_fAbortDownload 1 DestroyWindow in CURLDownloading for ");
+        }
+        if (strStatus.IsEmpty())
+            strStatus = "Exit Application";
+        break;
+    case 3:
+        TraceWithUrl("IntDlgStatus 3 DestroyWindow in CURLDownloading for ");
+        IntDlgStatus = 6;
+        if (strStatus.IsEmpty())
+            strStatus = "Download Complete";
+        break;
+    default:
+        break;
+    }
+    if (strStatus.IsEmpty())
+        strStatus = "Exit Application";
+    SetServerStatus(strStatus);
+
+    if (g_fDownloadComplete.load())
+    {
+        RemoveLastSetupPath();
+    }
+    else if (MessageBox("Download has not completed successfully. Do you wish to create a shortcut on the desktop "
+                        "to resume it later?",
+                        "Create Shortcut", MB_YESNO | MB_ICONQUESTION) == IDYES)
+    {
+        char szDesktop[MAX_PATH];
+        char szProgram[MAX_PATH];
+        DWORD cchProgram = ::GetModuleFileNameA(NULL, szProgram, MAX_PATH);
+        if (GetDesktopFolder(szDesktop) && cchProgram != 0 && cchProgram < MAX_PATH)
+        {
+            CString strLink = CString(szDesktop) + "\\Resume Brindlemox Download.lnk";
+            CreateResumeShortcut(szProgram, strLink, "DownloadSetup");
+        }
+    }
+
+    // The Setup dialog's thread ends the application; it never waits for this thread.
+    HWND hWndSetup = g_dlgSetup.m_hWnd;
+    if (hWndSetup != NULL && ::IsWindow(hWndSetup))
+        ::SendMessageA(hWndSetup, WM_CLOSE, 0, 0);
+
+    return CDialog::DestroyWindow();
+}
+
+LRESULT CURLDownloading::OnAppStart(WPARAM, LPARAM)
+{
+    if (m_lStartPending.exchange(0) != 0)
+        OnStart();
+    return 0;
+}
+
+LRESULT CURLDownloading::OnAppProgress(WPARAM, LPARAM)
+{
+    ApplyProgressSnapshot();
+    return 0;
+}
+
+LRESULT CURLDownloading::OnAppTransferEnded(WPARAM, LPARAM)
+{
+    ApplyTransferEnded();
+    return 0;
+}

@@ -1,23 +1,298 @@
+// CURLDownloading, window side: construction, the template's controls, painting, the caption,
+// the elapsed-time timer and the Open button.
 #include "download/CURLDownloading.h"
+#include <shellapi.h>
+#include "app/CSetupApp.h"
+#include "res/resource.h"
 
 std::atomic<BOOL> g_fDownloadComplete{FALSE};
 
+namespace
+{
+const COLORREF kFrameColour = RGB(127, 144, 192);
+const COLORREF kBackColour = RGB(175, 199, 239);
+const COLORREF kTextColour = RGB(0, 21, 96);
+
+// Wine themes the progress bar and then ignores PBM_SETBKCOLOR; an empty theme makes the colours
+// show. uxtheme is looked up at run time: systems without themes have no such DLL.
+void DropVisualTheme(HWND hWnd)
+{
+    HMODULE hTheme = ::LoadLibraryA("uxtheme.dll");
+    if (hTheme == NULL)
+        return;
+    typedef HRESULT(WINAPI * PFNSETWINDOWTHEME)(HWND, LPCWSTR, LPCWSTR);
+    auto pfnSetWindowTheme = reinterpret_cast<PFNSETWINDOWTHEME>(::GetProcAddress(hTheme, "SetWindowTheme"));
+    if (pfnSetWindowTheme != nullptr)
+        pfnSetWindowTheme(hWnd, L" ", L" ");
+    ::FreeLibrary(hTheme);
+}
+}  // namespace
+
 BEGIN_MESSAGE_MAP(CURLDownloading, CDialog)
+    ON_BN_CLICKED(IDC_START, OnStart)
+    ON_BN_CLICKED(IDC_STOP, OnStop)
+    ON_BN_CLICKED(IDC_EXIT, OnExit)
+    ON_WM_PAINT()
+    ON_WM_NCPAINT()
+    ON_WM_CTLCOLOR()
+    ON_WM_CLOSE()
+    ON_WM_TIMER()
+    ON_BN_CLICKED(IDC_OPEN, OnOpen)
+    ON_MESSAGE(WM_DRAWCAPTION, OnDrawCaption)
+    ON_MESSAGE(WM_APP_START, OnAppStart)
+    ON_MESSAGE(WM_APP_PROGRESS, OnAppProgress)
+    ON_MESSAGE(WM_APP_TRANSFER_ENDED, OnAppTransferEnded)
 END_MESSAGE_MAP()
 
-CURLDownloading::CURLDownloading(CWnd* pParent) : CDialog(130, pParent) {}
-CURLDownloading::~CURLDownloading() {}
-void CURLDownloading::DoDataExchange(CDataExchange*) {}
+CURLDownloading::CURLDownloading(CWnd* pParent)
+    : CDialog(IDD_DOWNLOADING, pParent), IntDlgStatus(0), g_fAbortDownload(FALSE), pWorkerThread(nullptr),
+      m_dwWorkerThreadId(0), m_hFile(NULL), m_hrBind(S_OK), m_dwRateMarkBytes(0), m_dwBytesThisTransfer(0),
+      m_dwStartTick(0), m_dwTotalSize(0), m_dwRateMarkTick(0), m_dwResumeOffset(0), m_dRate(0.0),
+      m_nSecondsLeft(0), m_cRef(0), m_pBinding(nullptr), m_pStream(nullptr), m_dwWriteOffset(0),
+      m_pRequest(nullptr), m_notify(), m_dwStatusCode(0), m_pszBoundary(nullptr), m_cchBoundary(0),
+      m_dwPartPos(0), m_dwPartEnd(0), m_nElapsedSec(0), m_fRestart(FALSE), m_lStartPending(0), m_lDialogUp(0),
+      m_lProgressPosted(0), m_dwDialogThreadId(0), m_hWndDialog(NULL), m_pfnGetTickCount(::GetTickCount)
+{
+    // The transfer members get their real values from the worker and InitCallback before anything
+    // reads them; they start out zero so that nothing is released or closed by accident.
+    m_szProgressText[0] = '\0';
+    m_szDownloadedSize[0] = '\0';
+    m_szTotalSize[0] = '\0';
+    ::InitializeCriticalSection(&m_csShared);
+    m_hIcon = ::LoadIconA(AfxGetResourceHandle(), MAKEINTRESOURCEA(IDR_MAINFRAME));
+    theApp.m_log.WriteLine("Constructor in CURLDownloading");
+}
+
+CURLDownloading::~CURLDownloading() { ::DeleteCriticalSection(&m_csShared); }
+
+void CURLDownloading::DoDataExchange(CDataExchange* pDX)
+{
+    CDialog::DoDataExchange(pDX);
+    DDX_Control(pDX, IDC_OPEN, m_btnOpen);
+    DDX_Control(pDX, IDC_TIMELEFT, m_stTimeLeft);
+    DDX_Control(pDX, IDC_TIMEELAPSED, m_stTimeElapsed);
+    DDX_Control(pDX, IDC_TRANSFERRATE, m_stTransferRate);
+    DDX_Control(pDX, IDC_STOP, m_btnStop);
+    DDX_Control(pDX, IDC_START, m_btnStart);
+    DDX_Control(pDX, IDC_EXIT, m_btnExit);
+    DDX_Control(pDX, IDC_PROGRESS, m_progress);
+    DDX_Control(pDX, IDC_SERVERSTATUS, m_stServerStatus);
+    DDX_Control(pDX, IDC_FILEPATH, m_edFilePath);
+    DDX_Control(pDX, IDC_DOWNLOADSTATUS, m_stDownloadStatus);
+    DDX_Text(pDX, IDC_DOWNLOADSTATUS, m_strDownloadStatus);
+    DDX_Text(pDX, IDC_FILEPATH, m_strFilePath);
+    // The server status is shared with the worker: exchanged through a copy, the lock is not held
+    // while the control's text moves.
+    CString strServerStatus = GetServerStatus();
+    DDX_Text(pDX, IDC_SERVERSTATUS, strServerStatus);
+    if (pDX->m_bSaveAndValidate)
+        SetServerStatus(strServerStatus);
+    DDX_Text(pDX, IDC_TRANSFERRATE, m_strTransferRate);
+    DDX_Text(pDX, IDC_TIMELEFT, m_strTimeLeft);
+}
+
+BOOL CURLDownloading::OnInitDialog()
+{
+    theApp.m_log.WriteLine("Start OnInitDialog in CURLDownloading");
+    m_dwDialogThreadId = ::GetCurrentThreadId();
+    CDialog::OnInitDialog();
+    g_fDownloadComplete = FALSE;
+
+    m_progress.SetRange(0, 100);
+    DropVisualTheme(m_progress.m_hWnd);
+    m_progress.SendMessage(PBM_SETBKCOLOR, 0, (LPARAM)kBackColour);
+
+    CString strTitle;
+    strTitle.Format("Download from %s", (LPCTSTR)GetUrlFileName());
+    m_captionPainter.SetTitle(strTitle);
+    m_captionPainter.AttachCaption(this, WM_DRAWCAPTION);
+
+    m_btnStop.EnableWindow(FALSE);
+    pWorkerThread = nullptr;
+
+    HINSTANCE hRes = AfxGetResourceHandle();
+    m_btnStart.SetStripBitmap(::LoadBitmapA(hRes, "STARTBUTTON.BMP"));
+    m_btnOpen.SetStripBitmap(::LoadBitmapA(hRes, "OPEN.BMP"));
+    m_btnStop.SetStripBitmap(::LoadBitmapA(hRes, "STOPBUTTON.BMP"));
+    m_btnExit.SetStripBitmap(::LoadBitmapA(hRes, "EXITBUTTON.BMP"));
+
+    CString strTip("Click To Start/Resume Download Now");
+    m_btnStart.SetToolTipText(&strTip, TRUE);
+    strTip = "Click To Open Downloaded File";
+    m_btnOpen.SetToolTipText(&strTip, TRUE);
+    strTip = "Click To Stop Download";
+    m_btnStop.SetToolTipText(&strTip, TRUE);
+    strTip = "Click To Exit Download.";
+    m_btnExit.SetToolTipText(&strTip, TRUE);
+
+    SetIcon(m_hIcon, TRUE);
+    SetIcon(m_hIcon, FALSE);
+
+    // Rounded corners of 24 by 24 pixels; the region reaches 12 pixels below the window, so only
+    // the top corners show. m_rgnWindow keeps its own region: the window gets a copy, which the
+    // system owns and deletes with the window.
+    CRect rcWindow;
+    GetWindowRect(&rcWindow);
+    m_rgnWindow.DeleteObject();
+    if (m_rgnWindow.CreateRoundRectRgn(0, 0, rcWindow.Width(), rcWindow.Height() + 12, 24, 24))
+    {
+        HRGN hRgnWindow = ::CreateRectRgn(0, 0, 0, 0);
+        if (hRgnWindow != NULL && ::CombineRgn(hRgnWindow, (HRGN)m_rgnWindow.m_hObject, NULL, RGN_COPY) != ERROR &&
+            SetWindowRgn(hRgnWindow, TRUE))
+            hRgnWindow = NULL;
+        if (hRgnWindow != NULL)
+            ::DeleteObject(hRgnWindow);
+    }
+
+    m_nElapsedSec = 0;
+    m_stTimeElapsed.SetWindowText(FormatTimeLeft(0));
+
+    theApp.m_log.WriteLine("End OnInitDialog in CURLDownloading");
+
+    // From here on other threads may post to the window. A start that the launch asked for before
+    // the window existed runs now, once (OnAppStart takes the request with an interlocked exchange).
+    m_hWndDialog = m_hWnd;
+    m_lDialogUp = 1;
+    if (m_lStartPending.load() != 0)
+        PostToDialog(WM_APP_START);
+    return TRUE;
+}
+
+void CURLDownloading::OnPaint()
+{
+    CPaintDC dc(this);
+    CRect rcClient;
+    GetClientRect(&rcClient);
+    {
+        CBrush brFrame(kFrameColour);
+        dc.FillRect(&rcClient, &brFrame);
+    }
+    CRect rcInner = rcClient;
+    rcInner.top += 3;
+    rcInner.right -= 1;
+    {
+        CBrush brBack(kBackColour);
+        dc.FillRect(&rcInner, &brBack);
+    }
+    if (IsIconic())
+    {
+        SendMessage(WM_ICONERASEBKGND, (WPARAM)dc.GetSafeHdc(), 0);
+        int cxIcon = ::GetSystemMetrics(SM_CXICON);
+        int cyIcon = ::GetSystemMetrics(SM_CYICON);
+        int x = (rcClient.Width() - cxIcon + 1) / 2;
+        int y = (rcClient.Height() - cyIcon + 1) / 2;
+        dc.DrawIcon(x, y, m_hIcon);
+    }
+}
+
+void CURLDownloading::OnNcPaint()
+{
+    CWindowDC dc(this);
+    CRect rcWindow;
+    GetWindowRect(&rcWindow);
+    CRect rcClient;
+    GetClientRect(&rcClient);
+    ClientToScreen(&rcClient);
+    rcClient.OffsetRect(-rcWindow.left, -rcWindow.top);
+    if (rcClient.top < rcClient.bottom)
+        dc.ExcludeClipRect(&rcClient);
+    SendMessage(WM_ERASEBKGND, (WPARAM)dc.GetSafeHdc(), 0);
+    rcWindow.OffsetRect(-rcWindow.left, -rcWindow.top);
+    CBrush brFrame(kFrameColour);
+    dc.FillRect(&rcWindow, &brFrame);
+}
+
+HBRUSH CURLDownloading::OnCtlColor(CDC* pDC, CWnd* pWnd, UINT nCtlColor)
+{
+    HBRUSH hbr = CDialog::OnCtlColor(pDC, pWnd, nCtlColor);
+    if (nCtlColor == CTLCOLOR_STATIC)
+    {
+        pDC->SetBkMode(TRANSPARENT);
+        pDC->SetBkColor(kBackColour);
+        pDC->SetTextColor(kTextColour);
+    }
+    return hbr;
+}
+
 LRESULT CURLDownloading::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
 {
+    switch (message)
+    {
+    case WM_PAINT:
+    case WM_NCPAINT:
+    case WM_SYSCOMMAND:
+    case WM_INITMENU:
+    case WM_CAPTURECHANGED:
+        if (m_lDialogUp.load() != 0)  // the painter draws only once it is attached
+            m_captionPainter.RedrawCaption();
+        break;
+    default:
+        break;
+    }
     return CDialog::WindowProc(message, wParam, lParam);
 }
-BOOL CURLDownloading::OnInitDialog() { return TRUE; }
-void CURLDownloading::OnPaint() {}
-void CURLDownloading::OnNcPaint() {}
-HBRUSH CURLDownloading::OnCtlColor(CDC*, CWnd*, UINT) { return NULL; }
-void CURLDownloading::OnTimer(UINT) {}
-void CURLDownloading::OnOpen() {}
-LRESULT CURLDownloading::OnDrawCaption(WPARAM, LPARAM) { return 0; }
-CString CURLDownloading::GetUrlFileName() const { return CString(); }
-BOOL CURLDownloading::IsDialogThread() const { return TRUE; }
+
+LRESULT CURLDownloading::OnDrawCaption(WPARAM wParam, LPARAM lParam)
+{
+    m_captionPainter.DrawGradientCaption(wParam, reinterpret_cast<CAPTIONPAINT*>(lParam));
+    return 0;
+}
+
+void CURLDownloading::OnTimer(UINT nIDEvent)
+{
+    if (nIDEvent == ID_TIMER_ELAPSED)
+    {
+        ++m_nElapsedSec;
+        m_stTimeElapsed.SetWindowText(FormatTimeLeft(m_nElapsedSec));
+    }
+    Default();
+}
+
+void CURLDownloading::OnOpen()
+{
+    if (!m_strFilePath.IsEmpty())
+        ::ShellExecuteA(m_hWnd, "open", m_strFilePath, NULL, "", SW_SHOW);
+}
+
+CString CURLDownloading::GetUrlFileName() const
+{
+    int nSlash = m_strURL.ReverseFind('/');
+    return nSlash < 0 ? m_strURL : m_strURL.Mid(nSlash + 1);
+}
+
+BOOL CURLDownloading::IsDialogThread() const
+{
+    return m_dwDialogThreadId.load() == ::GetCurrentThreadId() && m_hWnd != NULL;
+}
+
+CString CURLDownloading::GetServerStatus()
+{
+    ::EnterCriticalSection(&m_csShared);
+    CString strStatus = m_strServerStatus;
+    ::LeaveCriticalSection(&m_csShared);
+    return strStatus;
+}
+
+void CURLDownloading::SetServerStatus(LPCTSTR pszStatus)
+{
+    CString strStatus(pszStatus);  // built outside the lock
+    ::EnterCriticalSection(&m_csShared);
+    m_strServerStatus = strStatus;
+    ::LeaveCriticalSection(&m_csShared);
+}
+
+BOOL CURLDownloading::HasBinding()
+{
+    ::EnterCriticalSection(&m_csShared);
+    BOOL bBinding = m_pBinding != nullptr;
+    ::LeaveCriticalSection(&m_csShared);
+    return bBinding;
+}
+
+BOOL CURLDownloading::PostToDialog(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    HWND hWnd = m_hWndDialog.load();
+    return hWnd != NULL && ::PostMessageA(hWnd, message, wParam, lParam);
+}
+
+void CURLDownloading::TraceWithUrl(LPCTSTR pszText) { theApp.m_log.WriteLine(CString(pszText) + m_strURL); }

@@ -1,6 +1,117 @@
+// CURLDownloading, progress display: the texts, bar and caption of a running transfer, and the
+// arithmetic that turns written blocks into a transfer rate and a time-left estimate.
+//
+// ProgressUpdate is called on the worker (binding callbacks) and on the dialog's thread (a restart
+// in OnStart). It stores what is to be shown in m_progressShown under m_csShared; the dialog's
+// thread shows it, directly when it is the caller, else on WM_APP_PROGRESS. One such message is
+// on its way at a time (m_lProgressPosted), and it always shows the newest snapshot.
 #include "download/CURLDownloading.h"
+#include <string.h>
+#include "app/CSetupApp.h"
 
-void CURLDownloading::ProgressUpdate(CString, CString, const char*, const char*, int) {}
-void CURLDownloading::WriteReceivedData(const void*, DWORD) {}
-CString CURLDownloading::FormatTransferRate(double) { return CString(); }
-CString CURLDownloading::FormatTimeLeft(int) { return CString(); }
+void CURLDownloading::ProgressUpdate(CString strTimeLeft, CString strRate, const char* pszStatus,
+                                     const char* pszProgress, int nPercent)
+{
+    if (pszStatus == nullptr || ::IsBadStringPtrA(pszStatus, (UINT_PTR)-1) || pszProgress == nullptr ||
+        ::IsBadStringPtrA(pszProgress, (UINT_PTR)-1) || nPercent < 0 || nPercent > 100)
+        return;
+    if (g_fAbortDownload.load() == 1)
+    {
+        TraceWithUrl("End ProgressUpdate as aborted in CURLDownloading for ");
+        return;
+    }
+    // Some stages of the URL service report the address itself as their status text.
+    if (strcmp(pszStatus, m_strURL) == 0)
+        pszStatus = "Downloading......";
+
+    ProgressSnapshot snapshot;
+    snapshot.strServerStatus = pszStatus;
+    snapshot.strDownloadStatus = pszProgress;
+    snapshot.strTransferRate = strRate;
+    snapshot.strTimeLeft = strTimeLeft;
+    snapshot.nPercent = nPercent;
+    snapshot.strTitle.Format("%d%% done %s ", nPercent, (LPCTSTR)GetUrlFileName());
+
+    ::EnterCriticalSection(&m_csShared);
+    m_progressShown = snapshot;
+    ::LeaveCriticalSection(&m_csShared);
+
+    if (IsDialogThread())
+        ApplyProgressSnapshot();
+    else if (m_lProgressPosted.exchange(1) == 0 && !PostToDialog(WM_APP_PROGRESS))
+        m_lProgressPosted = 0;  // no window (yet or any more): the next update tries again
+}
+
+void CURLDownloading::ApplyProgressSnapshot()
+{
+    // Cleared before the snapshot is read: an update stored after this point posts anew.
+    m_lProgressPosted = 0;
+    // An update that was on its way when the user stopped the transfer is not shown any more.
+    if (g_fAbortDownload.load())
+        return;
+
+    ::EnterCriticalSection(&m_csShared);
+    ProgressSnapshot snapshot = m_progressShown;
+    ::LeaveCriticalSection(&m_csShared);
+
+    m_stServerStatus.SetText(snapshot.strServerStatus);
+    m_stDownloadStatus.SetText(snapshot.strDownloadStatus);
+    m_stTransferRate.SetText(snapshot.strTransferRate);
+    m_stTimeLeft.SetText(snapshot.strTimeLeft);
+    m_progress.SetPos(snapshot.nPercent);
+    m_captionPainter.SetTitle(snapshot.strTitle);
+    m_captionPainter.ApplyTitle(m_hWnd);
+}
+
+void CURLDownloading::WriteReceivedData(const void* pvData, DWORD cbData)
+{
+    DWORD cbWritten = 0;
+    ::WriteFile(m_hFile, pvData, cbData, &cbWritten, NULL);
+
+    const DWORD dwNow = m_pfnGetTickCount();
+    m_dwBytesThisTransfer += cbWritten;
+    if (dwNow - m_dwRateMarkTick > 1000)
+    {
+        m_dRate = (double)(m_dwBytesThisTransfer - m_dwRateMarkBytes) / (double)(dwNow - m_dwRateMarkTick);
+        m_dwRateMarkTick = dwNow;
+        m_dwRateMarkBytes = m_dwBytesThisTransfer;
+        if (cbWritten > 0 && m_dwTotalSize > 0)
+        {
+            // Average time per byte since the response, times the bytes still missing, in seconds.
+            double dElapsed = (double)dwNow - (double)m_dwStartTick;
+            DWORD dwMissing = m_dwTotalSize - m_dwBytesThisTransfer;
+            m_nSecondsLeft = (int)(dElapsed / (double)m_dwBytesThisTransfer * (double)dwMissing * 0.001);
+        }
+    }
+}
+
+CString CURLDownloading::FormatTransferRate(double dRate)
+{
+    // The rate is in bytes per millisecond, which is shown directly as kilobytes per second.
+    CString strNumber;
+    CString strRate;
+    if (dRate < 1.0)
+    {
+        strNumber.Format("%0.0f", dRate * 1024.0);
+        strRate.Format("%s bytes/sec", (LPCTSTR)strNumber);
+    }
+    else if (dRate < 10.0)
+    {
+        strNumber.Format("%0.2f", dRate);
+        strRate.Format("%s K/sec", (LPCTSTR)strNumber);
+    }
+    else
+    {
+        strNumber.Format("%0.0f", dRate);
+        strRate.Format("%s K/sec", (LPCTSTR)strNumber);
+    }
+    return strRate;
+}
+
+CString CURLDownloading::FormatTimeLeft(int nSeconds)
+{
+    CTimeSpan span(nSeconds);
+    if ((unsigned)nSeconds < 86400u)
+        return span.Format("%H : %M : %S");
+    return span.Format("%D days, %H : %M : %S");
+}
