@@ -164,24 +164,40 @@ public:
 
     // Clock of the rate and time-left figures; tests substitute their own.
     DWORD(WINAPI* m_pfnGetTickCount)();
+    // Procedure of the worker thread that OnStart begins: WorkerThreadEntry; dialog tests substitute
+    // a scripted worker.
+    AFX_THREADPROC m_pfnWorkerEntry;
 
     // ---- transfer engine state (kept by the worker and the binding callback) -------------------------
-    // All of these belong to the worker thread of the running binding, except m_dwStallTimeoutMs
-    // (set before a worker starts) and m_lBindingEnded (read by anyone).
-    HRESULT m_hrOutcome = S_OK;          // failure the engine decided on (refusal, timeout, bad answer,
-                                    // write failure); reported instead of the binding's own result
-    DWORD m_dwFileLength = 0;         // bytes in the local file, counted as the engine writes them
-    DWORD m_dwExpectedLength = 0;     // full length of the file as the answer announced it; 0: unknown
-    DWORD m_dwLastActivityTick = 0;   // last sign of life from the binding (no-data watchdog)
-    DWORD m_dwStallTimeoutMs = 30000;     // the no-data watchdog's wait: 30 s; tests shorten it
+    // Reset by InitCallback for every binding and used only on the worker thread that runs it, except
+    // m_dwStallTimeoutMs (set before a worker starts; tests shorten it).
+    HRESULT m_hrOutcome = S_OK;         // failure the engine decided on (refusal, redirect, timeout, bad
+                                        // answer, failed write); reported instead of the binding's result
+    DWORD m_dwFileLength = 0;           // bytes in the local file, counted as the engine writes them
+    DWORD m_dwExpectedLength = 0;       // full length of the file as the answer announced it
+    BOOL m_fLengthKnown = FALSE;        // m_dwExpectedLength is known (Content-Length / Content-Range)
+    BOOL m_fFileUnusable = FALSE;       // the local file could not be replaced: nothing more is written
+    BOOL m_fAbortCalled = FALSE;        // IBinding::Abort has been called for this binding
+    BOOL m_fBindingEnded = FALSE;       // the end of the binding has been notified (NOTIFY_DONE)
+    BOOL m_fMultipartDone = FALSE;      // the closing delimiter of a multipart body has been read
+    DWORD m_dwLastActivityTick = 0;     // last sign of life from the binding (no-data watchdog)
+    DWORD m_dwStallTimeoutMs = 30000;   // how long the binding may stay silent before it is aborted
     DWORD m_dwLastDrainUpdateTick = 0;  // last progress shown from inside the read loop
-    BOOL m_fFileUnusable = FALSE;         // the fresh start could not replace the local file: write nothing
-    std::atomic<LONG> m_lBindingEnded{0};  // the end of the binding has been handed to CloseFileCtrlDlg
-    // The engine's own bookkeeping of the transfer, independent of the display.
-    HRESULT ReportFailure(HRESULT hrOutcome);   // remembers the outcome and aborts the binding
+
+    // Remembers the first failure as the outcome and aborts the binding; returns hrOutcome.
+    HRESULT ReportFailure(HRESULT hrOutcome);
+    // IBinding::Abort, once per binding, on the worker thread.
+    void AbortBinding();
+    // Writes the part of a block that continues the local file exactly; FALSE stops the transfer.
     BOOL DeliverData(DWORD dwOffset, const BYTE* pbData, DWORD cbData);
-    void ShowDrainProgress();
+    // Progress display from inside a long read loop, at most a few times a second.
+    void ShowDrainProgress(BOOL fForce);
+    // A single-part 206 must start at the local length; learns the full length from Content-Range.
     HRESULT CheckResumeRange(IWinInetHttpInfo* pInfo);
+    // Reads the boundary of a multipart/byteranges (or x-byteranges) Content-Type into m_pszBoundary.
+    HRESULT ReadBoundary(IWinInetHttpInfo* pInfo);
+    // The worker's no-data watchdog: aborts with a timeout when the binding has been silent too long.
+    void CheckStall();
 
 protected:
     void DoDataExchange(CDataExchange* pDX) override;

@@ -1,35 +1,711 @@
-// CURLDownloading, transfer side: IUnknown, IBindStatusCallback and IHttpNegotiate.
+// CURLDownloading, transfer side: the binding callback (IUnknown, IBindStatusCallback and
+// IHttpNegotiate). Every method runs on the worker thread that started the binding; the dialog's
+// thread reaches the binding only through g_fAbortDownload and WM_APP_ABORT_BINDING.
+//
+// Wine's URL moniker ignores a failure returned from OnResponse or OnProgress and keeps delivering
+// the body, so every refusal is remembered in m_hrOutcome, the binding is aborted, and the refusal
+// (not E_ABORT) becomes the outcome. Nothing is written once an outcome has been decided.
 #include "download/CURLDownloading.h"
+#include <shlwapi.h>
+#include <stdio.h>
+#include <string.h>
 #include "app/CSetupApp.h"
 
-void CURLDownloading::InitCallback(DOWNLOAD_REQUEST* pRequest) { m_pRequest = pRequest; }
-HRESULT CURLDownloading::QueryInterface(REFIID, void** ppv)
+namespace
 {
-    if (ppv != nullptr)
-        *ppv = nullptr;
-    return E_NOINTERFACE;
+const char kNotKnown[] = "Not Known";
+
+// Percentage of part in total, truncated; 0 while the total is unknown.
+int Percent(DWORD dwPart, DWORD dwTotal)
+{
+    if (dwTotal == 0)
+        return 0;
+    return static_cast<int>(static_cast<double>(dwPart) * 100.0 / static_cast<double>(dwTotal));
 }
-ULONG CURLDownloading::AddRef() { return 1; }
-ULONG CURLDownloading::Release() { return 1; }
-HRESULT CURLDownloading::OnStartBinding(DWORD, IBinding*) { return E_NOTIMPL; }
-HRESULT CURLDownloading::GetPriority(LONG*) { return E_NOTIMPL; }
-HRESULT CURLDownloading::OnLowResource(DWORD) { return E_NOTIMPL; }
-HRESULT CURLDownloading::OnProgress(ULONG, ULONG, ULONG, LPCWSTR) { return S_OK; }
-HRESULT CURLDownloading::OnStopBinding(HRESULT, LPCWSTR) { return S_OK; }
-HRESULT CURLDownloading::GetBindInfo(DWORD*, BINDINFO*) { return E_NOTIMPL; }
-HRESULT CURLDownloading::OnDataAvailable(DWORD, DWORD, FORMATETC*, STGMEDIUM*) { return E_NOTIMPL; }
-HRESULT CURLDownloading::OnObjectAvailable(REFIID, IUnknown*) { return E_NOTIMPL; }
-HRESULT CURLDownloading::BeginningTransaction(LPCWSTR, LPCWSTR, DWORD, LPWSTR* ppsz)
+}  // namespace
+
+void CURLDownloading::InitCallback(DOWNLOAD_REQUEST* pRequest)
 {
-    if (ppsz != nullptr)
-        *ppsz = nullptr;
+    m_pRequest = pRequest;
+    m_dRate = 0.0;
+    ::EnterCriticalSection(&m_csShared);
+    m_pBinding = nullptr;
+    ::LeaveCriticalSection(&m_csShared);
+    m_pStream = nullptr;
+    m_cRef = 0;
+    m_nSecondsLeft = 0;
+    m_dwTotalSize = 0;
+    if (pRequest != nullptr && pRequest->punkHost != nullptr)
+        pRequest->punkHost->AddRef();
+    m_notify.cbSize = sizeof(DOWNLOAD_NOTIFY);
+    m_dwWriteOffset = 0;
+    m_notify.dwFlags = pRequest != nullptr ? pRequest->dwFlags : 0;
+    m_dwStatusCode = 0;
+    if (m_pszBoundary != nullptr)  // left by a binding that never reached CloseFileCtrlDlg
+        ::LocalFree(m_pszBoundary);
+    m_pszBoundary = nullptr;
+
+    m_dwBytesThisTransfer = 0;
+    m_hrOutcome = S_OK;
+    m_dwFileLength = m_dwResumeOffset;
+    m_dwExpectedLength = 0;
+    m_fLengthKnown = FALSE;
+    m_fFileUnusable = FALSE;
+    m_fAbortCalled = FALSE;
+    m_fBindingEnded = FALSE;
+    m_fMultipartDone = FALSE;
+    m_dwLastActivityTick = ::GetTickCount();
+    m_dwLastDrainUpdateTick = m_dwLastActivityTick;
+    TraceWithUrl("CCallback Constructor in CURLDownloading for ");
+}
+
+HRESULT CURLDownloading::ReportFailure(HRESULT hrOutcome)
+{
+    if (m_hrOutcome == S_OK)
+        m_hrOutcome = hrOutcome;
+    AbortBinding();
+    return hrOutcome;
+}
+
+void CURLDownloading::AbortBinding()
+{
+    if (m_fAbortCalled)
+        return;
+    ::EnterCriticalSection(&m_csShared);
+    IBinding* pBinding = m_pBinding;
+    if (pBinding != nullptr)
+        pBinding->AddRef();
+    ::LeaveCriticalSection(&m_csShared);
+    if (pBinding == nullptr)
+        return;
+    m_fAbortCalled = TRUE;
+    m_dwLastActivityTick = ::GetTickCount();  // the watchdog gives the abort a full wait to end it
+    // OnStopBinding may run inside Abort and drop m_pBinding; our own reference keeps it alive.
+    pBinding->Abort();
+    pBinding->Release();
+}
+
+// ---- IUnknown ---------------------------------------------------------------------------------------
+
+HRESULT CURLDownloading::QueryInterface(REFIID riid, void** ppv)
+{
+    if (ppv == nullptr)
+        return E_POINTER;
+    IUnknown* punk = nullptr;
+    if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IBindStatusCallback))
+        punk = static_cast<IBindStatusCallback*>(this);
+    else if (IsEqualIID(riid, IID_IHttpNegotiate))
+        punk = static_cast<IHttpNegotiate*>(this);
+    *ppv = punk;
+    if (punk == nullptr)
+        return E_NOINTERFACE;
+    punk->AddRef();
     return S_OK;
 }
-HRESULT CURLDownloading::OnResponse(DWORD, LPCWSTR, LPCWSTR, LPWSTR* ppsz)
+
+// The count only counts: the object is the dialog and lives as long as its download thread object.
+ULONG CURLDownloading::AddRef()
 {
-    if (ppsz != nullptr)
-        *ppsz = nullptr;
+    DOWNLOAD_REQUEST* pRequest = m_pRequest;
+    if (pRequest != nullptr && pRequest->punkHost != nullptr)
+        pRequest->punkHost->AddRef();
+    return static_cast<ULONG>(::InterlockedIncrement(&m_cRef));
+}
+
+ULONG CURLDownloading::Release()
+{
+    DOWNLOAD_REQUEST* pRequest = m_pRequest;
+    if (pRequest != nullptr && pRequest->punkHost != nullptr)
+        pRequest->punkHost->Release();
+    return static_cast<ULONG>(::InterlockedDecrement(&m_cRef));
+}
+
+// ---- IBindStatusCallback --------------------------------------------------------------------------
+
+HRESULT CURLDownloading::OnStartBinding(DWORD dwReserved, IBinding* pib)
+{
+    m_dwLastActivityTick = ::GetTickCount();
+    if (pib != nullptr)
+    {
+        pib->AddRef();
+        ::EnterCriticalSection(&m_csShared);
+        IBinding* pOld = m_pBinding;
+        m_pBinding = pib;
+        ::LeaveCriticalSection(&m_csShared);
+        if (pOld != nullptr)
+            pOld->Release();
+    }
+    if (!m_readBuffer.Allocate(8192))
+        return E_OUTOFMEMORY;
     return S_OK;
 }
-HRESULT CURLDownloading::ReportFailure(HRESULT hr) { return hr; }
-HRESULT CURLDownloading::CheckResumeRange(IWinInetHttpInfo*) { return S_OK; }
+
+HRESULT CURLDownloading::GetPriority(LONG* pnPriority) { return E_NOTIMPL; }
+
+HRESULT CURLDownloading::OnLowResource(DWORD reserved) { return E_NOTIMPL; }
+
+HRESULT CURLDownloading::OnProgress(ULONG ulProgress, ULONG ulProgressMax, ULONG ulStatusCode, LPCWSTR szStatusText)
+{
+    m_dwLastActivityTick = ::GetTickCount();
+    if (ulStatusCode == BINDSTATUS_REDIRECTING)
+    {
+        // Redirections are never followed. Wine ignores the error returned here; the abort ends it.
+        ReportFailure(INET_E_RESOURCE_NOT_FOUND);
+        TraceWithUrl("Redirected OnProgress in CURLDownloading for ");
+        return INET_E_RESOURCE_NOT_FOUND;
+    }
+    if (m_hrOutcome != S_OK)
+        return S_OK;  // the outcome is decided; the binding is on its way out
+
+    if (ulProgress > 0)
+    {
+        if (m_pszBoundary != nullptr)
+        {
+            // A multipart body's own length says nothing about the file: count what is on disk.
+            ulProgress = m_dwFileLength;
+        }
+        else
+        {
+            ulProgress += m_dwResumeOffset;
+            m_dwTotalSize = m_dwResumeOffset + ulProgressMax;
+        }
+        if (m_fLengthKnown)
+            m_dwTotalSize = m_dwExpectedLength;
+    }
+
+    if (g_fAbortDownload.load())
+    {
+        IntDlgStatus = 2;
+        AbortBinding();
+        TraceWithUrl("User Aborted OnProgress in CURLDownloading for ");
+        return S_OK;
+    }
+
+    if (szStatusText != nullptr)
+    {
+        const int cch = ::WideCharToMultiByte(CP_ACP, 0, szStatusText, -1, NULL, 0, NULL, NULL);
+        CString strStatus;
+        if (cch > 0)
+        {
+            char* psz = strStatus.GetBuffer(cch);
+            ::WideCharToMultiByte(CP_ACP, 0, szStatusText, -1, psz, cch, NULL, NULL);
+            strStatus.ReleaseBuffer();
+        }
+        m_strStatusText = strStatus;
+    }
+    else
+    {
+        m_strStatusText = "Connecting to the server...";
+    }
+
+    if (m_dwTotalSize != 0)
+    {
+        ::StrFormatByteSizeA(ulProgress, m_szDownloadedSize, sizeof(m_szDownloadedSize));
+        ::StrFormatByteSizeA(m_dwTotalSize, m_szTotalSize, sizeof(m_szTotalSize));
+        ::snprintf(m_szProgressText, sizeof(m_szProgressText), "Downloaded %s of %s", m_szDownloadedSize,
+                   m_szTotalSize);
+        ProgressUpdate(FormatTimeLeft(m_nSecondsLeft), FormatTransferRate(m_dRate), m_strStatusText,
+                       m_szProgressText, Percent(ulProgress, m_dwTotalSize));
+    }
+    else
+    {
+        ::StrFormatByteSizeA(m_dwResumeOffset, m_szDownloadedSize, sizeof(m_szDownloadedSize));
+        ::snprintf(m_szProgressText, sizeof(m_szProgressText), "Downloaded %s (total size unknown)",
+                   m_szDownloadedSize);
+        ProgressUpdate(kNotKnown, kNotKnown, m_strStatusText, m_szProgressText, 0);
+    }
+    return S_OK;
+}
+
+HRESULT CURLDownloading::OnStopBinding(HRESULT hresult, LPCWSTR szError)
+{
+    // Decided before the notification: once CloseFileCtrlDlg has run, a new worker may take over the
+    // shared members.
+    const BOOL fOnWorker = ::GetCurrentThreadId() == m_dwWorkerThreadId.load();
+    ::EnterCriticalSection(&m_csShared);
+    IBinding* pBinding = m_pBinding;
+    m_pBinding = nullptr;
+    ::LeaveCriticalSection(&m_csShared);
+    if (pBinding != nullptr)
+        pBinding->Release();
+
+    if (!m_fBindingEnded)
+    {
+        m_fBindingEnded = TRUE;
+        m_notify.dwReason = NOTIFY_DONE;
+        // A remembered refusal, timeout or failed write is the outcome, not the abort it caused.
+        m_notify.hrResult = m_hrOutcome != S_OK ? m_hrOutcome : hresult;
+        OnDownloadNotify(&m_notify);
+    }
+    // The worker's message loop ends here; nothing of the dialog object is touched after this.
+    if (fOnWorker)
+        ::PostQuitMessage(0);
+    return S_OK;
+}
+
+HRESULT CURLDownloading::GetBindInfo(DWORD* grfBINDF, BINDINFO* pbindinfo)
+{
+    if (grfBINDF == nullptr || pbindinfo == nullptr)
+        return E_INVALIDARG;
+    // 0x93 plus BINDF_NOWRITECACHE: the installer is not written a second time into the WinINet
+    // cache, and aborted transfers leave no partial copies there.
+    *grfBINDF = BINDF_ASYNCHRONOUS | BINDF_ASYNCSTORAGE | BINDF_GETNEWESTVERSION | BINDF_PULLDATA |
+                BINDF_NOWRITECACHE;
+    pbindinfo->cbSize = sizeof(BINDINFO);  // 84 bytes in the 32-bit program
+    pbindinfo->szExtraInfo = nullptr;
+    ZeroMemory(&pbindinfo->stgmedData, sizeof(pbindinfo->stgmedData));
+    pbindinfo->grfBindInfoF = 0;
+    pbindinfo->dwBindVerb = BINDVERB_GET;
+    pbindinfo->szCustomVerb = nullptr;
+    return S_OK;
+}
+
+HRESULT CURLDownloading::OnDataAvailable(DWORD grfBSCF, DWORD dwSize, FORMATETC* pformatetc, STGMEDIUM* pstgmed)
+{
+    m_dwLastActivityTick = ::GetTickCount();
+    if (m_pStream == nullptr && pstgmed != nullptr && pstgmed->tymed == TYMED_ISTREAM && pstgmed->pstm != nullptr)
+    {
+        m_pStream = pstgmed->pstm;
+        m_pStream->AddRef();
+        m_notify.dwReason = NOTIFY_DATA;
+    }
+    if (m_pStream == nullptr)
+        return S_OK;
+
+    if (m_hrOutcome != S_OK || m_fAbortCalled || m_fBindingEnded)
+    {
+        // The outcome is decided (Wine may go on delivering after a refusal): the data is read
+        // so the binding can end, and thrown away.
+        HRESULT hr;
+        do
+        {
+            ULONG cbRead = 0;
+            hr = m_pStream->Read(m_readBuffer.m_pBase, m_readBuffer.m_cbSize, &cbRead);
+        } while (hr == S_OK && m_pStream != nullptr);
+        return S_OK;
+    }
+
+    if (m_pszBoundary != nullptr)
+        return ReadMultipartData();
+
+    // The service sends no further notification until a read has returned E_PENDING or S_FALSE,
+    // so each notification is drained; on loopback one drain can take the whole file.
+    HRESULT hr;
+    do
+    {
+        if (g_fAbortDownload.load())
+        {
+            AbortBinding();
+            return S_OK;
+        }
+        ULONG cbRead = 0;
+        hr = m_pStream->Read(m_readBuffer.m_pBase, m_readBuffer.m_cbSize, &cbRead);
+        if (cbRead > 0)
+        {
+            m_notify.dwReason = NOTIFY_DATA;
+            m_notify.dwOffset = m_dwWriteOffset;
+            m_notify.pvData = m_readBuffer.m_pBase;
+            m_notify.cbData = cbRead;
+            if (!OnDownloadNotify(&m_notify))
+            {
+                AbortBinding();
+                return S_OK;
+            }
+            m_dwWriteOffset += cbRead;
+            ShowDrainProgress(FALSE);
+        }
+    } while (hr == S_OK);
+    if (hr == S_FALSE || hr == E_PENDING)
+        return S_OK;
+    return hr;
+}
+
+HRESULT CURLDownloading::OnObjectAvailable(REFIID riid, IUnknown* punk) { return E_NOTIMPL; }
+
+// ---- IHttpNegotiate ---------------------------------------------------------------------------------
+
+HRESULT CURLDownloading::BeginningTransaction(LPCWSTR szURL, LPCWSTR szHeaders, DWORD dwReserved,
+                                              LPWSTR* pszAdditionalHeaders)
+{
+    m_dwLastActivityTick = ::GetTickCount();
+    ::StrFormatByteSizeA(m_dwResumeOffset, m_szDownloadedSize, sizeof(m_szDownloadedSize));
+    ::StrFormatByteSizeA(m_dwTotalSize, m_szTotalSize, sizeof(m_szTotalSize));
+    if (m_dwTotalSize != 0)
+        ::snprintf(m_szProgressText, sizeof(m_szProgressText), "Downloaded %s of %s", m_szDownloadedSize,
+                   m_szTotalSize);
+    else
+        ::snprintf(m_szProgressText, sizeof(m_szProgressText), "Downloaded %s (total size unknown)",
+                   m_szDownloadedSize);
+    ProgressUpdate(kNotKnown, kNotKnown,
+                   "The connection has been established.  Waiting for the response from the server.",
+                   m_szProgressText, Percent(m_dwBytesThisTransfer, m_dwTotalSize));
+
+    if (pszAdditionalHeaders == nullptr)
+        return E_INVALIDARG;
+    DOWNLOAD_REQUEST* pRequest = m_pRequest;
+    if (pRequest == nullptr || pRequest->cRanges == 0)
+    {
+        *pszAdditionalHeaders = nullptr;
+        return S_OK;
+    }
+
+    // "Range: bytes=" (13) + per range up to two 11-character numbers, "-" and ", " + "\r\n" + 0;
+    // "Unless-Modified-Since: " (23) + an RFC 1123 date (29) + "\r\n" fit the 56 more.
+    const DWORD cbWork = pRequest->cRanges * 26 + 16 + (pRequest->pstUnlessModifiedSince != nullptr ? 56 : 0);
+    char* pszWork = static_cast<char*>(::LocalAlloc(LMEM_FIXED, cbWork));
+    if (pszWork == nullptr)
+        return E_OUTOFMEMORY;
+
+    size_t cch = static_cast<size_t>(::snprintf(pszWork, cbWork, "Range: bytes="));
+    for (DWORD i = 0; i < pRequest->cRanges; ++i)
+    {
+        const BYTE_RANGE& range = pRequest->pRanges[i];
+        if (i > 0)
+            cch += ::snprintf(pszWork + cch, cbWork - cch, ", ");
+        // Offsets go out as signed 32-bit numbers: files stay below 2^31 bytes.
+        if (range.dwLength != 0)
+            cch += ::snprintf(pszWork + cch, cbWork - cch, "%d-%d", static_cast<int>(range.dwOffset),
+                              static_cast<int>(range.dwOffset + range.dwLength - 1));
+        else
+            cch += ::snprintf(pszWork + cch, cbWork - cch, "%d-", static_cast<int>(range.dwOffset));
+    }
+    cch += ::snprintf(pszWork + cch, cbWork - cch, "\r\n");
+
+    if (pRequest->pstUnlessModifiedSince != nullptr)
+    {
+        char szDate[INTERNET_RFC1123_BUFSIZE + 1];  // the conversion needs all 30 bytes
+        if (!::InternetTimeFromSystemTimeA(pRequest->pstUnlessModifiedSince, INTERNET_RFC1123_FORMAT, szDate,
+                                           sizeof(szDate)))
+        {
+            ::LocalFree(pszWork);
+            return E_FAIL;
+        }
+        cch += ::snprintf(pszWork + cch, cbWork - cch, "Unless-Modified-Since: %s\r\n", szDate);
+    }
+
+    const int cchText = static_cast<int>(strlen(pszWork));
+    LPWSTR pwsz = static_cast<LPWSTR>(::CoTaskMemAlloc(2 * (cchText + 1)));
+    *pszAdditionalHeaders = pwsz;  // the service frees the block
+    HRESULT hr = S_OK;
+    if (pwsz != nullptr)
+        ::MultiByteToWideChar(CP_ACP, 0, pszWork, cchText + 1, pwsz, cchText + 1);
+    else
+        hr = E_OUTOFMEMORY;
+    ::LocalFree(pszWork);
+    return hr;
+}
+
+HRESULT CURLDownloading::OnResponse(DWORD dwResponseCode, LPCWSTR szResponseHeaders, LPCWSTR szRequestHeaders,
+                                    LPWSTR* pszAdditionalRequestHeaders)
+{
+    m_dwLastActivityTick = ::GetTickCount();
+    if (pszAdditionalRequestHeaders != nullptr)
+        *pszAdditionalRequestHeaders = nullptr;
+    {
+        CString strLine;
+        strLine.Format("Start OnResponse in CURLDownloading for %s statuscode = %d", (LPCTSTR)m_strURL,
+                       static_cast<int>(dwResponseCode));
+        theApp.m_log.WriteLine(strLine);
+    }
+
+    // Refused answers: nothing is written. The refusal is remembered and the binding aborted,
+    // because Wine ignores the error returned here and goes on delivering the body.
+    HRESULT hrRefusal = S_OK;
+    if (dwResponseCode >= 300 && dwResponseCode <= 305)
+        hrRefusal = INET_E_RESOURCE_NOT_FOUND;
+    else if (dwResponseCode == 400)
+        hrRefusal = INET_E_INVALID_REQUEST;
+    else if (dwResponseCode >= 401 && dwResponseCode <= 403)
+        hrRefusal = INET_E_AUTHENTICATION_REQUIRED;
+    else if (dwResponseCode == 404)
+        hrRefusal = INET_E_RESOURCE_NOT_FOUND;
+    else if (dwResponseCode >= 405 && dwResponseCode <= 407)
+        hrRefusal = INET_E_AUTHENTICATION_REQUIRED;
+    else if (dwResponseCode == 408)
+        hrRefusal = INET_E_CONNECTION_TIMEOUT;
+    else if (dwResponseCode == 409)
+        hrRefusal = INET_E_NO_VALID_MEDIA;
+    else if (dwResponseCode == 410)
+        hrRefusal = INET_E_DATA_NOT_AVAILABLE;
+    if (hrRefusal != S_OK)
+        return ReportFailure(hrRefusal);
+
+    ProgressUpdate(kNotKnown, kNotKnown,
+                   "Response has been received from the server. Reading the response from the server",
+                   m_szProgressText, Percent(m_dwResumeOffset, m_dwTotalSize));
+
+    HRESULT hrResult = S_OK;
+    IWinInetHttpInfo* pInfo = nullptr;
+    SYSTEMTIME stLastModified;
+    ::EnterCriticalSection(&m_csShared);
+    IBinding* pBinding = m_pBinding;
+    if (pBinding != nullptr)
+        pBinding->AddRef();
+    ::LeaveCriticalSection(&m_csShared);
+    if (pBinding != nullptr)
+    {
+        hrResult = pBinding->QueryInterface(IID_IWinInetHttpInfo, reinterpret_cast<void**>(&pInfo));
+        pBinding->Release();
+    }
+    else
+    {
+        hrResult = E_NOINTERFACE;
+    }
+    if (FAILED(hrResult) || pInfo == nullptr)
+    {
+        // Without the headers nothing can be judged, so nothing is written.
+        if (SUCCEEDED(hrResult))
+            hrResult = E_NOINTERFACE;
+        ReportFailure(hrResult);
+        goto done;
+    }
+
+    m_dwStatusCode = dwResponseCode;
+    m_notify.dwStatusCode = dwResponseCode;
+
+    if (dwResponseCode == 206)
+    {
+        ProgressUpdate(kNotKnown, kNotKnown, "Resuming Download", m_szProgressText,
+                       Percent(m_dwBytesThisTransfer, m_dwTotalSize));
+        m_notify.dwRangeUnits = 2;
+        hrResult = ReadBoundary(pInfo);
+        if (hrResult != S_OK)
+        {
+            ReportFailure(hrResult);
+            goto done;
+        }
+        if (m_pszBoundary == nullptr)
+        {
+            // A single part must continue the local file exactly.
+            hrResult = CheckResumeRange(pInfo);
+            if (hrResult != S_OK)
+            {
+                ReportFailure(hrResult);
+                goto done;
+            }
+            m_dwWriteOffset = (m_pRequest != nullptr && m_pRequest->cRanges > 0) ? m_pRequest->pRanges[0].dwOffset
+                                                                                 : m_dwResumeOffset;
+        }
+    }
+    else
+    {
+        // Fresh start: the server sends the whole file.
+        HANDLE hOld = static_cast<HANDLE>(::InterlockedExchangePointer(&m_hFile, NULL));
+        if (hOld != NULL && hOld != INVALID_HANDLE_VALUE)
+            ::CloseHandle(hOld);
+        m_dwResumeOffset = 0;
+        m_dwFileLength = 0;
+        ::StrFormatByteSizeA(0, m_szDownloadedSize, sizeof(m_szDownloadedSize));
+        ProgressUpdate(kNotKnown, kNotKnown, "Re-starting Download because the resume is not supported by the server",
+                       m_szProgressText, Percent(m_dwBytesThisTransfer, m_dwTotalSize));
+        if (!::DeleteFileA(m_strFilePath) && ::GetLastError() != ERROR_FILE_NOT_FOUND)
+        {
+            // The old file stays as it is and nothing is written; the binding is ended at once.
+            m_fFileUnusable = TRUE;
+            ReportFailure(STG_E_WRITEFAULT);
+            CString strText;
+            strText.Format("Unable to delete the file from path\n\r%s", (LPCTSTR)m_strFilePath);
+            ::MessageBoxA(m_hWndDialog.load(), strText, "Error deleting local file", MB_ICONERROR);
+            hrResult = S_OK;
+            goto done;
+        }
+        HANDLE hNew = ::CreateFileA(m_strFilePath, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                    NULL, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
+        if (hNew == INVALID_HANDLE_VALUE)
+        {
+            m_fFileUnusable = TRUE;
+            ReportFailure(STG_E_WRITEFAULT);
+            goto done;
+        }
+        ::InterlockedExchangePointer(&m_hFile, hNew);
+
+        char szAcceptRanges[6] = "";
+        DWORD cbAcceptRanges = sizeof(szAcceptRanges);
+        if (pInfo->QueryInfo(HTTP_QUERY_ACCEPT_RANGES, szAcceptRanges, &cbAcceptRanges, NULL, NULL) == S_OK &&
+            ::lstrcmpiA(szAcceptRanges, "bytes") == 0)
+            m_notify.dwRangeUnits = 2;
+        else
+            m_notify.dwRangeUnits = 0;
+    }
+
+    {
+        // QueryInfo answers S_FALSE, not an error, for a missing header: only S_OK counts.
+        ZeroMemory(&stLastModified, sizeof(stLastModified));
+        DWORD cbTime = sizeof(stLastModified);
+        if (pInfo->QueryInfo(HTTP_QUERY_LAST_MODIFIED | HTTP_QUERY_FLAG_SYSTEMTIME, &stLastModified, &cbTime, NULL,
+                             NULL) != S_OK)
+            ZeroMemory(&stLastModified, sizeof(stLastModified));
+        m_notify.pstLastModified = &stLastModified;
+
+        m_notify.dwContentLength = 0;
+        if (dwResponseCode != 206)
+        {
+            DWORD dwLength = 0;
+            DWORD cbLength = sizeof(dwLength);
+            if (pInfo->QueryInfo(HTTP_QUERY_CONTENT_LENGTH | HTTP_QUERY_FLAG_NUMBER, &dwLength, &cbLength, NULL,
+                                 NULL) == S_OK)
+            {
+                m_notify.dwContentLength = dwLength;
+                m_dwExpectedLength = dwLength;
+                m_fLengthKnown = TRUE;
+            }
+        }
+        m_notify.dwReason = NOTIFY_RESPONSE;
+        if (!OnDownloadNotify(&m_notify))
+            AbortBinding();
+        m_notify.pstLastModified = nullptr;  // the local goes out of scope
+        hrResult = S_OK;
+    }
+
+done:
+    if (pInfo != nullptr)
+        pInfo->Release();
+    TraceWithUrl("End OnResponse in CURLDownloading for ");
+    return hrResult;
+}
+
+HRESULT CURLDownloading::ReadBoundary(IWinInetHttpInfo* pInfo)
+{
+    DWORD cbNeeded = 0;
+    pInfo->QueryInfo(HTTP_QUERY_CONTENT_TYPE, NULL, &cbNeeded, NULL, NULL);
+    if (cbNeeded == 0)
+        return S_OK;  // no Content-Type: a single part
+    char* pszType = static_cast<char*>(::LocalAlloc(LMEM_FIXED, cbNeeded + 1));
+    if (pszType == nullptr)
+        return E_OUTOFMEMORY;
+    DWORD cbType = cbNeeded;
+    if (pInfo->QueryInfo(HTTP_QUERY_CONTENT_TYPE, pszType, &cbType, NULL, NULL) != S_OK)
+    {
+        ::LocalFree(pszType);
+        return E_FAIL;
+    }
+    pszType[cbNeeded] = '\0';
+
+    // The media type before the first ';', without blanks: today's "multipart/byteranges" and the
+    // older "multipart/x-byteranges" are read alike.
+    const char* p = pszType;
+    while (*p == ' ' || *p == '\t')
+        ++p;
+    const char* pTypeEnd = p;
+    while (*pTypeEnd != '\0' && *pTypeEnd != ';' && *pTypeEnd != ' ' && *pTypeEnd != '\t')
+        ++pTypeEnd;
+    const size_t cchType = static_cast<size_t>(pTypeEnd - p);
+    const bool fMultipart = (cchType == 20 && ::_strnicmp(p, "multipart/byteranges", 20) == 0) ||
+                            (cchType == 22 && ::_strnicmp(p, "multipart/x-byteranges", 22) == 0);
+    if (!fMultipart)
+    {
+        ::LocalFree(pszType);
+        return S_OK;
+    }
+
+    // The boundary parameter, plain or quoted.
+    const char* pBoundary = nullptr;
+    size_t cchBoundary = 0;
+    for (const char* q = pTypeEnd; *q != '\0'; ++q)
+    {
+        if (::_strnicmp(q, "boundary", 8) != 0 || (q > pszType && (q[-1] != ';' && q[-1] != ' ' && q[-1] != '\t')))
+            continue;
+        const char* v = q + 8;
+        while (*v == ' ' || *v == '\t')
+            ++v;
+        if (*v != '=')
+            continue;
+        ++v;
+        while (*v == ' ' || *v == '\t')
+            ++v;
+        if (*v == '"')
+        {
+            ++v;
+            const char* e = strchr(v, '"');
+            if (e == nullptr)
+                break;
+            pBoundary = v;
+            cchBoundary = static_cast<size_t>(e - v);
+        }
+        else
+        {
+            const char* e = v;
+            while (*e != '\0' && *e != ';' && *e != ' ' && *e != '\t' && *e != '\r' && *e != '\n')
+                ++e;
+            pBoundary = v;
+            cchBoundary = static_cast<size_t>(e - v);
+        }
+        break;
+    }
+    if (pBoundary == nullptr || cchBoundary == 0 || cchBoundary > 200)
+    {
+        // A multipart answer without a usable boundary cannot be split into parts.
+        ::LocalFree(pszType);
+        return INET_E_DATA_NOT_AVAILABLE;
+    }
+
+    char* pszDelimiter = static_cast<char*>(::LocalAlloc(LMEM_FIXED, cchBoundary + 3));
+    if (pszDelimiter == nullptr)
+    {
+        ::LocalFree(pszType);
+        return E_OUTOFMEMORY;
+    }
+    pszDelimiter[0] = '-';
+    pszDelimiter[1] = '-';
+    memcpy(pszDelimiter + 2, pBoundary, cchBoundary);
+    pszDelimiter[cchBoundary + 2] = '\0';
+    ::LocalFree(pszType);
+    m_pszBoundary = pszDelimiter;
+    m_cchBoundary = static_cast<DWORD>(cchBoundary + 2);
+    m_dwPartPos = 0;
+    m_dwPartEnd = 0;
+    m_fMultipartDone = FALSE;
+    return S_OK;
+}
+
+HRESULT CURLDownloading::CheckResumeRange(IWinInetHttpInfo* pInfo)
+{
+    char szRange[128] = "";
+    DWORD cbRange = sizeof(szRange) - 1;
+    if (pInfo->QueryInfo(HTTP_QUERY_CONTENT_RANGE, szRange, &cbRange, NULL, NULL) != S_OK)
+        return INET_E_DATA_NOT_AVAILABLE;  // a 206 that does not say where it starts
+    szRange[sizeof(szRange) - 1] = '\0';
+
+    // "bytes FIRST-LAST/TOTAL" (TOTAL may be "*")
+    const char* p = szRange;
+    while (*p == ' ')
+        ++p;
+    if (::_strnicmp(p, "bytes", 5) != 0)
+        return INET_E_DATA_NOT_AVAILABLE;
+    p += 5;
+    while (*p == ' ' || *p == '=')
+        ++p;
+    unsigned long long qwFirst = 0, qwLast = 0, qwTotal = 0;
+    int cDigits = 0;
+    for (; *p >= '0' && *p <= '9' && cDigits < 11; ++p, ++cDigits)
+        qwFirst = qwFirst * 10 + static_cast<unsigned>(*p - '0');
+    if (cDigits == 0 || *p != '-')
+        return INET_E_DATA_NOT_AVAILABLE;
+    ++p;
+    for (cDigits = 0; *p >= '0' && *p <= '9' && cDigits < 11; ++p, ++cDigits)
+        qwLast = qwLast * 10 + static_cast<unsigned>(*p - '0');
+    if (cDigits == 0 || *p != '/' || qwLast < qwFirst || qwLast >= 0xFFFFFFFFull)
+        return INET_E_DATA_NOT_AVAILABLE;
+    ++p;
+    BOOL fTotal = FALSE;
+    if (*p >= '0' && *p <= '9')
+    {
+        for (cDigits = 0; *p >= '0' && *p <= '9' && cDigits < 11; ++p, ++cDigits)
+            qwTotal = qwTotal * 10 + static_cast<unsigned>(*p - '0');
+        if (qwTotal <= qwLast || qwTotal > 0xFFFFFFFFull)
+            return INET_E_DATA_NOT_AVAILABLE;
+        fTotal = TRUE;
+    }
+    else if (*p != '*')
+    {
+        return INET_E_DATA_NOT_AVAILABLE;
+    }
+
+    // The local file must stay a prefix of the server's file: only an answer that starts exactly
+    // at the local length may be appended.
+    if (qwFirst != m_dwFileLength)
+        return INET_E_DATA_NOT_AVAILABLE;
+    m_dwExpectedLength = fTotal ? static_cast<DWORD>(qwTotal) : static_cast<DWORD>(qwLast + 1);
+    m_fLengthKnown = TRUE;
+    return S_OK;
+}

@@ -1,6 +1,146 @@
-// CURLDownloading, transfer side: the multipart/byteranges reader.
+// CURLDownloading, transfer side: the reader of multipart/byteranges answers (also under the older
+// name multipart/x-byteranges). The body is read through the scan buffer m_readBuffer; only the
+// bytes of each part reach the notification path, never the framing, and DeliverData writes only
+// what continues the local file exactly.
 #include "download/CURLDownloading.h"
 #include "app/CSetupApp.h"
 
-BOOL CURLDownloading::ParsePartHeader() { return FALSE; }
-HRESULT CURLDownloading::ReadMultipartData() { return S_OK; }
+namespace
+{
+// A part header is parsed only when this much follows the cursor, or the stream has ended.
+const DWORD kHeaderLookahead = 500;
+}  // namespace
+
+BOOL CURLDownloading::ParsePartHeader()
+{
+    CReadBuffer& buf = m_readBuffer;
+    if (m_dwPartPos > 0 && !buf.SkipPast("\n", 1))  // the line end after the previous part's data
+        return FALSE;
+    if (!buf.SkipPast(m_pszBoundary, m_cchBoundary))
+        return FALSE;
+    if (buf.m_pWrite - buf.m_pRead >= 2 && buf.m_pRead[0] == '-' && buf.m_pRead[1] == '-')
+    {
+        // The closing delimiter.
+        m_dwPartPos = 0;
+        m_dwPartEnd = 0;
+        return TRUE;
+    }
+    DWORD dwFirst = 0;
+    DWORD dwLast = 0;
+    if (!buf.SkipPast("\n", 1) || !buf.SkipPast("Content-Type: ", 14) || !buf.SkipPast("\n", 1) ||
+        !buf.SkipPast("Content-Range: bytes ", 21) || !buf.ReadNumber(&dwFirst, '-') || !buf.ReadNumber(&dwLast, '/'))
+        return FALSE;
+
+    // The total after the '/' ("*" when the server does not know it).
+    ++buf.m_pRead;
+    DWORD dwTotal = 0;
+    int cDigits = 0;
+    while (buf.m_pRead < buf.m_pWrite && *buf.m_pRead >= '0' && *buf.m_pRead <= '9' && cDigits < 10)
+    {
+        dwTotal = dwTotal * 10 + static_cast<DWORD>(*buf.m_pRead - '0');
+        ++buf.m_pRead;
+        ++cDigits;
+    }
+
+    if (!buf.SkipPast("\n", 1) || !buf.SkipPast("\n", 1))  // end of the line, then the empty line
+        return FALSE;
+    if (dwLast < dwFirst || dwLast == 0xFFFFFFFF)
+        return FALSE;
+    m_dwPartPos = dwFirst;
+    m_dwPartEnd = dwLast + 1;  // the header gives the inclusive last byte
+    if (cDigits > 0 && dwTotal > dwLast && !m_fLengthKnown)
+    {
+        m_dwExpectedLength = dwTotal;
+        m_fLengthKnown = TRUE;
+    }
+    return TRUE;
+}
+
+HRESULT CURLDownloading::ReadMultipartData()
+{
+    CReadBuffer& buf = m_readBuffer;
+    HRESULT hrRead = S_OK;
+    for (;;)
+    {
+        if (g_fAbortDownload.load())
+        {
+            AbortBinding();
+            return S_OK;
+        }
+        if (m_pStream == nullptr || buf.m_pBase == nullptr)
+            return S_OK;
+        if (m_fMultipartDone)
+        {
+            // An epilogue after the closing delimiter is read and thrown away.
+            ULONG cbIgnored = 0;
+            hrRead = m_pStream->Read(buf.m_pBase, buf.m_cbSize, &cbIgnored);
+            if (hrRead == S_OK)
+                continue;
+            break;
+        }
+        ULONG cbRead = 0;
+        hrRead = m_pStream->Read(buf.m_pWrite, static_cast<ULONG>(buf.m_pEnd - buf.m_pWrite), &cbRead);
+        buf.m_pWrite += cbRead;
+
+        for (;;)
+        {
+            if (m_dwPartPos == m_dwPartEnd)
+            {
+                // Header stage: wait for enough text unless the stream has ended.
+                if (hrRead != S_FALSE && buf.m_pRead + kHeaderLookahead > buf.m_pWrite)
+                {
+                    buf.Compact();
+                    break;
+                }
+                if (!ParsePartHeader())
+                {
+                    // At the end of the stream the byte count decides (a missing closing delimiter
+                    // loses nothing). Before it, the framing is malformed: nothing more can be placed
+                    // in the file, so the binding is ended; the partial file stays resumable.
+                    if (hrRead != S_FALSE)
+                        ReportFailure(INET_E_DATA_NOT_AVAILABLE);
+                    return S_OK;
+                }
+                if (m_dwPartPos == m_dwPartEnd)
+                {
+                    // The closing delimiter: the body is complete; what follows is ignored.
+                    m_fMultipartDone = TRUE;
+                    buf.m_pRead = buf.m_pWrite = buf.m_pBase;
+                    return S_OK;
+                }
+            }
+
+            // Delivery stage.
+            const DWORD cbBuffered = static_cast<DWORD>(buf.m_pWrite - buf.m_pRead);
+            const DWORD cbMissing = m_dwPartEnd - m_dwPartPos;
+            const DWORD n = cbBuffered < cbMissing ? cbBuffered : cbMissing;
+            if (n > 0)
+            {
+                m_notify.dwReason = NOTIFY_DATA;
+                m_notify.dwOffset = m_dwPartPos;
+                m_notify.pvData = buf.m_pRead;
+                m_notify.cbData = n;
+                if (!OnDownloadNotify(&m_notify))
+                {
+                    AbortBinding();
+                    return S_OK;
+                }
+                m_dwPartPos += n;
+                ShowDrainProgress(FALSE);
+            }
+            if (m_dwPartPos == m_dwPartEnd)
+            {
+                buf.m_pRead += n;
+                continue;  // the next part may be buffered already
+            }
+            buf.m_pRead = buf.m_pWrite = buf.m_pBase;
+            break;
+        }
+
+        if (hrRead != S_OK)
+            break;
+    }
+    if (hrRead == S_FALSE || hrRead == E_PENDING)
+        return S_OK;
+    return hrRead;
+}

@@ -1,8 +1,269 @@
 // CURLDownloading, transfer side: the worker thread and the start of the URL binding.
+//
+// The worker owns the binding: the URL moniker delivers every callback through the message queue of
+// the thread that started the binding, so the worker pumps messages until the binding has ended and
+// the dialog has been told (OnStopBinding posts WM_QUIT to it). In that loop it also aborts the
+// binding when the dialog asks (WM_APP_ABORT_BINDING: COM wants Abort on the binding's own thread)
+// and runs the no-data watchdog, because Wine never ends a binding whose server went silent or
+// reset the connection.
 #include "download/CURLDownloading.h"
+#include <ocidl.h>
+#include <servprov.h>
 #include "app/CSetupApp.h"
 
-void CURLDownloading::WorkerThreadProc() {}
-BOOL CURLDownloading::BeginDownload(DOWNLOAD_REQUEST*) { return FALSE; }
-BOOL CURLDownloading::HttpReadFromServer(DOWNLOAD_REQUEST*) { return FALSE; }
-HRESULT CURLDownloading::GetAnInterface(IUnknown*, REFIID, void**, BOOL, REFGUID, REFIID, void**) { return E_FAIL; }
+void CURLDownloading::WorkerThreadProc()
+{
+    theApp.m_log.WriteLine("Start WorkerThreadProc in CURLDownloading");
+
+    // The file is opened without truncation; its length is where the transfer resumes.
+    m_hFile = NULL;
+    HANDLE hFile = ::CreateFileA(m_strFilePath, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL,
+                                 OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
+    ::InterlockedExchangePointer(&m_hFile, hFile);
+    DWORD dwEnd = ::SetFilePointer(hFile, 0, NULL, FILE_END);
+    if (dwEnd == INVALID_SET_FILE_POINTER)
+        dwEnd = 0;
+    m_dwResumeOffset = dwEnd;
+    BYTE_RANGE range = {dwEnd, 0};
+
+    SYSTEMTIME stStarted;
+    ::GetSystemTime(&stStarted);
+    m_dwWorkerThreadId = ::GetCurrentThreadId();
+    ::Sleep(500);
+
+    if (FAILED(::CoInitialize(NULL)))
+    {
+        theApp.m_log.WriteLine("End WorkerThreadProc 1 in CURLDownloading");
+        ::ExitProcess(1);
+    }
+
+    DOWNLOAD_REQUEST request;
+    ZeroMemory(&request, sizeof(request));
+    request.cbSize = sizeof(DOWNLOAD_REQUEST);
+    request.punkHost = nullptr;
+    request.pszUrl = m_strURL;
+    request.dwFlags = 15;
+    request.pRanges = &range;
+    request.cRanges = 1;
+    request.pstUnlessModifiedSince = &stStarted;
+    InitCallback(&request);
+
+    MSG msg;
+    if (hFile == INVALID_HANDLE_VALUE)
+    {
+        // A local file that cannot be opened (missing or read-only folder) is a clear outcome of its
+        // own; the server is not asked.
+        m_hrOutcome = STG_E_WRITEFAULT;
+        OnStopBinding(STG_E_WRITEFAULT, NULL);
+    }
+    else if (BeginDownload(&request))
+    {
+        // The watchdog looks a few times per wait, at least once a second.
+        DWORD dwPeriod = m_dwStallTimeoutMs / 4;
+        if (dwPeriod > 1000)
+            dwPeriod = 1000;
+        if (dwPeriod < 20)
+            dwPeriod = 20;
+        const UINT_PTR idTimer = ::SetTimer(NULL, 0, dwPeriod, NULL);
+        while (::GetMessageA(&msg, NULL, 0, 0) > 0)
+        {
+            if (msg.hwnd == NULL && msg.message == WM_APP_ABORT_BINDING)
+            {
+                if (!m_fBindingEnded)
+                    AbortBinding();
+                continue;
+            }
+            if (msg.hwnd == NULL && msg.message == WM_TIMER && msg.wParam == idTimer)
+            {
+                CheckStall();
+                continue;
+            }
+            ::TranslateMessage(&msg);
+            ::DispatchMessageA(&msg);
+        }
+        if (idTimer != 0)
+            ::KillTimer(NULL, idTimer);
+    }
+    else if (!::PeekMessageA(&msg, NULL, WM_QUIT, WM_QUIT, PM_NOREMOVE))
+    {
+        // The binding could not be started and has not reported an end: the dialog is told here.
+        OnStopBinding(FAILED(m_hrBind) ? m_hrBind : E_FAIL, NULL);
+    }
+
+    ::CoUninitialize();
+    // CloseFileCtrlDlg has closed the file at the end of the binding; m_hFile may already be the
+    // handle of a newer worker, so it is not touched here.
+    ::InterlockedCompareExchangePointer(reinterpret_cast<void* volatile*>(&m_pRequest), nullptr, &request);
+    theApp.m_log.WriteLine("End WorkerThreadProc 2 in CURLDownloading");
+}
+
+void CURLDownloading::CheckStall()
+{
+    if (m_fBindingEnded)
+        return;
+    const DWORD dwNow = ::GetTickCount();
+    if (dwNow - m_dwLastActivityTick < m_dwStallTimeoutMs)
+        return;
+    if (!m_fAbortCalled)
+    {
+        // A silent server, or a connection reset that the service never reports: no end would come.
+        TraceWithUrl("Timed out WorkerThreadProc in CURLDownloading for ");
+        m_dwLastActivityTick = dwNow;
+        ReportFailure(INET_E_CONNECTION_TIMEOUT);
+        if (m_fAbortCalled)
+            return;
+    }
+    // The abort itself has not ended the binding within another wait: the end is reported here, so
+    // the dialog is never left waiting.
+    if (m_hrOutcome == S_OK)
+        m_hrOutcome = INET_E_CONNECTION_TIMEOUT;
+    OnStopBinding(E_ABORT, NULL);
+}
+
+BOOL CURLDownloading::BeginDownload(DOWNLOAD_REQUEST* pRequest)
+{
+    if (pRequest == nullptr || pRequest->cbSize != sizeof(DOWNLOAD_REQUEST))
+    {
+        ::SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    return HttpReadFromServer(pRequest);
+}
+
+BOOL CURLDownloading::HttpReadFromServer(DOWNLOAD_REQUEST* pRequest)
+{
+    TraceWithUrl("Start HttpReadFromServer in CURLDownloading for ");
+    m_hrBind = S_OK;
+    IBindStatusCallback* pCallback = static_cast<IBindStatusCallback*>(this);
+
+    IBindHost* pBindHost = nullptr;
+    if (pRequest->punkHost != nullptr)
+        m_hrBind = GetAnInterface(pRequest->punkHost, IID_IBindHost, reinterpret_cast<void**>(&pBindHost), TRUE,
+                                  IID_IBindHost, IID_IBindHost, reinterpret_cast<void**>(&pBindHost));
+
+    WCHAR wszUrl[2084];
+    wszUrl[0] = L'\0';
+    if (pRequest->pszUrl != nullptr &&
+        ::MultiByteToWideChar(CP_ACP, 0, pRequest->pszUrl, -1, wszUrl, sizeof(wszUrl) / sizeof(wszUrl[0])) == 0)
+        wszUrl[sizeof(wszUrl) / sizeof(wszUrl[0]) - 1] = L'\0';
+
+    IMoniker* pMoniker = nullptr;
+    IStream* pStream = nullptr;
+    HRESULT hr;
+    if (pBindHost != nullptr)
+    {
+        hr = pBindHost->CreateMoniker(wszUrl, NULL, &pMoniker, 0);
+        if (SUCCEEDED(hr))
+            hr = pBindHost->MonikerBindToStorage(pMoniker, NULL, pCallback, IID_IStream,
+                                                 reinterpret_cast<void**>(&pStream));
+        pBindHost->Release();
+    }
+    else
+    {
+        IBindCtx* pBindCtx = nullptr;
+        hr = ::CreateURLMoniker(NULL, wszUrl, &pMoniker);
+        if (SUCCEEDED(hr))
+            hr = ::CreateAsyncBindCtx(0, pCallback, NULL, &pBindCtx);
+        if (SUCCEEDED(hr))
+            hr = pMoniker->BindToStorage(pBindCtx, NULL, IID_IStream, reinterpret_cast<void**>(&pStream));
+        if (pBindCtx != nullptr)
+            pBindCtx->Release();
+    }
+    // The outcome of an asynchronous binding arrives through OnStopBinding. Only a binding that
+    // could not be started at all is reported here, so that the worker can tell the dialog.
+    if (FAILED(hr) && SUCCEEDED(m_hrBind))
+        m_hrBind = hr;
+    if (pStream != nullptr)
+        pStream->Release();
+    if (pMoniker != nullptr)
+        pMoniker->Release();
+
+    TraceWithUrl("End HttpReadFromServer 1 in CURLDownloading for ");
+    return SUCCEEDED(m_hrBind);
+}
+
+HRESULT CURLDownloading::GetAnInterface(IUnknown* punk, REFIID riid, void** ppv, BOOL bCheckServiceProvider,
+                                        REFGUID guidService, REFIID riidService, void** ppvService)
+{
+    TraceWithUrl("Start GetAnInterface in CURLDownloading for ");
+    m_hrBind = E_FAIL;
+    if (ppv != nullptr)
+        *ppv = nullptr;
+    if (ppvService != nullptr)
+        *ppvService = nullptr;
+
+    IOleObject* pObject = nullptr;
+    IOleContainer* pContainer = nullptr;
+    IUnknown* pService = nullptr;
+    if (punk != nullptr)
+        m_hrBind = punk->QueryInterface(IID_IOleObject, reinterpret_cast<void**>(&pObject));
+    if (FAILED(m_hrBind))
+        pObject = nullptr;
+
+    while (pObject != nullptr)
+    {
+        IOleClientSite* pSite = nullptr;
+        if (FAILED(pObject->GetClientSite(&pSite)) || pSite == nullptr)
+            break;
+
+        if (bCheckServiceProvider)
+        {
+            IServiceProvider* pProvider = nullptr;
+            if (SUCCEEDED(pSite->QueryInterface(IID_IServiceProvider, reinterpret_cast<void**>(&pProvider))))
+            {
+                HRESULT hrService =
+                    pProvider->QueryService(guidService, riidService, reinterpret_cast<void**>(&pService));
+                pProvider->Release();
+                if (SUCCEEDED(hrService) && pService != nullptr)
+                {
+                    bCheckServiceProvider = FALSE;
+                    m_hrBind = pService->QueryInterface(riid, ppv);
+                    if (SUCCEEDED(m_hrBind))
+                    {
+                        pSite->Release();
+                        break;
+                    }
+                }
+                else
+                {
+                    pService = nullptr;
+                }
+            }
+        }
+
+        if (pContainer != nullptr)
+        {
+            pContainer->Release();
+            pContainer = nullptr;
+        }
+        HRESULT hrContainer = pSite->GetContainer(&pContainer);
+        pSite->Release();
+        if (FAILED(hrContainer) || pContainer == nullptr)
+        {
+            pContainer = nullptr;
+            break;
+        }
+        m_hrBind = pContainer->QueryInterface(riid, ppv);
+        if (SUCCEEDED(m_hrBind))
+            break;
+
+        pObject->Release();
+        pObject = nullptr;
+        if (FAILED(pContainer->QueryInterface(IID_IOleObject, reinterpret_cast<void**>(&pObject))))
+            pObject = nullptr;
+    }
+
+    if (pObject != nullptr)
+        pObject->Release();
+    if (pContainer != nullptr)
+        pContainer->Release();
+    if (pService != nullptr)
+    {
+        if (ppvService != nullptr)
+            *ppvService = pService;  // handed out, not released
+        else
+            pService->Release();
+    }
+    TraceWithUrl("End GetAnInterface in CURLDownloading for ");
+    return m_hrBind;
+}
