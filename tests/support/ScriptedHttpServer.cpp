@@ -55,7 +55,7 @@ ScriptedHttpServer::ScriptedHttpServer() = default;
 
 ScriptedHttpServer::~ScriptedHttpServer() { Stop(); }
 
-bool ScriptedHttpServer::Start(Handler handler)
+bool ScriptedHttpServer::Start(Handler handler, unsigned short nPort)
 {
     WSADATA wsa;
     if (WSAStartup(MAKEWORD(2, 2), &wsa) != 0)
@@ -69,7 +69,7 @@ bool ScriptedHttpServer::Start(Handler handler)
     sockaddr_in addr = {};
     addr.sin_family = AF_INET;
     addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    addr.sin_port = 0;
+    addr.sin_port = htons(nPort);
     if (bind(m_listen, reinterpret_cast<sockaddr*>(&addr), sizeof(addr)) != 0 || listen(m_listen, 16) != 0)
         return false;
     int cbAddr = sizeof(addr);

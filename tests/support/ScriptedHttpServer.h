@@ -59,8 +59,9 @@ public:
     ScriptedHttpServer(const ScriptedHttpServer&) = delete;
     ScriptedHttpServer& operator=(const ScriptedHttpServer&) = delete;
 
-    // Listens on 127.0.0.1 on a free port; FALSE when Winsock fails.
-    bool Start(Handler handler);
+    // Listens on 127.0.0.1 on a free port (or on nPort, for a program built to ask that port);
+    // FALSE when Winsock fails or the port is taken.
+    bool Start(Handler handler, unsigned short nPort = 0);
     // Ends every connection (stalled ones too) and the listener; waits for the threads.
     void Stop();
 
