@@ -3,8 +3,10 @@
 // for the engine benchmark, and with --abort-after it measures how long IBinding::Abort takes.
 //
 //   BareMonikerClient URL [--flags 0xB3] [--abort-after BYTES]
-// Prints one line: "bytes=N hr=0x... ms=T abort_return_ms=R abort_to_stop_ms=A stop_inside_abort=0|1".
+// Prints one line: "bytes=N hr=0x... ms=T cpu_ms=C peak_kb=P abort_return_ms=R abort_to_stop_ms=A
+// stop_inside_abort=0|1".
 #include <windows.h>
+#include <psapi.h>
 #include <urlmon.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -155,8 +157,18 @@ int main(int argc, char** argv)
     DWORD dwMs = GetTickCount() - dwStart;
     if (callback.m_pStream != nullptr)
         callback.m_pStream->Release();
-    printf("bytes=%I64u hr=0x%08lX ms=%lu abort_return_ms=%lu abort_to_stop_ms=%lu stop_inside_abort=%d\n", callback.m_cbRead,
-           callback.m_hrStop, dwMs, callback.m_dwAbortReturnMs, callback.m_dwAbortMs, callback.m_fStopInsideAbort ? 1 : 0);
+    FILETIME ftCreate, ftExit, ftKernel, ftUser;
+    GetProcessTimes(GetCurrentProcess(), &ftCreate, &ftExit, &ftKernel, &ftUser);
+    const ULONGLONG qwCpuMs = (((static_cast<ULONGLONG>(ftKernel.dwHighDateTime) << 32) | ftKernel.dwLowDateTime) +
+                               ((static_cast<ULONGLONG>(ftUser.dwHighDateTime) << 32) | ftUser.dwLowDateTime)) /
+                              10000;
+    PROCESS_MEMORY_COUNTERS pmc = {};
+    pmc.cb = sizeof(pmc);
+    GetProcessMemoryInfo(GetCurrentProcess(), &pmc, sizeof(pmc));
+    printf("bytes=%lu hr=0x%08lX ms=%lu cpu_ms=%lu peak_kb=%lu abort_return_ms=%lu abort_to_stop_ms=%lu "
+           "stop_inside_abort=%d\n",
+           static_cast<unsigned long>(callback.m_cbRead), callback.m_hrStop, dwMs, static_cast<unsigned long>(qwCpuMs), static_cast<unsigned long>(pmc.PeakWorkingSetSize / 1024),
+           callback.m_dwAbortReturnMs, callback.m_dwAbortMs, callback.m_fStopInsideAbort ? 1 : 0);
     fflush(stdout);
     CoUninitialize();
     return 0;

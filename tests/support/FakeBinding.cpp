@@ -23,6 +23,8 @@ HRESULT FakeStream::QueryInterface(REFIID riid, void** ppv)
 HRESULT FakeStream::Read(void* pv, ULONG cb, ULONG* pcbRead)
 {
     ++m_cReads;
+    if (m_onRead)
+        m_onRead(m_cReads);
     if (pcbRead != nullptr)
         *pcbRead = 0;
     ULONG cbWanted = cb;

@@ -25,6 +25,7 @@ public:
     size_t Position() const { return m_pos; }
     int m_cReads = 0;
     LONG m_cRef = 1;
+    std::function<void(int)> m_onRead;  // runs before each Read with the read's number (from 1)
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override;
     ULONG STDMETHODCALLTYPE AddRef() override { return InterlockedIncrement(&m_cRef); }

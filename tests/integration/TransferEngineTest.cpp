@@ -1,0 +1,394 @@
+// The transfer engine with real URL bindings (Wine's urlmon) against the scripted server on
+// 127.0.0.1: WorkerThreadProc runs on a thread of the test, with a download dialog object that has
+// no window (its end-of-transfer messages then go nowhere). Checks the request the server saw, the
+// local file, and the outcome the dialog was given.
+#include "tests/support/ScriptedHttpServer.h"  // winsock2.h before windows.h
+#include <gtest/gtest.h>
+#include <stdio.h>
+#include <string>
+#include <vector>
+#include "download/CURLDownloading.h"
+#include "tests/support/FakeWorker.h"
+
+namespace
+{
+const char kStopped[] = "Downloading stopped due to the user intervention";
+const char kCompleted[] = "Download completed";
+const char kInterrupted[] = "The download has failed (the connection was interrupted)";
+
+DWORD WINAPI WorkerThread(LPVOID pParam)
+{
+    static_cast<CURLDownloading*>(pParam)->WorkerThreadProc();
+    return 0;
+}
+
+LONGLONG FileSizeOf(const std::string& strPath)
+{
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExA(strPath.c_str(), GetFileExInfoStandard, &data))
+        return -1;
+    return (static_cast<LONGLONG>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+}
+
+class TransferEngineTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        g_fDownloadComplete = FALSE;
+        m_strContent = MakeTestContent(300000, 3);
+        m_strPath = MakeTempFilePath("brindlemox.exe");
+    }
+    void TearDown() override
+    {
+        m_server.Stop();
+        RemoveTempFile(m_strPath);
+        g_fDownloadComplete = FALSE;
+    }
+
+    // Starts the worker as OnStart does (abort flag down, status running).
+    HANDLE StartWorker(CURLDownloading& dlg, const std::string& strPath = "/files/brindlemox.exe")
+    {
+        dlg.m_strURL = m_server.Url(strPath).c_str();
+        dlg.m_strFilePath = m_strPath.c_str();
+        dlg.g_fAbortDownload = FALSE;
+        dlg.IntDlgStatus = 1;
+        return CreateThread(NULL, 0, WorkerThread, &dlg, 0, NULL);
+    }
+    // One whole transfer; the worker ends its loop when the binding has ended.
+    void Run(CURLDownloading& dlg, const std::string& strPath = "/files/brindlemox.exe")
+    {
+        HANDLE hThread = StartWorker(dlg, strPath);
+        ASSERT_NE(nullptr, hThread);
+        const DWORD dwWait = WaitForSingleObject(hThread, 90000);
+        CloseHandle(hThread);
+        ASSERT_EQ(WAIT_OBJECT_0, dwWait) << "the worker did not end";
+    }
+    std::string Status(CURLDownloading& dlg) { return std::string(static_cast<LPCTSTR>(dlg.GetServerStatus())); }
+
+    // Stops a running transfer as Stop/Pause does, returns the file size at that moment, and
+    // measures the time until the stopped state is set (ms) into *pdwStopMs.
+    LONGLONG StopAndMeasure(CURLDownloading& dlg, HANDLE hThread, DWORD* pdwStopMs)
+    {
+        const DWORD dwStart = GetTickCount();
+        dlg.g_fAbortDownload = TRUE;
+        dlg.IntDlgStatus = 2;
+        const LONGLONG cbAtStop = FileSizeOf(m_strPath);
+        PostThreadMessageA(dlg.m_dwWorkerThreadId.load(), WM_APP_ABORT_BINDING, 0, 0);
+        while (Status(dlg) != kStopped && GetTickCount() - dwStart < 60000)
+            Sleep(5);
+        *pdwStopMs = GetTickCount() - dwStart;
+        EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(hThread, 60000));
+        CloseHandle(hThread);
+        return cbAtStop;
+    }
+
+    ScriptedHttpServer m_server;
+    std::string m_strContent;
+    std::string m_strPath;
+};
+}  // namespace
+
+TEST_F(TransferEngineTest, AFreshDownloadAsksFromZeroAndEndsComplete)
+{
+    ASSERT_TRUE(m_server.Start([this](const ScriptedRequest& r) { return ScriptedHttpServer::ServeFile(m_strContent, r); }));
+    CURLDownloading dlg;
+    Run(dlg);
+    const auto requests = m_server.Requests();
+    ASSERT_EQ(1u, requests.size());
+    EXPECT_EQ("GET", requests[0].strMethod);
+    EXPECT_EQ("/files/brindlemox.exe", requests[0].strPath);
+    EXPECT_EQ("bytes=0-", requests[0].Header("Range"));
+    // The worker's start time, in RFC 1123 form.
+    const std::string strDate = requests[0].Header("Unless-Modified-Since");
+    EXPECT_EQ(29u, strDate.size()) << strDate;
+    EXPECT_NE(std::string::npos, strDate.find(" GMT"));
+    EXPECT_TRUE(m_strContent == ReadWholeFile(m_strPath));
+    EXPECT_EQ(3, dlg.IntDlgStatus.load());
+    EXPECT_EQ(kCompleted, Status(dlg));
+    EXPECT_TRUE(g_fDownloadComplete.load());
+}
+
+TEST_F(TransferEngineTest, AResumeAsksForTheRestAndEndsByteIdentical)
+{
+    WriteWholeFile(m_strPath, m_strContent.substr(0, 123457));
+    ASSERT_TRUE(m_server.Start([this](const ScriptedRequest& r) { return ScriptedHttpServer::ServeFile(m_strContent, r); }));
+    CURLDownloading dlg;
+    Run(dlg);
+    ASSERT_EQ(1u, m_server.Requests().size());
+    EXPECT_EQ("bytes=123457-", m_server.Requests()[0].Header("Range"));
+    EXPECT_TRUE(m_strContent == ReadWholeFile(m_strPath));
+    EXPECT_EQ(kCompleted, Status(dlg));
+}
+
+TEST_F(TransferEngineTest, AServerWithoutRangesRestartsTheFileFromZero)
+{
+    WriteWholeFile(m_strPath, std::string(5000, 'Z'));
+    ASSERT_TRUE(m_server.Start(
+        [this](const ScriptedRequest& r) { return ScriptedHttpServer::ServeFile(m_strContent, r, false); }));
+    CURLDownloading dlg;
+    Run(dlg);
+    EXPECT_EQ("bytes=5000-", m_server.Requests()[0].Header("Range"));
+    EXPECT_TRUE(m_strContent == ReadWholeFile(m_strPath));
+    EXPECT_EQ(kCompleted, Status(dlg));
+}
+
+TEST_F(TransferEngineTest, NoContentAndServerErrorAreTakenAsFreshStarts)
+{
+    struct Case
+    {
+        int nStatus;
+        const char* pszReason;
+        std::string strBody;
+    };
+    const Case cases[] = {{204, "No Content", ""}, {500, "Internal Server Error", "server error page"}};
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.nStatus);
+        WriteWholeFile(m_strPath, "older partial file");
+        ScriptedHttpServer server;
+        ASSERT_TRUE(server.Start([&c](const ScriptedRequest&) {
+            ScriptedResponse response;
+            response.nStatus = c.nStatus;
+            response.strReason = c.pszReason;
+            response.strBody = c.strBody;
+            response.fContentLength = c.nStatus != 204;
+            return response;
+        }));
+        CURLDownloading dlg;
+        dlg.m_strURL = server.Url("/files/brindlemox.exe").c_str();
+        dlg.m_strFilePath = m_strPath.c_str();
+        dlg.IntDlgStatus = 1;
+        HANDLE hThread = CreateThread(NULL, 0, WorkerThread, &dlg, 0, NULL);
+        ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(hThread, 90000));
+        CloseHandle(hThread);
+        EXPECT_EQ(c.strBody, ReadWholeFile(m_strPath));
+        EXPECT_EQ(kCompleted, Status(dlg));
+        server.Stop();
+        g_fDownloadComplete = FALSE;
+    }
+}
+
+TEST_F(TransferEngineTest, EveryRefusedStatusLeavesTheFileUntouchedWithItsSentence)
+{
+    struct Case
+    {
+        int nStatus;
+        const char* pszSentence;
+    };
+    const Case cases[] = {
+        {302, "The specified file does not exist on server."},
+        {400, "The request was invalid"},
+        {401, "Authentication is needed to access the object"},
+        {404, "The specified file does not exist on server."},
+        {408, "The Internet connection has timed out"},
+        {409, "The file is not one of the acceptable MIME types"},
+        {410, "An Internet connection was established, but the data cannot be retrieved"},
+    };
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.nStatus);
+        WriteWholeFile(m_strPath, "partial");
+        ScriptedHttpServer server;
+        const std::string strContent = m_strContent;
+        ASSERT_TRUE(server.Start([&c, &strContent](const ScriptedRequest& r) {
+            if (r.strPath != "/files/brindlemox.exe")
+                return ScriptedHttpServer::ServeFile(strContent, r);  // where a redirect would lead
+            ScriptedResponse response;
+            response.nStatus = c.nStatus;
+            response.strReason = "Refused";
+            if (c.nStatus == 302)
+                response.Header("Location", "/elsewhere/brindlemox.exe");
+            response.strBody = std::string(20000, 'R');  // Wine would deliver this body
+            return response;
+        }));
+        CURLDownloading dlg;
+        dlg.m_strURL = server.Url("/files/brindlemox.exe").c_str();
+        dlg.m_strFilePath = m_strPath.c_str();
+        dlg.IntDlgStatus = 1;
+        HANDLE hThread = CreateThread(NULL, 0, WorkerThread, &dlg, 0, NULL);
+        ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(hThread, 90000));
+        CloseHandle(hThread);
+        EXPECT_EQ("partial", ReadWholeFile(m_strPath));
+        EXPECT_EQ(c.pszSentence, Status(dlg));
+        EXPECT_NE(3, dlg.IntDlgStatus.load());
+        EXPECT_FALSE(g_fDownloadComplete.load());
+        server.Stop();
+    }
+}
+
+TEST_F(TransferEngineTest, MultipartAnswersAreWrittenUnderBothTypeNames)
+{
+    for (const char* pszType : {"multipart/byteranges", "multipart/x-byteranges"})
+    {
+        SCOPED_TRACE(pszType);
+        WriteWholeFile(m_strPath, m_strContent.substr(0, 1000));
+        ScriptedHttpServer server;
+        const std::string strContent = m_strContent;
+        ASSERT_TRUE(server.Start([pszType, &strContent](const ScriptedRequest&) {
+            return ScriptedHttpServer::MultipartAnswer(strContent, {{1000, 150000}, {150001, strContent.size() - 1}},
+                                                       pszType);
+        }));
+        CURLDownloading dlg;
+        dlg.m_strURL = server.Url("/files/brindlemox.exe").c_str();
+        dlg.m_strFilePath = m_strPath.c_str();
+        dlg.IntDlgStatus = 1;
+        HANDLE hThread = CreateThread(NULL, 0, WorkerThread, &dlg, 0, NULL);
+        ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(hThread, 90000));
+        CloseHandle(hThread);
+        EXPECT_TRUE(strContent == ReadWholeFile(m_strPath));
+        EXPECT_EQ(kCompleted, Status(dlg));
+        server.Stop();
+        g_fDownloadComplete = FALSE;
+    }
+}
+
+TEST_F(TransferEngineTest, AConnectionClosedMidBodyKeepsAResumablePartialFile)
+{
+    bool fCut = true;
+    ASSERT_TRUE(m_server.Start([this, &fCut](const ScriptedRequest& r) {
+        ScriptedResponse response = ScriptedHttpServer::ServeFile(m_strContent, r);
+        if (fCut)
+            response.cbCloseAfter = 100000;
+        return response;
+    }));
+    {
+        CURLDownloading dlg;
+        Run(dlg);
+        EXPECT_EQ(kInterrupted, Status(dlg));
+        EXPECT_NE(3, dlg.IntDlgStatus.load());
+        EXPECT_FALSE(g_fDownloadComplete.load());
+    }
+    const std::string strPartial = ReadWholeFile(m_strPath);
+    EXPECT_LE(strPartial.size(), 100000u);
+    EXPECT_TRUE(m_strContent.substr(0, strPartial.size()) == strPartial);
+
+    fCut = false;
+    CURLDownloading dlg;
+    Run(dlg);
+    EXPECT_EQ("bytes=" + std::to_string(strPartial.size()) + "-", m_server.Requests().back().Header("Range"));
+    EXPECT_TRUE(m_strContent == ReadWholeFile(m_strPath));
+    EXPECT_EQ(kCompleted, Status(dlg));
+}
+
+TEST_F(TransferEngineTest, AConnectionResetMidBodyKeepsAResumablePartialFile)
+{
+    bool fReset = true;
+    ASSERT_TRUE(m_server.Start([this, &fReset](const ScriptedRequest& r) {
+        ScriptedResponse response = ScriptedHttpServer::ServeFile(m_strContent, r);
+        if (fReset)
+            response.cbResetAfter = 100000;
+        return response;
+    }));
+    {
+        CURLDownloading dlg;
+        dlg.m_dwStallTimeoutMs = 2000;  // Wine never ends such a binding by itself
+        Run(dlg);
+        const std::string strStatus = Status(dlg);
+        EXPECT_TRUE(strStatus == kInterrupted || strStatus == "The Internet connection has timed out") << strStatus;
+        EXPECT_NE(3, dlg.IntDlgStatus.load());
+        EXPECT_FALSE(g_fDownloadComplete.load());
+    }
+    const std::string strPartial = ReadWholeFile(m_strPath);
+    EXPECT_LE(strPartial.size(), 100000u);
+    EXPECT_TRUE(m_strContent.substr(0, strPartial.size()) == strPartial);
+
+    fReset = false;
+    CURLDownloading dlg;
+    Run(dlg);
+    EXPECT_TRUE(m_strContent == ReadWholeFile(m_strPath));
+    EXPECT_EQ(kCompleted, Status(dlg));
+}
+
+TEST_F(TransferEngineTest, ASilentServerEndsWithTheTimeoutSentence)
+{
+    WriteWholeFile(m_strPath, "partial");
+    ASSERT_TRUE(m_server.Start([](const ScriptedRequest&) {
+        ScriptedResponse response;
+        response.fNoAnswer = true;
+        return response;
+    }));
+    CURLDownloading dlg;
+    dlg.m_dwStallTimeoutMs = 1500;
+    const DWORD dwStart = GetTickCount();
+    Run(dlg);
+    EXPECT_GE(GetTickCount() - dwStart, 1500u);
+    EXPECT_EQ("The Internet connection has timed out", Status(dlg));
+    EXPECT_EQ("partial", ReadWholeFile(m_strPath));
+}
+
+TEST_F(TransferEngineTest, AWrongContentRangeNeverAppends)
+{
+    WriteWholeFile(m_strPath, m_strContent.substr(0, 5000));
+    ASSERT_TRUE(m_server.Start([this](const ScriptedRequest&) {
+        // A 206 that starts at 0 although 5000 bytes were asked to be skipped.
+        ScriptedResponse response;
+        response.nStatus = 206;
+        response.strReason = "Partial Content";
+        response.Header("Content-Range", "bytes 0-" + std::to_string(m_strContent.size() - 1) + "/" +
+                                             std::to_string(m_strContent.size()));
+        response.strBody = m_strContent;
+        return response;
+    }));
+    CURLDownloading dlg;
+    Run(dlg);
+    EXPECT_TRUE(m_strContent.substr(0, 5000) == ReadWholeFile(m_strPath));
+    EXPECT_EQ("An Internet connection was established, but the data cannot be retrieved", Status(dlg));
+}
+
+TEST_F(TransferEngineTest, StopWhileStreamingFastWritesNothingMoreAndStartResumes)
+{
+    const std::string strBig = MakeTestContent(48u << 20, 5);
+    ASSERT_TRUE(m_server.Start([&strBig](const ScriptedRequest& r) { return ScriptedHttpServer::ServeFile(strBig, r); }));
+    DWORD dwStopMs = 0;
+    LONGLONG cbAtStop = 0;
+    {
+        CURLDownloading dlg;
+        HANDLE hThread = StartWorker(dlg);
+        const DWORD dwStart = GetTickCount();
+        while (FileSizeOf(m_strPath) < (2 << 20) && GetTickCount() - dwStart < 60000)
+            Sleep(2);
+        cbAtStop = StopAndMeasure(dlg, hThread, &dwStopMs);
+        EXPECT_EQ(kStopped, Status(dlg));
+        EXPECT_EQ(2, dlg.IntDlgStatus.load());
+    }
+    const LONGLONG cbFinal = FileSizeOf(m_strPath);
+    // At most the one block that was being written when the flag went up.
+    EXPECT_LE(cbFinal - cbAtStop, 8192);
+    EXPECT_LT(cbFinal, static_cast<LONGLONG>(strBig.size()));
+    printf("[ measure  ] Stop at full loopback speed: stopped state after %lu ms (file %lld bytes at the "
+           "click, %lld at the end)\n",
+           dwStopMs, cbAtStop, cbFinal);
+    RecordProperty("StopMsFullSpeed", static_cast<int>(dwStopMs));
+
+    // Start/Resume continues from the partial file and ends byte-identical.
+    CURLDownloading dlg;
+    Run(dlg);
+    EXPECT_EQ("bytes=" + std::to_string(cbFinal) + "-", m_server.Requests().back().Header("Range"));
+    EXPECT_TRUE(strBig == ReadWholeFile(m_strPath));
+    EXPECT_EQ(kCompleted, Status(dlg));
+}
+
+TEST_F(TransferEngineTest, StopOnATenMegabytePerSecondLink)
+{
+    const std::string strBig = MakeTestContent(40u << 20, 9);
+    ASSERT_TRUE(m_server.Start([&strBig](const ScriptedRequest& r) {
+        ScriptedResponse response = ScriptedHttpServer::ServeFile(strBig, r);
+        response.dwBytesPerSecond = 10u << 20;
+        response.cbChunk = 65536;
+        return response;
+    }));
+    CURLDownloading dlg;
+    HANDLE hThread = StartWorker(dlg);
+    const DWORD dwStart = GetTickCount();
+    while (FileSizeOf(m_strPath) < (3 << 20) && GetTickCount() - dwStart < 60000)
+        Sleep(2);
+    DWORD dwStopMs = 0;
+    const LONGLONG cbAtStop = StopAndMeasure(dlg, hThread, &dwStopMs);
+    const LONGLONG cbFinal = FileSizeOf(m_strPath);
+    EXPECT_EQ(kStopped, Status(dlg));
+    EXPECT_LE(cbFinal - cbAtStop, 8192);
+    EXPECT_TRUE(strBig.substr(0, static_cast<size_t>(cbFinal)) == ReadWholeFile(m_strPath));
+    printf("[ measure  ] Stop at 10 MB/s: stopped state after %lu ms\n", dwStopMs);
+    RecordProperty("StopMs10MBps", static_cast<int>(dwStopMs));
+}
