@@ -10,6 +10,8 @@
 #include "download/CURLDownloading.h"
 #include "tests/support/FakeWorker.h"
 
+using namespace xfer;
+
 namespace
 {
 const char kStopped[] = "Downloading stopped due to the user intervention";

@@ -2,6 +2,8 @@
 #include "FakeWorker.h"
 #include <stdio.h>
 
+namespace xfer
+{
 std::string MakeTempFilePath(const char* pszName)
 {
     char szTemp[MAX_PATH];
@@ -38,8 +40,6 @@ std::string ReadWholeFile(const std::string& strPath)
     return s;
 }
 
-bool FileExists(const std::string& strPath) { return GetFileAttributesA(strPath.c_str()) != INVALID_FILE_ATTRIBUTES; }
-
 void RemoveTempFile(const std::string& strPath)
 {
     SetFileAttributesA(strPath.c_str(), FILE_ATTRIBUTE_NORMAL);
@@ -52,6 +52,7 @@ void RemoveTempFile(const std::string& strPath)
         RemoveDirectoryA(strDir.c_str());
     }
 }
+}  // namespace xfer
 
 FakeWorker::FakeWorker(CURLDownloading& dlg, const std::string& strPath, const char* pszUrl)
     : m_dlg(dlg), m_strPath(strPath)

@@ -8,13 +8,15 @@
 #include "FakeBinding.h"
 #include "download/CURLDownloading.h"
 
+namespace xfer
+{
 // A fresh temporary folder path + file name; the file does not exist yet.
 std::string MakeTempFilePath(const char* pszName);
 void WriteWholeFile(const std::string& strPath, const std::string& strContent);
 std::string ReadWholeFile(const std::string& strPath);
-bool FileExists(const std::string& strPath);
 // Deletes the file and its folder (as made by MakeTempFilePath).
 void RemoveTempFile(const std::string& strPath);
+}  // namespace xfer
 
 class FakeWorker
 {

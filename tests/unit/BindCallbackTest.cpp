@@ -7,6 +7,8 @@
 #include "tests/support/FakeBinding.h"
 #include "tests/support/FakeWorker.h"
 
+using namespace xfer;
+
 namespace
 {
 const char kUrl[] = "http://127.0.0.1:9/callback/unit/brindlemox.exe";
@@ -186,7 +188,7 @@ TEST_F(BindCallbackTest, AResumeWhoseRangeStartsAtTheLocalLengthIsAppended)
 
 TEST_F(BindCallbackTest, AResumeThatDoesNotStartAtTheLocalLengthNeverAppends)
 {
-    const char* const ranges[] = {"bytes 0-19/20", "bytes 9-19/20", "bytes 8-19/*x", "garbage", ""};
+    const char* const ranges[] = {"bytes 0-19/20", "bytes 9-19/20", "bytes 8-19/15", "garbage", ""};
     for (const char* pszRange : ranges)
     {
         SCOPED_TRACE(pszRange);

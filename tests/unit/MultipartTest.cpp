@@ -11,6 +11,8 @@
 #include "tests/support/FakeBinding.h"
 #include "tests/support/FakeWorker.h"
 
+using namespace xfer;
+
 namespace
 {
 const char kUrl[] = "http://127.0.0.1:9/multipart/unit/brindlemox.exe";
