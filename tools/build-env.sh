@@ -78,8 +78,11 @@ dls_build() {
       cat "$BUILD_DIR/configure.log" >&2; dls_say "configuring failed"; return 1; }
   fi
   dls_say "building ($DLS_ARCH) in $BUILD_DIR"
-  cmake --build "$BUILD_DIR" -j "$DLS_JOBS" > "$BUILD_DIR/build.log" 2>&1 || {
-    grep -E -B2 -A8 'error|Error' "$BUILD_DIR/build.log" | tail -80 >&2
+  # Keep going past a failing target (make -k), so the rest can still be tested.
+  local keep_going=()
+  grep -q '^CMAKE_GENERATOR:INTERNAL=Unix Makefiles' "$BUILD_DIR/CMakeCache.txt" && keep_going=(-- -k)
+  cmake --build "$BUILD_DIR" -j "$DLS_JOBS" "${keep_going[@]}" > "$BUILD_DIR/build.log" 2>&1 || {
+    grep -E 'error:|undefined reference|multiple definition|No rule to make|\*\*\*' "$BUILD_DIR/build.log" | head -40 >&2
     dls_say "build failed (full log: $BUILD_DIR/build.log)"
     return 1
   }

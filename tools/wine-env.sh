@@ -141,9 +141,10 @@ dls_wine_prepare() {
   dls_ensure_i386_exec || return 1
   dls_ensure_display || return 1
   # Parallel test runs share one prefix: one of them creates it, the others wait.
+  # The lock's descriptor is closed for Wine: its background services would otherwise hold the lock.
   (
     flock 9
-    dls_create_prefix && dls_start_wineserver
+    dls_create_prefix 9>&- && dls_start_wineserver 9>&-
   ) 9> "$BUILD_DIR/.wine-prepare.lock"
 }
 
