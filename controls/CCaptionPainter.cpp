@@ -131,6 +131,19 @@ LRESULT CCaptionPainter::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
         return 0;
     case WM_NCACTIVATE:
         return OnNcActivate((BOOL)wParam);
+    case WM_ACTIVATE:
+    {
+        // Wine without a window manager activates a window with WM_NCACTIVATE wParam 0 (it is not the
+        // foreground window yet), while WM_ACTIVATE reports the activation correctly: the window that
+        // has become the active window is drawn active. (GetActiveWindow alone cannot decide inside
+        // WM_NCACTIVATE: during a deactivation it still names the window being deactivated.) On
+        // Windows the caption is already active here and nothing happens.
+        const LRESULT lResult = CSubclassWnd::WindowProc(message, wParam, lParam);
+        HWND hWnd = m_pWnd != nullptr ? m_pWnd->m_hWnd : NULL;
+        if (LOWORD(wParam) != WA_INACTIVE && !m_bActive && hWnd != NULL && ::GetActiveWindow() == hWnd)
+            ::SendMessageA(hWnd, WM_NCACTIVATE, TRUE, 0);
+        return lResult;
+    }
     case WM_NCLBUTTONDOWN:
         OnNcLButtonDown((UINT)wParam, CPoint(lParam));
         return CSubclassWnd::WindowProc(message, wParam, lParam);
@@ -236,7 +249,13 @@ void CCaptionPainter::OnNcPaint(HRGN hRgn)
     const BOOL bRealRegion = (UINT_PTR)hRgn > 1;
     if (bRealRegion && !::RectInRegion(hRgn, &rcCaption))
     {
-        Default();  // the caption is not touched
+        // The caption is not part of the update, so the window's painting gets the region as it is.
+        // An owner that paints its whole frame whatever the region (the download dialog does) still
+        // covers the caption, so the cached image is copied back: one BitBlt, nothing is rebuilt that
+        // is still valid. (Wine sends such a WM_NCPAINT with just the client area, e.g. when a
+        // dialog is first shown.)
+        Default();
+        RedrawCaption();
         return;
     }
 
@@ -263,10 +282,6 @@ BOOL CCaptionPainter::OnNcActivate(BOOL bActive)
 {
     HWND hWnd = m_pWnd->m_hWnd;
     BOOL bNowActive = (m_pWnd->m_nFlags & WF_STAYACTIVE) ? TRUE : (bActive ? TRUE : FALSE);
-    // Wine without a window manager sends wParam 0 when the window becomes active (it is not the
-    // foreground window yet); the window that is active is drawn active all the same.
-    if (!bNowActive && ::GetActiveWindow() == hWnd)
-        bNowActive = TRUE;
     if (!::IsWindowEnabled(hWnd))
         bNowActive = FALSE;
     if (bNowActive == m_bActive)
@@ -395,8 +410,8 @@ void CCaptionPainter::DrawGradientCaption(WPARAM wParam, CAPTIONPAINT* pcp)
         {
             ++k;
             x -= step;
-            const COLORREF colour = RGB(232 - (20 * step * k) / xSplit, 225 + (2 * step * k) / xSplit,
-                                        243 + (9 * step * k) / xSplit);
+            const COLORREF colour =
+                RGB(232 - (20 * step * k) / xSplit, 225 + (2 * step * k) / xSplit, 243 + (9 * step * k) / xSplit);
             FillSolidBlock(pDC, x, 0, step, cy, colour);
         } while (x > step);
     }

@@ -3,10 +3,10 @@
 #include "controls/CColorEdit.h"
 
 BEGIN_MESSAGE_MAP(CColorEdit, CEdit)
-    ON_WM_CTLCOLOR_REFLECT()                    // HBRUSH CtlColor(CDC* pDC, UINT nCtlColor)
-    ON_CONTROL_REFLECT(EN_UPDATE, OnUpdate)     // void OnUpdate()
+    ON_WM_CTLCOLOR_REFLECT()                       // HBRUSH CtlColor(CDC* pDC, UINT nCtlColor)
+    ON_CONTROL_REFLECT(EN_UPDATE, OnUpdate)        // void OnUpdate()
     ON_CONTROL_REFLECT(EN_KILLFOCUS, OnKillFocus)  // void OnKillFocus()
-    ON_WM_LBUTTONDOWN()                         // void OnLButtonDown(UINT nFlags, CPoint point)
+    ON_WM_LBUTTONDOWN()                            // void OnLButtonDown(UINT nFlags, CPoint point)
 END_MESSAGE_MAP()
 
 CColorEdit::CColorEdit() : m_crText(RGB(0, 21, 96)), m_crBack(RGB(175, 199, 239)) {}

@@ -6,9 +6,9 @@ IMPLEMENT_DYNAMIC(CHoverButton, CBitmapButton)
 
 // Chains straight to CWnd's map: CBitmapButton's own drawing is never used.
 BEGIN_MESSAGE_MAP(CHoverButton, CWnd)
-    ON_WM_MOUSEMOVE()                              // void OnMouseMove(UINT nFlags, CPoint point)
-    ON_MESSAGE(WM_MOUSELEAVE, OnMouseLeave)        // LRESULT OnMouseLeave(WPARAM, LPARAM)
-    ON_MESSAGE(WM_MOUSEHOVER, OnMouseHover)        // LRESULT OnMouseHover(WPARAM, LPARAM)
+    ON_WM_MOUSEMOVE()                        // void OnMouseMove(UINT nFlags, CPoint point)
+    ON_MESSAGE(WM_MOUSELEAVE, OnMouseLeave)  // LRESULT OnMouseLeave(WPARAM, LPARAM)
+    ON_MESSAGE(WM_MOUSEHOVER, OnMouseHover)  // LRESULT OnMouseHover(WPARAM, LPARAM)
 END_MESSAGE_MAP()
 
 namespace

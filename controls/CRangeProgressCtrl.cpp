@@ -2,7 +2,7 @@
 #include "controls/CRangeProgressCtrl.h"
 
 BEGIN_MESSAGE_MAP(CRangeProgressCtrl, CProgressCtrl)
-    ON_MESSAGE(PBM_SETBKCOLOR, OnSetColour)   // LRESULT OnSetColour(WPARAM, LPARAM)
+    ON_MESSAGE(PBM_SETBKCOLOR, OnSetColour)  // LRESULT OnSetColour(WPARAM, LPARAM)
     ON_MESSAGE(PBM_SETBARCOLOR, OnSetColour)
 END_MESSAGE_MAP()
 
@@ -30,7 +30,8 @@ LRESULT CRangeProgressCtrl::OnSetColour(WPARAM wParam, LPARAM lParam)
     // therefore turns the theme off for this bar. uxtheme.dll does not exist before Windows XP, so it
     // is looked up at run time.
     typedef HRESULT(WINAPI * PFNSETWINDOWTHEME)(HWND, LPCWSTR, LPCWSTR);
-    static const PFNSETWINDOWTHEME s_pfnSetWindowTheme = [] {
+    static const PFNSETWINDOWTHEME s_pfnSetWindowTheme = []
+    {
         HMODULE hTheme = ::LoadLibraryA("uxtheme.dll");
         return hTheme != NULL ? (PFNSETWINDOWTHEME)::GetProcAddress(hTheme, "SetWindowTheme") : nullptr;
     }();

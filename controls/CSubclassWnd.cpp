@@ -76,8 +76,7 @@ void CHookChainMap::AddHook(HWND hWnd, CSubclassWnd* pSubclassWnd)
     if (pSubclassWnd->m_pNextHook == nullptr)
     {
         // First hook of this window: the window procedure is replaced once per window.
-        pSubclassWnd->m_pfnPrevProc =
-            (WNDPROC)::SetWindowLongPtrA(hWnd, GWLP_WNDPROC, (LONG_PTR)HookedWndProc);
+        pSubclassWnd->m_pfnPrevProc = (WNDPROC)::SetWindowLongPtrA(hWnd, GWLP_WNDPROC, (LONG_PTR)HookedWndProc);
     }
     else
     {
