@@ -29,7 +29,8 @@
 #include "transfer/CReadBuffer.h"
 #include "transfer/TransferTypes.h"
 
-#define ID_TIMER_ELAPSED 1  // elapsed-time timer, 1000 ms
+#define ID_TIMER_ELAPSED 1   // elapsed-time timer, 1000 ms
+#define ID_TIMER_PROGRESS 2  // rest between two progress displays (kProgressRestMs)
 
 // Set when a download has completed during this dialog's life; cleared when the dialog opens.
 extern std::atomic<BOOL> g_fDownloadComplete;
@@ -147,7 +148,9 @@ public:
     CRITICAL_SECTION m_csShared;       // guards m_strServerStatus, m_pBinding and m_progressShown
     std::atomic<LONG> m_lStartPending;  // the launch asked for a start before the window was up
     std::atomic<LONG> m_lDialogUp;      // OnInitDialog has finished; cleared when the window goes
-    std::atomic<LONG> m_lProgressPosted;  // a WM_APP_PROGRESS is on its way
+    // 1 while a WM_APP_PROGRESS is on its way or the display rests after showing one (ID_TIMER_PROGRESS):
+    // meanwhile other threads only store their snapshot. Keeps a fast worker from flooding the queue.
+    std::atomic<LONG> m_lProgressPosted;
     std::atomic<DWORD> m_dwDialogThreadId;  // the thread that owns the dialog's window; 0 before it exists
     std::atomic<HWND> m_hWndDialog;         // where other threads post to; NULL before and after the window
 
@@ -160,7 +163,9 @@ public:
         CString strTimeLeft;
         int nPercent = 0;
         CString strTitle;
+        DWORD dwSerial = 0;  // counts the snapshots stored
     } m_progressShown;
+    DWORD m_dwProgressSerialShown;  // dialog thread: the snapshot on screen
 
     // Clock of the rate and time-left figures; tests substitute their own.
     DWORD(WINAPI* m_pfnGetTickCount)();
@@ -231,6 +236,8 @@ protected:
     BOOL PostToDialog(UINT message, WPARAM wParam = 0, LPARAM lParam = 0);
     // Dialog thread: shows the latest progress snapshot.
     void ApplyProgressSnapshot();
+    // Dialog thread: the rest after a progress display is over; shows what came meanwhile.
+    void OnProgressRestOver();
     // Dialog thread: the window side of the end of a transfer (timer, buttons, focus, status, caption).
     void ApplyTransferEnded();
     // Asks the worker to abort its binding on its own thread.

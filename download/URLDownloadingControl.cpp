@@ -100,7 +100,7 @@ void CURLDownloading::OnStart()
         m_fRestart = FALSE;
     }
 
-    pWorkerThread = AfxBeginThread(WorkerThreadEntry, this, THREAD_PRIORITY_NORMAL, 0, 0, NULL);
+    pWorkerThread = AfxBeginThread(m_pfnWorkerEntry, this, THREAD_PRIORITY_NORMAL, 0, 0, NULL);
     if (pWorkerThread != nullptr)
     {
         SetTimer(ID_TIMER_ELAPSED, 1000, NULL);
@@ -230,15 +230,23 @@ void CURLDownloading::CloseFileCtrlDlg()
     else
         PostToDialog(WM_APP_TRANSFER_ENDED);
 
-    if (m_hFile != NULL && m_hFile != INVALID_HANDLE_VALUE)
-        ::CloseHandle(m_hFile);
-    m_hFile = NULL;
+    // Taken out in one step: the worker replaces the handle the same way when it recreates the file.
+    HANDLE hFile = static_cast<HANDLE>(::InterlockedExchangePointer(&m_hFile, NULL));
+    if (hFile != NULL && hFile != INVALID_HANDLE_VALUE)
+        ::CloseHandle(hFile);
 
     TraceWithUrl("End CloseFileCtrlDlg in CURLDownloading for ");
 }
 
 void CURLDownloading::ApplyTransferEnded()
 {
+    // Progress reported before the end and still resting is shown first; the end's texts follow.
+    ::EnterCriticalSection(&m_csShared);
+    const DWORD dwSerial = m_progressShown.dwSerial;
+    ::LeaveCriticalSection(&m_csShared);
+    if (dwSerial != m_dwProgressSerialShown)
+        ApplyProgressSnapshot();
+
     KillTimer(ID_TIMER_ELAPSED);
     m_btnStart.EnableWindow(TRUE);
     m_btnStop.EnableWindow(FALSE);
@@ -337,12 +345,6 @@ LRESULT CURLDownloading::OnAppStart(WPARAM, LPARAM)
 {
     if (m_lStartPending.exchange(0) != 0)
         OnStart();
-    return 0;
-}
-
-LRESULT CURLDownloading::OnAppProgress(WPARAM, LPARAM)
-{
-    ApplyProgressSnapshot();
     return 0;
 }
 

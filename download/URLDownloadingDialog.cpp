@@ -51,7 +51,8 @@ CURLDownloading::CURLDownloading(CWnd* pParent)
       m_nSecondsLeft(0), m_cRef(0), m_pBinding(nullptr), m_pStream(nullptr), m_dwWriteOffset(0),
       m_pRequest(nullptr), m_notify(), m_dwStatusCode(0), m_pszBoundary(nullptr), m_cchBoundary(0),
       m_dwPartPos(0), m_dwPartEnd(0), m_nElapsedSec(0), m_fRestart(FALSE), m_lStartPending(0), m_lDialogUp(0),
-      m_lProgressPosted(0), m_dwDialogThreadId(0), m_hWndDialog(NULL), m_pfnGetTickCount(::GetTickCount)
+      m_lProgressPosted(0), m_dwDialogThreadId(0), m_hWndDialog(NULL), m_dwProgressSerialShown(0), m_pfnGetTickCount(::GetTickCount),
+      m_pfnWorkerEntry(WorkerThreadEntry)
 {
     // The transfer members get their real values from the worker and InitCallback before anything
     // reads them; they start out zero so that nothing is released or closed by accident.
@@ -223,8 +224,7 @@ LRESULT CURLDownloading::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
     case WM_SYSCOMMAND:
     case WM_INITMENU:
     case WM_CAPTURECHANGED:
-        if (m_lDialogUp.load() != 0)  // the painter draws only once it is attached
-            m_captionPainter.RedrawCaption();
+        m_captionPainter.RedrawCaption();  // draws nothing until the painter is attached
         break;
     default:
         break;
@@ -244,6 +244,11 @@ void CURLDownloading::OnTimer(UINT nIDEvent)
     {
         ++m_nElapsedSec;
         m_stTimeElapsed.SetWindowText(FormatTimeLeft(m_nElapsedSec));
+    }
+    else if (nIDEvent == ID_TIMER_PROGRESS)
+    {
+        KillTimer(ID_TIMER_PROGRESS);
+        OnProgressRestOver();
     }
     Default();
 }

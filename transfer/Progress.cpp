@@ -4,10 +4,17 @@
 // ProgressUpdate is called on the worker (binding callbacks) and on the dialog's thread (a restart
 // in OnStart). It stores what is to be shown in m_progressShown under m_csShared; the dialog's
 // thread shows it, directly when it is the caller, else on WM_APP_PROGRESS. One such message is
-// on its way at a time (m_lProgressPosted), and it always shows the newest snapshot.
+// on its way at a time (m_lProgressPosted) and it shows the newest snapshot; after each display the
+// dialog rests for kProgressRestMs before it shows the next one, so a worker that reports
+// thousands of times a second neither floods the queue nor holds up input, painting and timers.
 #include "download/CURLDownloading.h"
 #include <string.h>
 #include "app/CSetupApp.h"
+
+namespace
+{
+const UINT kProgressRestMs = 50;
+}  // namespace
 
 void CURLDownloading::ProgressUpdate(CString strTimeLeft, CString strRate, const char* pszStatus,
                                      const char* pszProgress, int nPercent)
@@ -33,6 +40,7 @@ void CURLDownloading::ProgressUpdate(CString strTimeLeft, CString strRate, const
     snapshot.strTitle.Format("%d%% done %s ", nPercent, (LPCTSTR)GetUrlFileName());
 
     ::EnterCriticalSection(&m_csShared);
+    snapshot.dwSerial = m_progressShown.dwSerial + 1;
     m_progressShown = snapshot;
     ::LeaveCriticalSection(&m_csShared);
 
@@ -42,17 +50,37 @@ void CURLDownloading::ProgressUpdate(CString strTimeLeft, CString strRate, const
         m_lProgressPosted = 0;  // no window (yet or any more): the next update tries again
 }
 
+LRESULT CURLDownloading::OnAppProgress(WPARAM, LPARAM)
+{
+    ApplyProgressSnapshot();
+    // m_lProgressPosted stays set while the display rests.
+    if (!SetTimer(ID_TIMER_PROGRESS, kProgressRestMs, NULL))
+        m_lProgressPosted = 0;
+    return 0;
+}
+
+void CURLDownloading::OnProgressRestOver()
+{
+    // Cleared before the snapshot is looked at: an update stored after this point posts anew.
+    m_lProgressPosted = 0;
+    ::EnterCriticalSection(&m_csShared);
+    const DWORD dwSerial = m_progressShown.dwSerial;
+    ::LeaveCriticalSection(&m_csShared);
+    // Updates came during the rest: show the newest now (unless an update posts it already).
+    if (dwSerial != m_dwProgressSerialShown && m_lProgressPosted.exchange(1) == 0)
+        OnAppProgress(0, 0);
+}
+
 void CURLDownloading::ApplyProgressSnapshot()
 {
-    // Cleared before the snapshot is read: an update stored after this point posts anew.
-    m_lProgressPosted = 0;
-    // An update that was on its way when the user stopped the transfer is not shown any more.
-    if (g_fAbortDownload.load())
-        return;
-
     ::EnterCriticalSection(&m_csShared);
     ProgressSnapshot snapshot = m_progressShown;
     ::LeaveCriticalSection(&m_csShared);
+    m_dwProgressSerialShown = snapshot.dwSerial;
+
+    // An update that was on its way when the user stopped the transfer is not shown any more.
+    if (g_fAbortDownload.load())
+        return;
 
     m_stServerStatus.SetText(snapshot.strServerStatus);
     m_stDownloadStatus.SetText(snapshot.strDownloadStatus);

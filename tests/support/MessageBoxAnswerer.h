@@ -1,0 +1,42 @@
+// CMessageBoxAnswerer: answers this process's message boxes by caption from a thread of its own,
+// the way a user would (a click on one of the box's buttons), and records what each box said.
+#pragma once
+#include <windows.h>
+#include <map>
+#include <mutex>
+#include <string>
+#include <vector>
+
+class CMessageBoxAnswerer
+{
+public:
+    CMessageBoxAnswerer();  // starts watching
+    ~CMessageBoxAnswerer();  // stops watching
+    CMessageBoxAnswerer(const CMessageBoxAnswerer&) = delete;
+    CMessageBoxAnswerer& operator=(const CMessageBoxAnswerer&) = delete;
+
+    // Boxes with this caption are answered with the button nCommand (IDYES, IDNO, IDOK...).
+    // Boxes with a caption nobody named are recorded and answered with No, or OK without a No.
+    void Answer(const std::string& strCaption, int nCommand);
+
+    // Boxes answered so far with this caption, and their texts in order.
+    int Count(const std::string& strCaption);
+    std::vector<std::string> Texts(const std::string& strCaption);
+    // Every caption seen, in order.
+    std::vector<std::string> Captions();
+    // Waits (bounded) until nCount boxes of this caption have been answered.
+    bool WaitFor(const std::string& strCaption, int nCount, DWORD dwTimeoutMs);
+
+private:
+    static DWORD WINAPI ThreadProc(LPVOID pParam);
+    static BOOL CALLBACK EnumProc(HWND hWnd, LPARAM lParam);
+    void Scan();
+
+    std::mutex m_mutex;
+    std::map<std::string, int> m_answers;
+    std::map<std::string, std::vector<std::string>> m_texts;
+    std::vector<std::string> m_captions;
+    std::vector<HWND> m_answered;  // boxes answered that may not have closed yet
+    HANDLE m_hStop;
+    HANDLE m_hThread;
+};
