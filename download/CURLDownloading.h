@@ -185,6 +185,7 @@ public:
     BOOL m_fAbortCalled = FALSE;        // IBinding::Abort has been called for this binding
     BOOL m_fBindingEnded = FALSE;       // the end of the binding has been notified (NOTIFY_DONE)
     BOOL m_fMultipartDone = FALSE;      // the closing delimiter of a multipart body has been read
+    BOOL m_fAlreadyComplete = FALSE;    // a 416 said the local file is the server's whole file
     DWORD m_dwLastActivityTick = 0;     // last sign of life from the binding (no-data watchdog)
     DWORD m_dwStallTimeoutMs = 30000;   // how long the binding may stay silent before it is aborted
     DWORD m_dwLastDrainUpdateTick = 0;  // last progress shown from inside the read loop
@@ -199,6 +200,8 @@ public:
     void ShowDrainProgress(BOOL fForce);
     // A single-part 206 must start at the local length; learns the full length from Content-Range.
     HRESULT CheckResumeRange(IWinInetHttpInfo* pInfo);
+    // A 416 answer: the local file is complete when its length is the server's ("bytes */LENGTH").
+    HRESULT CheckAlreadyComplete(IWinInetHttpInfo* pInfo);
     // Reads the boundary of a multipart/byteranges (or x-byteranges) Content-Type into m_pszBoundary.
     HRESULT ReadBoundary(IWinInetHttpInfo* pInfo);
     // The worker's no-data watchdog: aborts with a timeout when the binding has been silent too long.

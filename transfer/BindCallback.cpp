@@ -54,6 +54,7 @@ void CURLDownloading::InitCallback(DOWNLOAD_REQUEST* pRequest)
     m_fAbortCalled = FALSE;
     m_fBindingEnded = FALSE;
     m_fMultipartDone = FALSE;
+    m_fAlreadyComplete = FALSE;
     m_dwLastActivityTick = ::GetTickCount();
     m_dwLastDrainUpdateTick = m_dwLastActivityTick;
     TraceWithUrl("CCallback Constructor in CURLDownloading for ");
@@ -234,7 +235,7 @@ HRESULT CURLDownloading::OnStopBinding(HRESULT hresult, LPCWSTR szError)
         m_fBindingEnded = TRUE;
         m_notify.dwReason = NOTIFY_DONE;
         // A remembered refusal, timeout or failed write is the outcome, not the abort it caused.
-        m_notify.hrResult = m_hrOutcome != S_OK ? m_hrOutcome : hresult;
+        m_notify.hrResult = m_hrOutcome != S_OK ? m_hrOutcome : (m_fAlreadyComplete ? S_OK : hresult);
         OnDownloadNotify(&m_notify);
     }
     // The worker's message loop ends here; nothing of the dialog object is touched after this.
@@ -462,6 +463,15 @@ HRESULT CURLDownloading::OnResponse(DWORD dwResponseCode, LPCWSTR szResponseHead
 
     m_dwStatusCode = dwResponseCode;
     m_notify.dwStatusCode = dwResponseCode;
+
+    if (dwResponseCode == 416)
+    {
+        // "Range Not Satisfiable": nothing lies beyond the local length. A fresh start would replace
+        // the file with the error page; instead the file is left as it is, and it is complete when
+        // its length is the server's.
+        hrResult = CheckAlreadyComplete(pInfo);
+        goto done;
+    }
 
     if (dwResponseCode == 206)
     {
@@ -707,5 +717,30 @@ HRESULT CURLDownloading::CheckResumeRange(IWinInetHttpInfo* pInfo)
         return INET_E_DATA_NOT_AVAILABLE;
     m_dwExpectedLength = fTotal ? static_cast<DWORD>(qwTotal) : static_cast<DWORD>(qwLast + 1);
     m_fLengthKnown = TRUE;
+    return S_OK;
+}
+
+HRESULT CURLDownloading::CheckAlreadyComplete(IWinInetHttpInfo* pInfo)
+{
+    char szRange[128] = "";
+    DWORD cbRange = sizeof(szRange) - 1;
+    DWORD dwLength = 0;
+    int cDigits = 0;
+    if (pInfo->QueryInfo(HTTP_QUERY_CONTENT_RANGE, szRange, &cbRange, NULL, NULL) == S_OK)
+    {
+        szRange[sizeof(szRange) - 1] = '\0';
+        const char* p = strchr(szRange, '/');
+        if (p != nullptr && p > szRange && p[-1] == '*')
+        {
+            for (++p; *p >= '0' && *p <= '9' && cDigits < 10; ++p, ++cDigits)
+                dwLength = dwLength * 10 + static_cast<DWORD>(*p - '0');
+        }
+    }
+    if (cDigits == 0 || dwLength == 0 || dwLength != m_dwFileLength)
+        return ReportFailure(INET_E_DATA_NOT_AVAILABLE);
+    m_dwExpectedLength = dwLength;
+    m_fLengthKnown = TRUE;
+    m_fAlreadyComplete = TRUE;
+    AbortBinding();  // the error page is not wanted
     return S_OK;
 }

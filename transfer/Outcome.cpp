@@ -72,7 +72,7 @@ BOOL CURLDownloading::DeliverData(DWORD dwOffset, const BYTE* pbData, DWORD cbDa
     // Stop/Pause: not one more byte once the flag is up.
     if (g_fAbortDownload.load())
         return FALSE;
-    if (m_hrOutcome != S_OK || m_fFileUnusable)
+    if (m_hrOutcome != S_OK || m_fFileUnusable || m_fAlreadyComplete)
         return FALSE;
     if (cbData == 0)
         return TRUE;

@@ -319,6 +319,24 @@ TEST_F(TransferEngineTest, ASilentServerEndsWithTheTimeoutSentence)
     EXPECT_EQ("partial", ReadWholeFile(m_strPath));
 }
 
+TEST_F(TransferEngineTest, AFileThatIsAlreadyCompleteIsNotReplacedByTheErrorPage)
+{
+    // The whole file is on disk: the server answers 416 "Range Not Satisfiable" with an error page.
+    WriteWholeFile(m_strPath, m_strContent);
+    ASSERT_TRUE(m_server.Start([this](const ScriptedRequest& r) {
+        ScriptedResponse response = ScriptedHttpServer::ServeFile(m_strContent, r);
+        response.strBody = "<html>416 Requested Range Not Satisfiable</html>";
+        return response;
+    }));
+    CURLDownloading dlg;
+    Run(dlg);
+    ASSERT_EQ(1u, m_server.Requests().size());
+    EXPECT_EQ("bytes=" + std::to_string(m_strContent.size()) + "-", m_server.Requests()[0].Header("Range"));
+    EXPECT_TRUE(m_strContent == ReadWholeFile(m_strPath));
+    EXPECT_EQ(kCompleted, Status(dlg));
+    EXPECT_EQ(3, dlg.IntDlgStatus.load());
+}
+
 TEST_F(TransferEngineTest, AWrongContentRangeNeverAppends)
 {
     WriteWholeFile(m_strPath, m_strContent.substr(0, 5000));

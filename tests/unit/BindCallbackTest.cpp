@@ -383,3 +383,37 @@ TEST_F(BindCallbackTest, AnAbortThatEndsTheBindingInsideAbortIsSafe)
     Stop(E_ABORT);
     EXPECT_EQ("The specified file does not exist on server.", Status());
 }
+
+TEST_F(BindCallbackTest, RangeNotSatisfiableLeavesTheFileAndIsCompleteOnlyAtTheServersLength)
+{
+    // The local file is the server's whole file (a download that ended before its dialog did).
+    WriteWholeFile(m_strPath, "0123456789abcdefghij");
+    m_pWorker->Begin();
+    m_pWorker->m_binding.m_info.Set(HTTP_QUERY_CONTENT_RANGE, "bytes */20").Set(HTTP_QUERY_CONTENT_LENGTH, "97");
+    ASSERT_EQ(S_OK, m_dlg.OnResponse(416, L"", L"", nullptr));
+    EXPECT_EQ(1, m_pWorker->m_binding.m_cAborts);
+    FakeStream body("416 error page");
+    m_pWorker->Data(&body);
+    m_dlg.IntDlgStatus = 1;
+    Stop(E_ABORT);
+    EXPECT_EQ(3, m_dlg.IntDlgStatus.load());
+    EXPECT_EQ("Download completed", Status());
+    EXPECT_EQ("0123456789abcdefghij", ReadWholeFile(m_strPath));
+    g_fDownloadComplete = FALSE;
+
+    // Any other length: the file is not the server's and stays untouched.
+    for (const char* pszRange : {"bytes */30", "bytes */4", ""})
+    {
+        SCOPED_TRACE(pszRange);
+        WriteWholeFile(m_strPath, "01234567");
+        FakeWorker worker(m_dlg, m_strPath, kUrl);
+        worker.Begin();
+        if (*pszRange != '\0')
+            worker.m_binding.m_info.Set(HTTP_QUERY_CONTENT_RANGE, pszRange);
+        EXPECT_EQ(INET_E_DATA_NOT_AVAILABLE, m_dlg.OnResponse(416, L"", L"", nullptr));
+        m_dlg.IntDlgStatus = 1;
+        Stop(E_ABORT);
+        EXPECT_EQ("An Internet connection was established, but the data cannot be retrieved", Status());
+        EXPECT_EQ("01234567", ReadWholeFile(m_strPath));
+    }
+}
