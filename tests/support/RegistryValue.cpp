@@ -1,0 +1,69 @@
+#include "tests/support/RegistryValue.h"
+#include <shlwapi.h>
+
+CRegistryData ReadRegistryValue(HKEY hRoot, const char* pszKey, const char* pszValue)
+{
+    CRegistryData result;
+    HKEY hKey = NULL;
+    if (::RegOpenKeyExA(hRoot, pszKey, 0, KEY_READ, &hKey) != ERROR_SUCCESS)
+        return result;
+    DWORD cbData = 0;
+    if (::RegQueryValueExA(hKey, pszValue, NULL, &result.dwType, NULL, &cbData) == ERROR_SUCCESS)
+    {
+        result.data.resize(cbData);
+        if (::RegQueryValueExA(hKey, pszValue, NULL, &result.dwType,
+                               cbData != 0 ? reinterpret_cast<BYTE*>(&result.data[0]) : NULL, &cbData) == ERROR_SUCCESS)
+        {
+            result.bExists = true;
+            result.data.resize(cbData);
+        }
+    }
+    ::RegCloseKey(hKey);
+    return result;
+}
+
+bool WriteRegistryValue(HKEY hRoot, const char* pszKey, const char* pszValue, DWORD dwType, const std::string& data)
+{
+    HKEY hKey = NULL;
+    if (::RegCreateKeyExA(hRoot, pszKey, 0, NULL, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, NULL, &hKey, NULL) !=
+        ERROR_SUCCESS)
+        return false;
+    bool bDone = ::RegSetValueExA(hKey, pszValue, 0, dwType, reinterpret_cast<const BYTE*>(data.data()),
+                                  (DWORD)data.size()) == ERROR_SUCCESS;
+    ::RegCloseKey(hKey);
+    return bDone;
+}
+
+bool WriteRegistryString(HKEY hRoot, const char* pszKey, const char* pszValue, const std::string& strText)
+{
+    return WriteRegistryValue(hRoot, pszKey, pszValue, REG_SZ, std::string(strText.c_str(), strText.size() + 1));
+}
+
+bool DeleteRegistryValue(HKEY hRoot, const char* pszKey, const char* pszValue)
+{
+    HKEY hKey = NULL;
+    if (::RegOpenKeyExA(hRoot, pszKey, 0, KEY_ALL_ACCESS, &hKey) != ERROR_SUCCESS)
+        return true;
+    LONG lResult = ::RegDeleteValueA(hKey, pszValue);
+    ::RegCloseKey(hKey);
+    return lResult == ERROR_SUCCESS || lResult == ERROR_FILE_NOT_FOUND;
+}
+
+bool DeleteRegistryTree(HKEY hRoot, const char* pszKey)
+{
+    DWORD dwResult = ::SHDeleteKeyA(hRoot, pszKey);
+    return dwResult == ERROR_SUCCESS || dwResult == ERROR_FILE_NOT_FOUND;
+}
+
+CSavedRegistryValue::CSavedRegistryValue(HKEY hRoot, const char* pszKey, const char* pszValue)
+    : m_hRoot(hRoot), m_strKey(pszKey), m_strValue(pszValue), m_saved(ReadRegistryValue(hRoot, pszKey, pszValue))
+{
+}
+
+CSavedRegistryValue::~CSavedRegistryValue()
+{
+    if (m_saved.bExists)
+        WriteRegistryValue(m_hRoot, m_strKey.c_str(), m_strValue.c_str(), m_saved.dwType, m_saved.data);
+    else
+        DeleteRegistryValue(m_hRoot, m_strKey.c_str(), m_strValue.c_str());
+}

@@ -1,0 +1,37 @@
+// Registry values for tests: read, write, delete, and put back as they were.
+#pragma once
+#include <windows.h>
+#include <string>
+
+struct CRegistryData
+{
+    bool bExists = false;
+    DWORD dwType = REG_NONE;
+    std::string data;  // the raw bytes, a string's terminating zero included
+};
+
+CRegistryData ReadRegistryValue(HKEY hRoot, const char* pszKey, const char* pszValue);
+// Creates the key when needed; the bytes are stored exactly as given.
+bool WriteRegistryValue(HKEY hRoot, const char* pszKey, const char* pszValue, DWORD dwType, const std::string& data);
+// A REG_SZ value from text: the text and its terminating zero.
+bool WriteRegistryString(HKEY hRoot, const char* pszKey, const char* pszValue, const std::string& strText);
+bool DeleteRegistryValue(HKEY hRoot, const char* pszKey, const char* pszValue);
+// Deletes a key with all its values and subkeys.
+bool DeleteRegistryTree(HKEY hRoot, const char* pszKey);
+
+// Keeps a value as it was at construction and restores it (or its absence) on destruction.
+class CSavedRegistryValue
+{
+public:
+    CSavedRegistryValue(HKEY hRoot, const char* pszKey, const char* pszValue);
+    ~CSavedRegistryValue();
+    CSavedRegistryValue(const CSavedRegistryValue&) = delete;
+    CSavedRegistryValue& operator=(const CSavedRegistryValue&) = delete;
+    const CRegistryData& Saved() const { return m_saved; }
+
+private:
+    HKEY m_hRoot;
+    std::string m_strKey;
+    std::string m_strValue;
+    CRegistryData m_saved;
+};

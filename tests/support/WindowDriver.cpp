@@ -1,0 +1,94 @@
+#include "tests/support/WindowDriver.h"
+#include "tests/support/DialogDriver.h"
+
+namespace
+{
+struct FindRequest
+{
+    DWORD dwProcessId;
+    const char* pszClass;
+    const char* pszCaption;
+    bool bVisibleOnly;
+    std::vector<HWND> found;
+};
+
+BOOL CALLBACK FindProc(HWND hWnd, LPARAM lParam)
+{
+    auto* pRequest = reinterpret_cast<FindRequest*>(lParam);
+    DWORD dwProcess = 0;
+    ::GetWindowThreadProcessId(hWnd, &dwProcess);
+    if (dwProcess != pRequest->dwProcessId)
+        return TRUE;
+    if (pRequest->bVisibleOnly && !::IsWindowVisible(hWnd))
+        return TRUE;
+    char szClass[64] = "";
+    ::GetClassNameA(hWnd, szClass, sizeof(szClass));
+    if (pRequest->pszClass != nullptr && lstrcmpA(szClass, pRequest->pszClass) != 0)
+        return TRUE;
+    if (pRequest->pszCaption != nullptr && WindowTextOf(hWnd) != pRequest->pszCaption)
+        return TRUE;
+    pRequest->found.push_back(hWnd);
+    return TRUE;
+}
+}  // namespace
+
+std::vector<HWND> FindTopWindows(DWORD dwProcessId, const char* pszClass, const char* pszCaption, bool bVisibleOnly)
+{
+    FindRequest request{dwProcessId, pszClass, pszCaption, bVisibleOnly, {}};
+    ::EnumWindows(FindProc, reinterpret_cast<LPARAM>(&request));
+    return request.found;
+}
+
+HWND FindTopWindow(DWORD dwProcessId, const char* pszClass, const char* pszCaption, bool bVisibleOnly)
+{
+    std::vector<HWND> found = FindTopWindows(dwProcessId, pszClass, pszCaption, bVisibleOnly);
+    return found.empty() ? NULL : found.front();
+}
+
+HWND WaitForDialog(DWORD dwProcessId, const char* pszCaption, DWORD dwTimeoutMs)
+{
+    HWND hWnd = NULL;
+    WaitUntil(
+        [&] {
+            hWnd = FindTopWindow(dwProcessId, "#32770", pszCaption, true);
+            return hWnd != NULL;
+        },
+        dwTimeoutMs);
+    return hWnd;
+}
+
+std::string WindowTextOf(HWND hWnd)
+{
+    char szText[1024] = "";
+    DWORD_PTR dwResult = 0;
+    if (hWnd == NULL ||
+        !::SendMessageTimeoutA(hWnd, WM_GETTEXT, sizeof(szText), reinterpret_cast<LPARAM>(szText), SMTO_ABORTIFHUNG,
+                               5000, &dwResult))
+        return "";
+    szText[sizeof(szText) - 1] = '\0';
+    return szText;
+}
+
+std::string ItemTextOf(HWND hDlg, int nID) { return WindowTextOf(::GetDlgItem(hDlg, nID)); }
+
+std::string MessageBoxTextOf(HWND hBox)
+{
+    // The text is the static control 0xFFFF (100 in some versions of the system).
+    HWND hText = ::GetDlgItem(hBox, 0xFFFF);
+    if (hText == NULL)
+        hText = ::GetDlgItem(hBox, 100);
+    return WindowTextOf(hText);
+}
+
+bool ClickButton(HWND hDlg, int nID)
+{
+    HWND hButton = ::GetDlgItem(hDlg, nID);
+    return hButton != NULL && ::PostMessageA(hButton, BM_CLICK, 0, 0);
+}
+
+bool AnswerMessageBox(HWND hBox, int nID)
+{
+    HWND hButton = ::GetDlgItem(hBox, nID);
+    return hButton != NULL &&
+           ::PostMessageA(hBox, WM_COMMAND, MAKEWPARAM(nID, BN_CLICKED), reinterpret_cast<LPARAM>(hButton));
+}
