@@ -127,7 +127,24 @@ const WineGdiHandleEntry* WineGdiTable()
     BYTE* pPeb = nullptr;
 #if defined(__i386__)
     __asm__("movl %%fs:0x30, %0" : "=r"(pPeb));
-    return *reinterpret_cast<WineGdiHandleEntry**>(pPeb + 0x94);
+    if (WineGdiHandleEntry* pTable = *reinterpret_cast<WineGdiHandleEntry**>(pPeb + 0x94))
+        return pTable;
+    // A 32-bit process in a 64-bit prefix: Wine records the table in the 64-bit PEB only. The 32-bit
+    // TEB's GdiBatchCount (offset 0xF70) holds the address of the 64-bit TEB, whose PEB pointer is
+    // at 0x60; the table address is at 0xF8 of that PEB. All of it lies below 4 GB.
+    BYTE* pTeb = nullptr;
+    __asm__("movl %%fs:0x18, %0" : "=r"(pTeb));
+    const ULONG ulTeb64 = *reinterpret_cast<ULONG*>(pTeb + 0xF70);
+    if (ulTeb64 == 0 || ::IsBadReadPtr(reinterpret_cast<void*>(ulTeb64 + 0x60), sizeof(UINT64)))
+        return nullptr;
+    const UINT64 ullPeb64 = *reinterpret_cast<UINT64*>(ulTeb64 + 0x60);
+    if (ullPeb64 == 0 || ullPeb64 > 0xFFFFFFF0ull ||
+        ::IsBadReadPtr(reinterpret_cast<void*>((ULONG_PTR)ullPeb64 + 0xF8), sizeof(UINT64)))
+        return nullptr;
+    const UINT64 ullTable = *reinterpret_cast<UINT64*>((ULONG_PTR)ullPeb64 + 0xF8);
+    if (ullTable == 0 || ullTable > 0xFFFFFFFFull)
+        return nullptr;
+    return reinterpret_cast<WineGdiHandleEntry*>((ULONG_PTR)ullTable);
 #elif defined(__x86_64__)
     __asm__("movq %%gs:0x60, %0" : "=r"(pPeb));
     return *reinterpret_cast<WineGdiHandleEntry**>(pPeb + 0xF8);

@@ -38,9 +38,9 @@ bool WindowShowsBitmap(HWND hWnd, int x, int y, HBITMAP hBitmap, int xSrc, int y
                        std::string* pstrWhy);
 
 // The number of GDI objects this process holds. GetGuiResources where the system answers it;
-// Wine 8 does not implement it (0, ERROR_CALL_NOT_IMPLEMENTED), so there the process's GDI handle
-// table (PEB GdiSharedHandleTable, Wine's GDI_HANDLE_ENTRY records) is walked instead. -1 when
-// neither works.
+// Wine 8 answers 0, so there the process's GDI handle table (the PEB's GdiSharedHandleTable, Wine's
+// GDI_HANDLE_ENTRY records; in a 32-bit process of a 64-bit prefix the 64-bit PEB's) is walked
+// instead. -1 when neither works. ControlGalleryTest proves it sees a deliberate leak.
 int GdiObjectCount();
 // Which of the two ways GdiObjectCount uses: "GetGuiResources", "Wine handle table" or "none".
 const char* GdiCountMethod();
