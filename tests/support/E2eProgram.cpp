@@ -1,3 +1,4 @@
+#include <winsock2.h>  // before windows.h: the scripted server's header needs it first
 #include "tests/support/E2eProgram.h"
 #include <objbase.h>
 #include <shlobj.h>
@@ -386,14 +387,21 @@ void SetFolderBox(HWND hSetup, const std::string& strFolder)
 
 bool WaitTransferEnded(HWND hDownload, DWORD dwTimeoutMs, std::string* pstrStatus)
 {
+    // Ended: Start/Resume enabled, Stop/Pause disabled and a status sentence shown. The dialog
+    // opens in that button state too, but with no sentence yet, and a transfer under way shows
+    // "Please wait while connecting......." or progress with Start/Resume disabled.
+    std::string strStatus;
     bool bEnded = WaitUntil(
         [&] {
-            return ::IsWindowEnabled(::GetDlgItem(hDownload, IDC_START)) &&
-                   !::IsWindowEnabled(::GetDlgItem(hDownload, IDC_STOP));
+            if (!::IsWindowEnabled(::GetDlgItem(hDownload, IDC_START)) ||
+                ::IsWindowEnabled(::GetDlgItem(hDownload, IDC_STOP)))
+                return false;
+            strStatus = ItemTextOf(hDownload, IDC_SERVERSTATUS);
+            return !strStatus.empty() && strStatus != "Please wait while connecting.......";
         },
         dwTimeoutMs);
     if (pstrStatus != nullptr)
-        *pstrStatus = ItemTextOf(hDownload, IDC_SERVERSTATUS);
+        *pstrStatus = strStatus;
     return bEnded;
 }
 

@@ -2,7 +2,6 @@
 // starts (environment from tools/test and CTest), the program started as a process of its own and
 // driven only through its windows, the served files, the nginx access log, files and shortcuts.
 #pragma once
-#include <winsock2.h>  // before windows.h, for the scripted server used alongside
 #include <windows.h>
 #include <gtest/gtest.h>
 #include <string>
