@@ -391,6 +391,37 @@ TEST_F(DownloadDialogTest, CloseBoxYesAbortsOnTheWorkerAndOffersTheResumeShortcu
     EXPECT_EQ(expected, dialogLines);
 }
 
+TEST_F(DownloadDialogTest, WithoutADesktopFolderThereIsNoShortcutAndNoMessage)
+{
+    // The user's desktop folder cannot be read: the shortcut question is asked, Yes makes nothing
+    // and nobody is told.
+    const char kShellFolders[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
+    HKEY hKey = NULL;
+    ASSERT_EQ(ERROR_SUCCESS, ::RegOpenKeyExA(HKEY_CURRENT_USER, kShellFolders, 0, KEY_ALL_ACCESS, &hKey));
+    char szDesktop[MAX_PATH] = "";
+    DWORD cbDesktop = sizeof(szDesktop);
+    DWORD dwType = 0;
+    const bool bHadDesktop =
+        ::RegQueryValueExA(hKey, "Desktop", NULL, &dwType, (BYTE*)szDesktop, &cbDesktop) == ERROR_SUCCESS;
+    ::RegDeleteValueA(hKey, "Desktop");
+
+    m_boxes.Answer("Create Shortcut", IDYES);
+    CDownloadDialogRun& run = Open(true);
+    ASSERT_TRUE(m_script.WaitStarted(1, kWait));
+    run.Click(IDC_EXIT);
+    const bool bEnded = run.WaitEnded(kWait);
+
+    if (bHadDesktop)
+        ::RegSetValueExA(hKey, "Desktop", 0, dwType, (const BYTE*)szDesktop, cbDesktop);
+    ::RegCloseKey(hKey);
+
+    ASSERT_TRUE(bEnded);
+    EXPECT_EQ(std::vector<std::string>{"Create Shortcut"}, m_boxes.Captions());
+    EXPECT_FALSE(FileExists(m_strShortcut) && !m_bHadShortcut);
+    EXPECT_EQ(1, m_setup.CloseCount());
+    EXPECT_EQ(4, run.Dlg().IntDlgStatus.load());
+}
+
 TEST_F(DownloadDialogTest, CloseBoxNoAndEscKeepTheDialogAndTheTransfer)
 {
     m_boxes.Answer("Do you want to abort?", IDNO);
