@@ -4,6 +4,7 @@
 #include <afx.h>
 
 #include <string.h>
+#include <atomic>
 #include <string>
 #include <thread>
 
@@ -308,8 +309,14 @@ TEST(CStringTest, MissingStringResourceLoadsNothing)
 TEST(CStringTest, CopiesMadeOnTwoThreadsKeepTheCountExact)
 {
     CString shared("handed between threads");
-    auto churn = [&shared] {
-        for (int i = 0; i < 200000; ++i)
+    std::atomic<int> nReady(0);
+    auto churn = [&shared, &nReady] {
+        // Both threads start together, so their counting overlaps.
+        ++nReady;
+        while (nReady.load() < 2)
+        {
+        }
+        for (int i = 0; i < 1000000; ++i)
         {
             CString copy(shared);
             CString other;

@@ -226,6 +226,40 @@ TEST_F(CTraceLogTest, TwoThreadsWritingAtOnceGiveOnlyWholeLines)
     }
 }
 
+// Two threads keep passing a small limit: deletion and reopening happen between other lines,
+// never in the middle of one, so the file always ends up with whole lines within the limit.
+TEST_F(CTraceLogTest, TwoThreadsAtTheLimitNeverWriteIntoAClosedOrHalfDeletedFile)
+{
+    const int kLinesPerThread = 1000;
+    {
+        CTraceLog log(m_strPath, 1, TRUE);
+        auto writer = [&log](char chName) {
+            for (int i = 0; i < kLinesPerThread; ++i)
+            {
+                CString text;
+                text.Format("thread %c line %04d", chName, i);
+                log.WriteLine(text);
+            }
+        };
+        std::thread a(writer, 'A'), b(writer, 'B');
+        a.join();
+        b.join();
+    }
+    std::string data = ReadAll(m_strPath);
+    if (data == "<missing>")  // the very last line passed the limit
+        data.clear();
+    EXPECT_LE(data.size(), 1024u);
+    std::vector<std::string> lines = SplitLines(data);
+    const std::regex textPattern("^thread [AB] line \\d{4}$");
+    for (const std::string& line : lines)
+    {
+        std::smatch lineMatch;
+        ASSERT_TRUE(std::regex_match(line, lineMatch, kLinePattern)) << line;
+        std::string text = lineMatch[2].str();
+        EXPECT_TRUE(std::regex_match(text, textPattern)) << line;
+    }
+}
+
 TEST_F(CTraceLogTest, FailedWriteDropsTheLineAndTheNextOneGoesToTheFile)
 {
     CTraceLogProbe log(m_strPath, 1000, TRUE);
