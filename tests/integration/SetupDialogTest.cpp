@@ -53,26 +53,26 @@ int CountPrefixed(const CDialogTraceLog& log, const std::string& strPrefix)
     return nCount;
 }
 
+struct ChildTextSearch
+{
+    const std::string* pstrText;
+    HWND hFound;
+};
+
+BOOL CALLBACK ChildTextProc(HWND hWnd, LPARAM lParam)
+{
+    auto* pSearch = reinterpret_cast<ChildTextSearch*>(lParam);
+    if (WindowTextOf(hWnd) != *pSearch->pstrText)
+        return TRUE;
+    pSearch->hFound = hWnd;
+    return FALSE;
+}
+
 // Child window of hParent (at any depth) whose text is strText.
 HWND FindChildWithText(HWND hParent, const std::string& strText)
 {
-    struct Search
-    {
-        const std::string* pstrText;
-        HWND hFound;
-    } search{&strText, NULL};
-    ::EnumChildWindows(
-        hParent,
-        [](HWND hWnd, LPARAM lParam) -> BOOL {
-            auto* pSearch = reinterpret_cast<Search*>(lParam);
-            if (WindowTextOf(hWnd) == *pSearch->pstrText)
-            {
-                pSearch->hFound = hWnd;
-                return FALSE;
-            }
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&search));
+    ChildTextSearch search{&strText, NULL};
+    ::EnumChildWindows(hParent, ChildTextProc, reinterpret_cast<LPARAM>(&search));
     return search.hFound;
 }
 
