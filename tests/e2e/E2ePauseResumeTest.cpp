@@ -66,8 +66,14 @@ TEST_F(E2ePauseResume, StopThenResumeEndsByteIdentical)
     ASSERT_TRUE(program.WaitExit(kStepWait));
     EXPECT_FALSE(ReadRegistryValue(HKEY_LOCAL_MACHINE, LASTSETUP_KEY, LASTSETUP_VALUE).bExists);
 
-    // nginx logs a request when its connection ends, so the stopped one may come second.
-    std::vector<CNginxRequest> requests = nginx.Requests();
+    // nginx logs a request when its connection ends, so the stopped one may come late and second.
+    std::vector<CNginxRequest> requests;
+    WaitUntil(
+        [&] {
+            requests = nginx.Requests();
+            return requests.size() >= 2;
+        },
+        kStepWait);
     ASSERT_EQ(2u, requests.size());
     if (requests[0].strRange != "bytes=0-")
         std::swap(requests[0], requests[1]);
