@@ -26,7 +26,7 @@ dls_missing_packages() {
 # Installs the Debian packages the build, the tests and the demo need; quick when all are present.
 dls_install_packages() {
   local wanted=(cmake g++-mingw-w64-i686-posix mingw-w64-i686-dev wine wine32:i386 wine64 xvfb imagemagick
-    xdotool nginx-light python3 googletest)
+    xdotool nginx-light python3 googletest fonts-wine)
   [ "${DLS_ARCH:-auto}" = i686 ] || wanted+=(g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev)
   local missing
   missing="$(dls_missing_packages "${wanted[@]}")"

@@ -103,7 +103,9 @@ dls_unlink_user_folders() {
 }
 
 dls_create_prefix() {
-  if [ -f "$DLS_STAMP" ] && [ "$(cat "$DLS_STAMP")" = "$WINEARCH" ]; then return 0; fi
+  # The stamp names what the prefix was made with; a prefix made differently is made anew.
+  local stamp="$WINEARCH fonts"
+  if [ -f "$DLS_STAMP" ] && [ "$(cat "$DLS_STAMP")" = "$stamp" ]; then return 0; fi
   dls_log "creating the $WINEARCH Wine prefix $WINEPREFIX (once)"
   [ -d "$WINEPREFIX" ] && dls_wine_cmd "$DLS_WINESERVER" -k > /dev/null 2>&1
   rm -rf "$WINEPREFIX"
@@ -111,6 +113,10 @@ dls_create_prefix() {
     dls_log "wineboot failed (see $BUILD_DIR/wineboot.log)"; return 1; }
   dls_wine_cmd "$DLS_WINESERVER" -w
   dls_unlink_user_folders
+  # Windows keeps its system fonts (Tahoma, and Marlett for the caption buttons) in its Fonts folder;
+  # Debian's Wine installs its own in a data folder where this Wine does not look, so captions would
+  # show letters instead of the close and minimize glyphs. Put them where Windows has them.
+  cp -n /usr/share/wine/fonts/*.ttf "$WINEPREFIX/drive_c/windows/Fonts/" 2> /dev/null
   # Without a window manager a captioned window costs 2 s more to close unless Wine manages none.
   cat > "$BUILD_DIR/wine-settings.reg" << 'EOF'
 REGEDIT4
@@ -124,7 +130,7 @@ EOF
   dls_wine_cmd "$DLS_WINE" regedit /S "$(dls_winpath "$BUILD_DIR/wine-settings.reg")" > /dev/null 2>&1 < /dev/null
   dls_wine_cmd "$DLS_WINESERVER" -w
   dls_unlink_user_folders
-  echo "$WINEARCH" > "$DLS_STAMP"
+  echo "$stamp" > "$DLS_STAMP"
 }
 
 # Starts the persistent wineserver of the prefix; the first process's output goes to /dev/null, because
