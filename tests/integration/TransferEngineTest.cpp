@@ -9,6 +9,7 @@
 #include <vector>
 #include "download/CURLDownloading.h"
 #include "tests/support/FakeWorker.h"
+#include "tests/support/MessageBoxAnswerer.h"
 
 using namespace xfer;
 
@@ -354,6 +355,30 @@ TEST_F(TransferEngineTest, AWrongContentRangeNeverAppends)
     Run(dlg);
     EXPECT_TRUE(m_strContent.substr(0, 5000) == ReadWholeFile(m_strPath));
     EXPECT_EQ("An Internet connection was established, but the data cannot be retrieved", Status(dlg));
+}
+
+TEST_F(TransferEngineTest, ARestartWhoseOldFileCannotBeDeletedWritesNothingAndSaysSo)
+{
+    // The partial file is held open by another program that lets others write but not delete it;
+    // the server cannot resume, so the engine has to start the file anew and cannot.
+    const std::string strPartial(5000, 'Z');
+    WriteWholeFile(m_strPath, strPartial);
+    HANDLE hHolder = CreateFileA(m_strPath.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL,
+                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
+    ASSERT_NE(INVALID_HANDLE_VALUE, hHolder);
+    CMessageBoxAnswerer boxes;
+    boxes.Answer("Error deleting local file", IDOK);
+    ASSERT_TRUE(m_server.Start(
+        [this](const ScriptedRequest& r) { return ScriptedHttpServer::ServeFile(m_strContent, r, false); }));
+    CURLDownloading dlg;
+    Run(dlg);
+    CloseHandle(hHolder);
+
+    ASSERT_EQ(1, boxes.Count("Error deleting local file"));
+    EXPECT_EQ("Unable to delete the file from path\n\r" + m_strPath, boxes.Texts("Error deleting local file")[0]);
+    EXPECT_TRUE(strPartial == ReadWholeFile(m_strPath));
+    EXPECT_EQ("The download could not be written to the local file", Status(dlg));
+    EXPECT_FALSE(g_fDownloadComplete.load());
 }
 
 TEST_F(TransferEngineTest, StopWhileStreamingFastWritesNothingMoreAndStartResumes)
