@@ -33,6 +33,11 @@ protected:
     afx_msg void OnTimer(UINT nIDEvent);
 
     DECLARE_MESSAGE_MAP()
+
+private:
+    // OnButtonStart is under way (its boxes run message loops in which a second click or the resume
+    // timer could start it again).
+    BOOL m_fStarting = FALSE;
 };
 
 extern CNewUrlDlg g_dlgSetup;

@@ -9,6 +9,19 @@
 
 void CNewUrlDlg::OnButtonStart()
 {
+    // One download per run: a second click queued behind the first, a click during the overwrite
+    // question or the resume timer together with a click would otherwise start a second download
+    // thread appending to the same file.
+    if (m_pDownThread != nullptr || m_fStarting)
+        return;
+    KillTimer(ID_TIMER_RESUME);
+    struct StartingGuard
+    {
+        BOOL& fStarting;
+        explicit StartingGuard(BOOL& f) : fStarting(f) { fStarting = TRUE; }
+        ~StartingGuard() { fStarting = FALSE; }
+    } starting(m_fStarting);
+
     // 1. The folder, without one trailing backslash ("C:\" stays "C:" so the target is C:\brindlemox.exe).
     GetDlgItemText(IDC_EDIT_FOLDER, m_strFolder);
     int nLength = m_strFolder.GetLength();

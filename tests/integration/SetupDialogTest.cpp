@@ -19,6 +19,7 @@
 #include "download/CDownThread.h"
 #include "res/resource.h"
 #include "tests/support/DialogDriver.h"
+#include "tests/support/FakeWorker.h"
 #include "tests/support/MessageBoxAnswerer.h"
 #include "tests/support/RegistryValue.h"
 #include "tests/support/WindowDriver.h"
@@ -84,6 +85,7 @@ protected:
         DeleteRegistryValue(HKEY_LOCAL_MACHINE, LASTSETUP_KEY, LASTSETUP_VALUE);
         g_fResumeDownload = FALSE;
         g_dlgSetup.m_strFolder.Empty();
+        g_dlgSetup.m_pDownThread = nullptr;  // a new run (a thread object of an earlier test is left be)
     }
     void TearDown() override { g_fResumeDownload = FALSE; }
 
@@ -301,6 +303,56 @@ TEST_F(SetupDialogTest, YesFillsTheTrimmedFolderSetsTheResumeFlagAndStartsOnce)
     EXPECT_EQ(std::string(szFolder, strlen(szFolder) + 1), stored.data);
     EXPECT_EQ(INVALID_FILE_ATTRIBUTES, ::GetFileAttributesA(szFolder));
     pAnswerer.reset();
+}
+
+TEST_F(SetupDialogTest, ClicksQueuedBehindTheFirstStartNothingTwice)
+{
+    char szFolder[MAX_PATH];
+    ASSERT_NE(0u, ::GetTempPathA(sizeof(szFolder), szFolder));
+    const std::string strExisting = std::string(szFolder) + "brindlemox.exe";
+    xfer::WriteWholeFile(strExisting, "an older installer");
+    snprintf(szFolder, sizeof(szFolder), "C:\\no-such-folder-%lu-%lu", ::GetCurrentProcessId(), ::GetTickCount());
+    CDialogTraceLog log;
+
+    int nQuestionsUp = -1;
+    int nStartsAfterEnd = -1;
+    std::unique_ptr<CMessageBoxAnswerer> pAnswerer;
+    INT_PTR nResult = RunDialog([&] {
+        HWND hDialog = WaitForSetupDialog();
+        ASSERT_NE((HWND)NULL, hDialog);
+        // A click while the overwrite question is up (its loop handles the click) asks nothing more.
+        ::SetDlgItemTextA(hDialog, IDC_EDIT_FOLDER, std::string(strExisting, 0, strExisting.size() - 15).c_str());
+        ::PostMessageA(hDialog, WM_COMMAND, MAKEWPARAM(IDC_BUTTON_START, BN_CLICKED), 0);
+        HWND hQuestion = WaitForDialog(::GetCurrentProcessId(), "Overwrite Existing File?", kWait);
+        ASSERT_NE((HWND)NULL, hQuestion);
+        ::PostMessageA(hDialog, WM_COMMAND, MAKEWPARAM(IDC_BUTTON_START, BN_CLICKED), 0);
+        ::Sleep(500);
+        nQuestionsUp = (int)FindTopWindows(::GetCurrentProcessId(), "#32770", "Overwrite Existing File?", true).size();
+        AnswerMessageBox(hQuestion, IDNO);
+        pAnswerer.reset(new CMessageBoxAnswerer);  // later boxes: No ("Create Shortcut")
+
+        // Two clicks queued together (a double click): one download.
+        ::SetDlgItemTextA(hDialog, IDC_EDIT_FOLDER, szFolder);
+        ::PostMessageA(hDialog, WM_COMMAND, MAKEWPARAM(IDC_BUTTON_START, BN_CLICKED), 0);
+        ::PostMessageA(hDialog, WM_COMMAND, MAKEWPARAM(IDC_BUTTON_START, BN_CLICKED), 0);
+        HWND hDownload = NULL;
+        ASSERT_TRUE(WaitUntil(
+            [&] {
+                CDownThread* pThread = g_dlgSetup.m_pDownThread;
+                hDownload = pThread != nullptr ? pThread->m_dlgDownload.m_hWndDialog.load() : NULL;
+                return hDownload != NULL && ::IsWindowEnabled(::GetDlgItem(hDownload, IDC_START));
+            },
+            kWait));
+        ::Sleep(500);
+        nStartsAfterEnd = CountPrefixed(log, kStartOnStart);
+        ::PostMessageA(hDownload, WM_COMMAND, IDOK, 0);
+    });
+    pAnswerer.reset();
+    ::DeleteFileA(strExisting.c_str());
+    EXPECT_EQ(IDCANCEL, nResult);
+    EXPECT_EQ(1, nQuestionsUp);
+    EXPECT_EQ(1, log.Count("End OnDownloadnow 4 in OnButtonStart"));
+    EXPECT_EQ(1, nStartsAfterEnd);
 }
 
 TEST_F(SetupDialogTest, IconsAndTimersOtherThanTheResumeTimer)
