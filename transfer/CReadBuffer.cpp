@@ -54,6 +54,27 @@ BOOL CReadBuffer::SkipPast(const char* pszPattern, DWORD cchPattern)
     return FALSE;
 }
 
+BOOL CReadBuffer::StartsWith(const char* pszPattern, DWORD cchPattern) const
+{
+    if (m_pRead == nullptr || static_cast<DWORD>(m_pWrite - m_pRead) < cchPattern)
+        return FALSE;
+    for (DWORD i = 0; i < cchPattern; ++i)
+        if (UpperByte(m_pRead[i]) != UpperByte(static_cast<BYTE>(pszPattern[i])))
+            return FALSE;
+    return TRUE;
+}
+
+BOOL CReadBuffer::SkipLineEnd()
+{
+    if (StartsWith("\n", 1))
+        m_pRead += 1;
+    else if (StartsWith("\r\n", 2))
+        m_pRead += 2;
+    else
+        return FALSE;
+    return TRUE;
+}
+
 BOOL CReadBuffer::ReadNumber(DWORD* pdwValue, char chTerminator)
 {
     const BYTE chTerm = static_cast<BYTE>(chTerminator);

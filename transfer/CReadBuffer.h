@@ -14,6 +14,10 @@ public:
     BOOL Allocate(DWORD cbSize);
     BOOL SkipPast(const char* pszPattern, DWORD cchPattern);
     BOOL ReadNumber(DWORD* pdwValue, char chTerminator);
+    // Whether the bytes at the cursor begin with the pattern (ignoring case); the cursor stays.
+    BOOL StartsWith(const char* pszPattern, DWORD cchPattern) const;
+    // Passes a line end ("\r\n" or "\n") right at the cursor: TRUE for an empty line.
+    BOOL SkipLineEnd();
     void Compact();
 
     DWORD m_cbSize = 0;

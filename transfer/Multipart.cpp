@@ -9,6 +9,8 @@ namespace
 {
 // A part header is parsed only when this much follows the cursor, or the stream has ended.
 const DWORD kHeaderLookahead = 500;
+// More header lines than this in one part is no part header.
+const int kMaxPartHeaderLines = 16;
 }  // namespace
 
 BOOL CURLDownloading::ParsePartHeader()
@@ -25,26 +27,40 @@ BOOL CURLDownloading::ParsePartHeader()
         m_dwPartEnd = 0;
         return TRUE;
     }
+    if (!buf.SkipPast("\n", 1))  // the end of the boundary line
+        return FALSE;
+
+    // The part's header lines, up to the empty line that ends them; the data starts right after it.
+    // Only Content-Range matters, wherever it stands: servers send Content-Type first, but may add
+    // lines of their own, and one line too many must not shift the data.
+    BOOL fRange = FALSE;
     DWORD dwFirst = 0;
     DWORD dwLast = 0;
-    if (!buf.SkipPast("\n", 1) || !buf.SkipPast("Content-Type: ", 14) || !buf.SkipPast("\n", 1) ||
-        !buf.SkipPast("Content-Range: bytes ", 21) || !buf.ReadNumber(&dwFirst, '-') || !buf.ReadNumber(&dwLast, '/'))
-        return FALSE;
-
-    // The total after the '/' ("*" when the server does not know it).
-    ++buf.m_pRead;
     DWORD dwTotal = 0;
     int cDigits = 0;
-    while (buf.m_pRead < buf.m_pWrite && *buf.m_pRead >= '0' && *buf.m_pRead <= '9' && cDigits < 10)
+    for (int cLines = 0; !buf.SkipLineEnd(); ++cLines)
     {
-        dwTotal = dwTotal * 10 + static_cast<DWORD>(*buf.m_pRead - '0');
-        ++buf.m_pRead;
-        ++cDigits;
+        if (cLines == kMaxPartHeaderLines)
+            return FALSE;
+        if (buf.StartsWith("Content-Range: bytes ", 21))
+        {
+            buf.m_pRead += 21;
+            if (fRange || !buf.ReadNumber(&dwFirst, '-') || !buf.ReadNumber(&dwLast, '/'))
+                return FALSE;
+            fRange = TRUE;
+            // The total after the '/' ("*" when the server does not know it).
+            ++buf.m_pRead;
+            while (buf.m_pRead < buf.m_pWrite && *buf.m_pRead >= '0' && *buf.m_pRead <= '9' && cDigits < 10)
+            {
+                dwTotal = dwTotal * 10 + static_cast<DWORD>(*buf.m_pRead - '0');
+                ++buf.m_pRead;
+                ++cDigits;
+            }
+        }
+        if (!buf.SkipPast("\n", 1))  // the end of this header line
+            return FALSE;
     }
-
-    if (!buf.SkipPast("\n", 1) || !buf.SkipPast("\n", 1))  // end of the line, then the empty line
-        return FALSE;
-    if (dwLast < dwFirst || dwLast == 0xFFFFFFFF)
+    if (!fRange || dwLast < dwFirst || dwLast == 0xFFFFFFFF)
         return FALSE;
     m_dwPartPos = dwFirst;
     m_dwPartEnd = dwLast + 1;  // the header gives the inclusive last byte

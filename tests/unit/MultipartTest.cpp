@@ -73,6 +73,31 @@ TEST_F(MultipartTest, PartHeaderGivesThePartsFirstByteAndItsEnd)
     EXPECT_EQ(1000u, m_dlg.m_dwExpectedLength);
 }
 
+TEST_F(MultipartTest, TheDataStartsAfterTheEmptyLineWhateverHeaderLinesComeBefore)
+{
+    const std::string headers[] = {
+        "Content-Range: bytes 100-199/1000\r\nContent-Type: application/octet-stream\r\n\r\n",
+        "Content-Type: application/octet-stream\r\nContent-Range: bytes 100-199/1000\r\nContent-Length: 100\r\n\r\n",
+        "Content-Type: application/octet-stream\nContent-Range: bytes 100-199/1000\n\n",
+        "content-range: bytes 100-199/1000\r\n\r\n",
+    };
+    Begin(0);
+    for (const std::string& strHeaders : headers)
+    {
+        SCOPED_TRACE(strHeaders);
+        const std::string strText = std::string("\r\n--") + kBoundary + "\r\n" + strHeaders + "DATA";
+        CReadBuffer& buf = m_dlg.m_readBuffer;
+        memcpy(buf.m_pBase, strText.data(), strText.size());
+        buf.m_pRead = buf.m_pBase;
+        buf.m_pWrite = buf.m_pBase + strText.size();
+        m_dlg.m_dwPartPos = m_dlg.m_dwPartEnd = 0;
+        ASSERT_TRUE(m_dlg.ParsePartHeader());
+        EXPECT_EQ(100u, m_dlg.m_dwPartPos);
+        EXPECT_EQ(200u, m_dlg.m_dwPartEnd);
+        EXPECT_EQ(0, memcmp(buf.m_pRead, "DATA", 4));
+    }
+}
+
 TEST_F(MultipartTest, TheClosingDelimiterEndsTheBody)
 {
     Begin(0);
