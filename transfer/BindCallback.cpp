@@ -238,9 +238,9 @@ HRESULT CURLDownloading::OnStopBinding(HRESULT hresult, LPCWSTR szError)
         m_notify.hrResult = m_hrOutcome != S_OK ? m_hrOutcome : (m_fAlreadyComplete ? S_OK : hresult);
         OnDownloadNotify(&m_notify);
     }
-    // The worker's message loop ends here; nothing of the dialog object is touched after this.
-    if (fOnWorker)
-        ::PostQuitMessage(0);
+    // The worker's message loop ends on m_fBindingEnded; it is woken in case this ran elsewhere.
+    if (!fOnWorker)
+        ::PostThreadMessageA(m_dwWorkerThreadId.load(), WM_NULL, 0, 0);
     return S_OK;
 }
 
@@ -363,12 +363,12 @@ HRESULT CURLDownloading::BeginningTransaction(LPCWSTR szURL, LPCWSTR szHeaders, 
         const BYTE_RANGE& range = pRequest->pRanges[i];
         if (i > 0)
             cch += ::snprintf(pszWork + cch, cbWork - cch, ", ");
-        // Offsets go out as signed 32-bit numbers: files stay below 2^31 bytes.
+        // Unsigned: a signed form would ask for a negative offset past 2 GB, which servers ignore.
         if (range.dwLength != 0)
-            cch += ::snprintf(pszWork + cch, cbWork - cch, "%d-%d", static_cast<int>(range.dwOffset),
-                              static_cast<int>(range.dwOffset + range.dwLength - 1));
+            cch += ::snprintf(pszWork + cch, cbWork - cch, "%lu-%lu", static_cast<unsigned long>(range.dwOffset),
+                              static_cast<unsigned long>(range.dwOffset + range.dwLength - 1));
         else
-            cch += ::snprintf(pszWork + cch, cbWork - cch, "%d-", static_cast<int>(range.dwOffset));
+            cch += ::snprintf(pszWork + cch, cbWork - cch, "%lu-", static_cast<unsigned long>(range.dwOffset));
     }
     cch += ::snprintf(pszWork + cch, cbWork - cch, "\r\n");
 
@@ -428,8 +428,16 @@ HRESULT CURLDownloading::OnResponse(DWORD dwResponseCode, LPCWSTR szResponseHead
         hrRefusal = INET_E_NO_VALID_MEDIA;
     else if (dwResponseCode == 410)
         hrRefusal = INET_E_DATA_NOT_AVAILABLE;
+    // Answers that carry no file either: no content, or an error page of the server or of the
+    // request (416 is judged below). Taken as a fresh start they would replace the partial download
+    // with nothing or with the error page and report it complete.
+    else if (dwResponseCode == 204 || dwResponseCode == 205 || (dwResponseCode >= 411 && dwResponseCode != 416))
+        hrRefusal = INET_E_DATA_NOT_AVAILABLE;
     if (hrRefusal != S_OK)
         return ReportFailure(hrRefusal);
+    // Stop/Pause came first: the file is left exactly as it is, whatever the answer.
+    if (m_hrOutcome != S_OK || g_fAbortDownload.load())
+        return ReportFailure(E_ABORT);
 
     ProgressUpdate(kNotKnown, kNotKnown,
                    "Response has been received from the server. Reading the response from the server",
@@ -510,12 +518,16 @@ HRESULT CURLDownloading::OnResponse(DWORD dwResponseCode, LPCWSTR szResponseHead
                        m_szProgressText, Percent(m_dwBytesThisTransfer, m_dwTotalSize));
         if (!::DeleteFileA(m_strFilePath) && ::GetLastError() != ERROR_FILE_NOT_FOUND)
         {
-            // The old file stays as it is and nothing is written; the binding is ended at once.
+            // The old file stays as it is and nothing is written (the outcome is decided before the box,
+            // so data that arrives meanwhile is thrown away); the binding is ended once the user has
+            // seen the box.
             m_fFileUnusable = TRUE;
-            ReportFailure(STG_E_WRITEFAULT);
+            if (m_hrOutcome == S_OK)
+                m_hrOutcome = STG_E_WRITEFAULT;
             CString strText;
             strText.Format("Unable to delete the file from path\n\r%s", (LPCTSTR)m_strFilePath);
             ::MessageBoxA(m_hWndDialog.load(), strText, "Error deleting local file", MB_ICONERROR);
+            AbortBinding();
             hrResult = S_OK;
             goto done;
         }

@@ -142,6 +142,17 @@ TEST_F(BindCallbackTest, EveryRefusedStatusAbortsWritesNothingAndReportsItsSente
         {409, INET_E_NO_VALID_MEDIA, "The file is not one of the acceptable MIME types"},
         {410, INET_E_DATA_NOT_AVAILABLE,
          "An Internet connection was established, but the data cannot be retrieved"},
+        // Answers that carry no file: nothing, or an error page in place of the installer.
+        {204, INET_E_DATA_NOT_AVAILABLE,
+         "An Internet connection was established, but the data cannot be retrieved"},
+        {205, INET_E_DATA_NOT_AVAILABLE,
+         "An Internet connection was established, but the data cannot be retrieved"},
+        {411, INET_E_DATA_NOT_AVAILABLE,
+         "An Internet connection was established, but the data cannot be retrieved"},
+        {500, INET_E_DATA_NOT_AVAILABLE,
+         "An Internet connection was established, but the data cannot be retrieved"},
+        {599, INET_E_DATA_NOT_AVAILABLE,
+         "An Internet connection was established, but the data cannot be retrieved"},
     };
     for (const Row& row : rows)
     {
@@ -209,13 +220,13 @@ TEST_F(BindCallbackTest, AResumeThatDoesNotStartAtTheLocalLengthNeverAppends)
 
 TEST_F(BindCallbackTest, AnyOtherAcceptedStatusStartsTheFileAfresh)
 {
-    for (DWORD dwStatus : {200u, 204u, 500u})
+    for (DWORD dwStatus : {200u, 203u, 306u})
     {
         SCOPED_TRACE(dwStatus);
         WriteWholeFile(m_strPath, "stale bytes of another version");
         FakeWorker worker(m_dlg, m_strPath, kUrl);
         EXPECT_EQ(30u, worker.Begin());
-        const std::string strBody = dwStatus == 204 ? std::string() : std::string("new content");
+        const std::string strBody("new content");
         worker.m_binding.m_info.Set(HTTP_QUERY_CONTENT_LENGTH, std::to_string(strBody.size()))
             .Set(HTTP_QUERY_ACCEPT_RANGES, "Bytes");
         ASSERT_EQ(S_OK, m_dlg.OnResponse(dwStatus, L"", L"", nullptr));
