@@ -100,14 +100,18 @@ void CURLDownloading::OnStart()
         m_fRestart = FALSE;
     }
 
+    // The flags are set before the worker exists: a Stop/Pause flag left from the last transfer
+    // must not end the new one. They go back if no worker could be started.
+    const BOOL fAbortBefore = g_fAbortDownload.load();
+    const int nStatusBefore = IntDlgStatus.load();
+    g_fAbortDownload = FALSE;
+    IntDlgStatus = 1;
     pWorkerThread = AfxBeginThread(m_pfnWorkerEntry, this, THREAD_PRIORITY_NORMAL, 0, 0, NULL);
     if (pWorkerThread != nullptr)
     {
         SetTimer(ID_TIMER_ELAPSED, 1000, NULL);
         SetServerStatus("Please wait while connecting.......");
         m_stServerStatus.SetText("Please wait while connecting.......");
-        g_fAbortDownload = FALSE;
-        IntDlgStatus = 1;
         m_btnStart.EnableWindow(FALSE);
         m_btnStop.EnableWindow(TRUE);
         SendMessage(WM_NEXTDLGCTL, (WPARAM)m_btnStop.m_hWnd, TRUE);
@@ -115,6 +119,8 @@ void CURLDownloading::OnStart()
     }
     else
     {
+        g_fAbortDownload = fAbortBefore;
+        IntDlgStatus = nStatusBefore;
         theApp.m_log.WriteLine("Couldn't begin download thread");
     }
     TraceWithUrl("End OnStart 2 in CURLDownloading for ");
@@ -225,15 +231,17 @@ void CURLDownloading::CloseFileCtrlDlg()
         }
     }
 
+    // The file is closed before the dialog hears of the end: from then on Start may run a new
+    // worker, which puts its own handle into m_hFile. Taken out in one step: the worker replaces the
+    // handle the same way when it recreates the file.
+    HANDLE hFile = static_cast<HANDLE>(::InterlockedExchangePointer(&m_hFile, NULL));
+    if (hFile != NULL && hFile != INVALID_HANDLE_VALUE)
+        ::CloseHandle(hFile);
+
     if (IsDialogThread())
         ApplyTransferEnded();
     else
         PostToDialog(WM_APP_TRANSFER_ENDED);
-
-    // Taken out in one step: the worker replaces the handle the same way when it recreates the file.
-    HANDLE hFile = static_cast<HANDLE>(::InterlockedExchangePointer(&m_hFile, NULL));
-    if (hFile != NULL && hFile != INVALID_HANDLE_VALUE)
-        ::CloseHandle(hFile);
 
     TraceWithUrl("End CloseFileCtrlDlg in CURLDownloading for ");
 }

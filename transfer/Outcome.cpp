@@ -45,6 +45,17 @@ BOOL CURLDownloading::OnDownloadNotify(DOWNLOAD_NOTIFY* pNotify)
             hrResult = STG_E_WRITEFAULT;
 
         const CString strResult = GetResultMessage(hrResult);
+        {
+            // The outcome and the bytes behind it, for whoever reads the log after a failure.
+            CString strLine;
+            char szExpected[32] = "of an unknown length";
+            if (m_fLengthKnown)
+                ::snprintf(szExpected, sizeof(szExpected), "of %lu", static_cast<unsigned long>(m_dwExpectedLength));
+            strLine.Format("Transfer ended for %s: 0x%08lX %s, %lu bytes on disk %s", (LPCTSTR)m_strURL,
+                           static_cast<unsigned long>(hrResult), (LPCTSTR)strResult,
+                           static_cast<unsigned long>(m_dwFileLength), szExpected);
+            theApp.m_log.WriteLine(strLine);
+        }
         SetServerStatus(strResult);
         if (strResult == kDownloadComplete)
         {

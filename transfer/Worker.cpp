@@ -2,7 +2,8 @@
 //
 // The worker owns the binding: the URL moniker delivers every callback through the message queue of
 // the thread that started the binding, so the worker pumps messages until the binding has ended and
-// the dialog has been told (OnStopBinding posts WM_QUIT to it). In that loop it also aborts the
+// the dialog has been told (OnStopBinding sets m_fBindingEnded; no WM_QUIT, which would also end a
+// message box shown on this thread meanwhile). In that loop it also aborts the
 // binding when the dialog asks (WM_APP_ABORT_BINDING: COM wants Abort on the binding's own thread)
 // and runs the no-data watchdog, because Wine never ends a binding whose server went silent or
 // reset the connection.
@@ -16,10 +17,11 @@ void CURLDownloading::WorkerThreadProc()
     theApp.m_log.WriteLine("Start WorkerThreadProc in CURLDownloading");
 
     // The file is opened without truncation; its length is where the transfer resumes.
-    m_hFile = NULL;
     HANDLE hFile = ::CreateFileA(m_strFilePath, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL,
                                  OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
-    ::InterlockedExchangePointer(&m_hFile, hFile);
+    HANDLE hOld = static_cast<HANDLE>(::InterlockedExchangePointer(&m_hFile, hFile));
+    if (hOld != NULL && hOld != INVALID_HANDLE_VALUE)
+        ::CloseHandle(hOld);
     DWORD dwEnd = ::SetFilePointer(hFile, 0, NULL, FILE_END);
     if (dwEnd == INVALID_SET_FILE_POINTER)
         dwEnd = 0;
@@ -65,7 +67,7 @@ void CURLDownloading::WorkerThreadProc()
         if (dwPeriod < 20)
             dwPeriod = 20;
         const UINT_PTR idTimer = ::SetTimer(NULL, 0, dwPeriod, NULL);
-        while (::GetMessageA(&msg, NULL, 0, 0) > 0)
+        while (!m_fBindingEnded && ::GetMessageA(&msg, NULL, 0, 0) > 0)
         {
             if (msg.hwnd == NULL && msg.message == WM_APP_ABORT_BINDING)
             {
@@ -83,8 +85,14 @@ void CURLDownloading::WorkerThreadProc()
         }
         if (idTimer != 0)
             ::KillTimer(NULL, idTimer);
+        // What the service queued up to the end is still handled (its clean-up of the binding).
+        for (int i = 0; i < 1000 && ::PeekMessageA(&msg, NULL, 0, 0, PM_REMOVE) && msg.message != WM_QUIT; ++i)
+        {
+            ::TranslateMessage(&msg);
+            ::DispatchMessageA(&msg);
+        }
     }
-    else if (!::PeekMessageA(&msg, NULL, WM_QUIT, WM_QUIT, PM_NOREMOVE))
+    else if (!m_fBindingEnded)
     {
         // The binding could not be started and has not reported an end: the dialog is told here.
         OnStopBinding(FAILED(m_hrBind) ? m_hrBind : E_FAIL, NULL);

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 #include "download/CURLDownloading.h"
+#include "tests/support/DialogDriver.h"
 #include "tests/support/FakeWorker.h"
 #include "tests/support/MessageBoxAnswerer.h"
 
@@ -136,7 +137,7 @@ TEST_F(TransferEngineTest, AServerWithoutRangesRestartsTheFileFromZero)
     EXPECT_EQ(kCompleted, Status(dlg));
 }
 
-TEST_F(TransferEngineTest, NoContentAndServerErrorAreTakenAsFreshStarts)
+TEST_F(TransferEngineTest, AnswersWithoutTheFileKeepThePartialFileAndAreNoSuccess)
 {
     struct Case
     {
@@ -144,7 +145,10 @@ TEST_F(TransferEngineTest, NoContentAndServerErrorAreTakenAsFreshStarts)
         const char* pszReason;
         std::string strBody;
     };
-    const Case cases[] = {{204, "No Content", ""}, {500, "Internal Server Error", "server error page"}};
+    const Case cases[] = {{204, "No Content", ""},
+                          {429, "Too Many Requests", "slow down"},
+                          {500, "Internal Server Error", "server error page"},
+                          {503, "Service Unavailable", "try later"}};
     for (const Case& c : cases)
     {
         SCOPED_TRACE(c.nStatus);
@@ -165,8 +169,9 @@ TEST_F(TransferEngineTest, NoContentAndServerErrorAreTakenAsFreshStarts)
         HANDLE hThread = CreateThread(NULL, 0, WorkerThread, &dlg, 0, NULL);
         ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(hThread, 90000));
         CloseHandle(hThread);
-        EXPECT_EQ(c.strBody, ReadWholeFile(m_strPath));
-        EXPECT_EQ(kCompleted, Status(dlg));
+        EXPECT_EQ("older partial file", ReadWholeFile(m_strPath));
+        EXPECT_EQ("An Internet connection was established, but the data cannot be retrieved", Status(dlg));
+        EXPECT_FALSE(g_fDownloadComplete.load());
         server.Stop();
         g_fDownloadComplete = FALSE;
     }
@@ -255,6 +260,7 @@ TEST_F(TransferEngineTest, AConnectionClosedMidBodyKeepsAResumablePartialFile)
             response.cbCloseAfter = 100000;
         return response;
     }));
+    CDialogTraceLog log;
     {
         CURLDownloading dlg;
         Run(dlg);
@@ -264,6 +270,10 @@ TEST_F(TransferEngineTest, AConnectionClosedMidBodyKeepsAResumablePartialFile)
     }
     const std::string strPartial = ReadWholeFile(m_strPath);
     EXPECT_LE(strPartial.size(), 100000u);
+    // The log says what ended the transfer and how far it got.
+    EXPECT_EQ(1, log.Count("Transfer ended for " + m_server.Url("/files/brindlemox.exe") + ": 0x800C0008 " +
+                           kInterrupted + ", " + std::to_string(strPartial.size()) + " bytes on disk of " +
+                           std::to_string(m_strContent.size())));
     EXPECT_TRUE(m_strContent.substr(0, strPartial.size()) == strPartial);
 
     fCut = false;
