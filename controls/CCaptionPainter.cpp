@@ -28,8 +28,16 @@ static_assert(sizeof(NONCLIENTMETRICSA) >= NONCLIENTMETRICS_SIZE, "NONCLIENTMETR
 
 void LoadSharedBitmap(CBitmap& bitmap, UINT nID)
 {
+    // Painters of windows on several threads may be set up at once: each bitmap is loaded once.
+    static CRITICAL_SECTION* s_pcsLoad = [] {
+        auto* pcs = new CRITICAL_SECTION;  // lives as long as the process
+        ::InitializeCriticalSection(pcs);
+        return pcs;
+    }();
+    ::EnterCriticalSection(s_pcsLoad);
     if (bitmap.m_hObject == NULL)
         bitmap.LoadBitmap(nID);
+    ::LeaveCriticalSection(s_pcsLoad);
 }
 
 // Copies a whole bitmap to (x, y) of pDC through dcMem; a missing bitmap draws nothing.

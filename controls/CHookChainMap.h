@@ -8,13 +8,23 @@ class CSubclassWnd;
 class CHookChainMap : public CMapPtrToPtr
 {
 public:
-    CHookChainMap() : CMapPtrToPtr(10) {}
+    CHookChainMap() : CMapPtrToPtr(10) { ::InitializeCriticalSection(&m_cs); }
     ~CHookChainMap() override;  // empties the map; restores no window procedures
 
     void AddHook(HWND hWnd, CSubclassWnd* pSubclassWnd);
     void RemoveHook(CSubclassWnd* pSubclassWnd);
     void RemoveAllHooks(HWND hWnd);
     CSubclassWnd* FindHook(HWND hWnd);
+
+private:
+    // Windows of several threads may be hooked and unhooked at once; the map's buckets are shared.
+    CRITICAL_SECTION m_cs;
+    struct CLock
+    {
+        explicit CLock(CRITICAL_SECTION& cs) : m_cs(cs) { ::EnterCriticalSection(&m_cs); }
+        ~CLock() { ::LeaveCriticalSection(&m_cs); }
+        CRITICAL_SECTION& m_cs;
+    };
 };
 
 // The one map of the process, built on first use.

@@ -52,7 +52,11 @@ LRESULT CSubclassWnd::Default()
 
 // ---- the hook map ----------------------------------------------------------------------------------
 
-CHookChainMap::~CHookChainMap() { RemoveAll(); }
+CHookChainMap::~CHookChainMap()
+{
+    RemoveAll();
+    ::DeleteCriticalSection(&m_cs);
+}
 
 CHookChainMap& TheHookMap()
 {
@@ -63,6 +67,7 @@ CHookChainMap& TheHookMap()
 
 CSubclassWnd* CHookChainMap::FindHook(HWND hWnd)
 {
+    CLock lock(m_cs);
     void* pHook = nullptr;
     if (hWnd == NULL || !Lookup(hWnd, pHook))
         return nullptr;
@@ -71,6 +76,7 @@ CSubclassWnd* CHookChainMap::FindHook(HWND hWnd)
 
 void CHookChainMap::AddHook(HWND hWnd, CSubclassWnd* pSubclassWnd)
 {
+    CLock lock(m_cs);
     pSubclassWnd->m_pNextHook = FindHook(hWnd);
     SetAt(hWnd, pSubclassWnd);
     if (pSubclassWnd->m_pNextHook == nullptr)
@@ -86,6 +92,7 @@ void CHookChainMap::AddHook(HWND hWnd, CSubclassWnd* pSubclassWnd)
 
 void CHookChainMap::RemoveHook(CSubclassWnd* pSubclassWnd)
 {
+    CLock lock(m_cs);
     HWND hWnd = pSubclassWnd->m_pWnd != nullptr ? pSubclassWnd->m_pWnd->m_hWnd : NULL;
     CSubclassWnd* pHead = FindHook(hWnd);
     if (pHead == nullptr)
