@@ -104,7 +104,7 @@ dls_unlink_user_folders() {
 
 dls_create_prefix() {
   # The stamp names what the prefix was made with; a prefix made differently is made anew.
-  local stamp="$WINEARCH fonts"
+  local stamp="$WINEARCH fonts crash-dialog-off"
   if [ -f "$DLS_STAMP" ] && [ "$(cat "$DLS_STAMP")" = "$stamp" ]; then return 0; fi
   dls_log "creating the $WINEARCH Wine prefix $WINEPREFIX (once)"
   [ -d "$WINEPREFIX" ] && dls_wine_cmd "$DLS_WINESERVER" -k > /dev/null 2>&1
@@ -118,6 +118,8 @@ dls_create_prefix() {
   # show letters instead of the close and minimize glyphs. Put them where Windows has them.
   cp -n /usr/share/wine/fonts/*.ttf "$WINEPREFIX/drive_c/windows/Fonts/" 2> /dev/null
   # Without a window manager a captioned window costs 2 s more to close unless Wine manages none.
+  # A crash prints its backtrace and ends the program, instead of waiting in a crash dialog that
+  # nobody answers (a crashed test then fails at once, with the backtrace in its output).
   cat > "$BUILD_DIR/wine-settings.reg" << 'EOF'
 REGEDIT4
 
@@ -126,6 +128,9 @@ REGEDIT4
 
 [HKEY_CURRENT_USER\Software\Wine\DllOverrides]
 "winemenubuilder.exe"=""
+
+[HKEY_CURRENT_USER\Software\Wine\WineDbg]
+"ShowCrashDialog"=dword:00000000
 EOF
   dls_wine_cmd "$DLS_WINE" regedit /S "$(dls_winpath "$BUILD_DIR/wine-settings.reg")" > /dev/null 2>&1 < /dev/null
   dls_wine_cmd "$DLS_WINESERVER" -w
