@@ -343,6 +343,56 @@ TEST_F(HookChain, UnhookingAHookThatIsInNoChainChangesNothing)
     h1.AttachToWindow(nullptr);
 }
 
+// Windows of several threads hooked and unhooked at the same time share the one map: each thread
+// hooks and unhooks windows of its own over and over (each first hook adds a map entry, each last
+// unhook removes one).
+DWORD WINAPI HookAndUnhookMany(LPVOID pParam)
+{
+    auto* pnDone = static_cast<LONG*>(pParam);
+    const int kWindows = 8;
+    HWND hWnds[kWindows];
+    CWnd wnds[kWindows];
+    for (int w = 0; w < kWindows; ++w)
+    {
+        hWnds[w] = ::CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 10, 10, NULL, NULL, ::GetModuleHandleA(NULL), NULL);
+        if (hWnds[w] == NULL)
+            return 1;
+        wnds[w].Attach(hWnds[w]);
+    }
+    bool bOk = true;
+    for (int i = 0; i < 40000 && bOk; ++i)
+    {
+        const int w = i % kWindows;
+        CSubclassWnd h1, h2;
+        bOk = h1.AttachToWindow(&wnds[w]) && h2.AttachToWindow(&wnds[w]) && TheHookMap().FindHook(hWnds[w]) == &h2;
+        if (i % 2 == 0)
+            h1.AttachToWindow(nullptr);  // the last hook, then the head, leave in turn
+    }
+    for (int w = 0; w < kWindows; ++w)
+    {
+        bOk = bOk && ::GetWindowLongPtrA(hWnds[w], GWLP_WNDPROC) != (LONG_PTR)HookedWndProc;
+        wnds[w].Detach();
+        ::DestroyWindow(hWnds[w]);
+    }
+    if (bOk)
+        ::InterlockedIncrement(pnDone);
+    return 0;
+}
+
+TEST(HookMap, WindowsOfSeveralThreadsAreHookedAndUnhookedAtOnce)
+{
+    const int nBefore = TheHookMap().GetCount();
+    LONG nDone = 0;
+    HANDLE hThreads[4];
+    for (HANDLE& hThread : hThreads)
+        hThread = ::CreateThread(NULL, 0, HookAndUnhookMany, &nDone, 0, NULL);
+    EXPECT_EQ(WAIT_OBJECT_0, ::WaitForMultipleObjects(4, hThreads, TRUE, 30000));
+    for (HANDLE hThread : hThreads)
+        ::CloseHandle(hThread);
+    EXPECT_EQ(4, nDone);
+    EXPECT_EQ(nBefore, TheHookMap().GetCount());
+}
+
 TEST(SubclassWndClass, RunTimeRecordNamesItsClassAndTheWindowBase)
 {
     CRecordingHook hook("h");
