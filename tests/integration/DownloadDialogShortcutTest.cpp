@@ -10,6 +10,7 @@
 #include "app/ServerConfig.h"
 #include "download/CompletionNotice.h"
 #include "download/ResumeShortcut.h"
+#include "tests/support/E2eProgram.h"
 
 namespace
 {
@@ -20,34 +21,6 @@ std::string TempFolder(const char* pszName)
     std::string strFolder = std::string(szTemp) + pszName + "-" + std::to_string(::GetCurrentProcessId());
     ::CreateDirectoryA(strFolder.c_str(), NULL);
     return strFolder;
-}
-
-bool ReadLink(const std::string& strLink, std::string* pstrTarget, std::string* pstrDescription)
-{
-    bool bRead = false;
-    IShellLinkA* pLink = nullptr;
-    if (SUCCEEDED(::CoCreateInstance(CLSID_ShellLink, NULL, CLSCTX_INPROC_SERVER, IID_IShellLinkA, (void**)&pLink)))
-    {
-        IPersistFile* pFile = nullptr;
-        if (SUCCEEDED(pLink->QueryInterface(IID_IPersistFile, (void**)&pFile)))
-        {
-            WCHAR wszLink[MAX_PATH];
-            ::MultiByteToWideChar(CP_ACP, 0, strLink.c_str(), -1, wszLink, MAX_PATH);
-            if (SUCCEEDED(pFile->Load(wszLink, STGM_READ)))
-            {
-                char szTarget[MAX_PATH] = "";
-                char szDescription[MAX_PATH] = "";
-                pLink->GetPath(szTarget, MAX_PATH, NULL, 0);
-                pLink->GetDescription(szDescription, MAX_PATH);
-                *pstrTarget = szTarget;
-                *pstrDescription = szDescription;
-                bRead = true;
-            }
-            pFile->Release();
-        }
-        pLink->Release();
-    }
-    return bRead;
 }
 
 // The port of the support server of this (test) build.
@@ -79,7 +52,7 @@ TEST(ResumeShortcutTest, TheLinkPointsAtTheTargetWithTheDescription)
 
     ::CoInitialize(NULL);
     std::string strTarget, strDescription;
-    EXPECT_TRUE(ReadLink(strLink, &strTarget, &strDescription));
+    EXPECT_TRUE(ReadShellLink(strLink, &strTarget, &strDescription));
     ::CoUninitialize();
     EXPECT_EQ(0, lstrcmpiA(szProgram, strTarget.c_str())) << strTarget;
     EXPECT_EQ("DownloadSetup", strDescription);

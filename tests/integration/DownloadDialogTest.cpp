@@ -13,6 +13,7 @@
 #include "download/CURLDownloading.h"
 #include "res/resource.h"
 #include "tests/support/DialogDriver.h"
+#include "tests/support/E2eProgram.h"
 #include "tests/support/MessageBoxAnswerer.h"
 
 namespace
@@ -61,39 +62,6 @@ std::string DesktopShortcutPath()
         ::RegCloseKey(hKey);
     }
     return std::string(szDesktop) + "\\Resume Brindlemox Download.lnk";
-}
-
-bool FileExists(const std::string& strPath) { return ::GetFileAttributesA(strPath.c_str()) != INVALID_FILE_ATTRIBUTES; }
-
-// Target and description of a shell link, read back through IShellLinkA.
-bool ReadShortcut(const std::string& strLink, std::string* pstrTarget, std::string* pstrDescription)
-{
-    ::CoInitialize(NULL);
-    bool bRead = false;
-    IShellLinkA* pLink = nullptr;
-    if (SUCCEEDED(::CoCreateInstance(CLSID_ShellLink, NULL, CLSCTX_INPROC_SERVER, IID_IShellLinkA, (void**)&pLink)))
-    {
-        IPersistFile* pFile = nullptr;
-        if (SUCCEEDED(pLink->QueryInterface(IID_IPersistFile, (void**)&pFile)))
-        {
-            WCHAR wszLink[MAX_PATH];
-            ::MultiByteToWideChar(CP_ACP, 0, strLink.c_str(), -1, wszLink, MAX_PATH);
-            if (SUCCEEDED(pFile->Load(wszLink, STGM_READ)))
-            {
-                char szTarget[MAX_PATH] = "";
-                char szDescription[MAX_PATH] = "";
-                pLink->GetPath(szTarget, MAX_PATH, NULL, 0);
-                pLink->GetDescription(szDescription, MAX_PATH);
-                *pstrTarget = szTarget;
-                *pstrDescription = szDescription;
-                bRead = true;
-            }
-            pFile->Release();
-        }
-        pLink->Release();
-    }
-    ::CoUninitialize();
-    return bRead;
 }
 
 // The window with the keyboard focus on the thread of hWnd.
@@ -363,7 +331,7 @@ TEST_F(DownloadDialogTest, CloseBoxYesAbortsOnTheWorkerAndOffersTheResumeShortcu
     EXPECT_EQ("C:\\dialogtest", strStored);
 
     std::string strTarget, strDescription;
-    ASSERT_TRUE(ReadShortcut(m_strShortcut, &strTarget, &strDescription));
+    ASSERT_TRUE(ReadShellLink(m_strShortcut, &strTarget, &strDescription));
     char szProgram[MAX_PATH] = "";
     ::GetModuleFileNameA(NULL, szProgram, MAX_PATH);
     EXPECT_EQ(0, lstrcmpiA(szProgram, strTarget.c_str())) << strTarget;
