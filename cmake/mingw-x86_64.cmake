@@ -1,10 +1,10 @@
-# Cross-compiling for 64-bit Windows with mingw-w64 (posix thread model). The product is the 32-bit
+# Cross-compiling for 64-bit Windows with mingw-w64 (win32 thread model). The product is the 32-bit
 # build (mingw-i686.cmake); this one serves machines that cannot execute 32-bit code natively, where
 # the tests then run under Wine's 64-bit loader.
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
-set(CMAKE_C_COMPILER x86_64-w64-mingw32-gcc-posix)
-set(CMAKE_CXX_COMPILER x86_64-w64-mingw32-g++-posix)
+set(CMAKE_C_COMPILER x86_64-w64-mingw32-gcc-win32)
+set(CMAKE_CXX_COMPILER x86_64-w64-mingw32-g++-win32)
 set(CMAKE_RC_COMPILER x86_64-w64-mingw32-windres)
 set(CMAKE_FIND_ROOT_PATH /usr/x86_64-w64-mingw32)
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)

@@ -24,10 +24,10 @@ dls_missing_packages() {
 }
 
 # Installs the Debian packages the build, the tests and the demo need; quick when all are present.
+# The win32-thread compilers: the posix ones link winpthreads, whose imports need Windows Vista.
 dls_install_packages() {
-  local wanted=(cmake g++-mingw-w64-i686-posix mingw-w64-i686-dev wine wine32:i386 wine64 xvfb imagemagick
-    xdotool nginx-light python3 googletest fonts-wine)
-  [ "${DLS_ARCH:-auto}" = i686 ] || wanted+=(g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev)
+  local wanted=(cmake g++-mingw-w64-i686-win32 mingw-w64-i686-dev wine wine32:i386 wine64 xvfb imagemagick
+    xdotool nginx-light python3 googletest fonts-wine locales "$@")
   local missing
   missing="$(dls_missing_packages "${wanted[@]}")"
   [ -z "$missing" ] && return 0
@@ -59,6 +59,7 @@ dls_choose_arch() {
     *) dls_say "DLS_ARCH must be i686, x86_64 or auto"; return 1 ;;
   esac
   export DLS_ARCH
+  [ "$DLS_ARCH" = i686 ] || dls_install_packages g++-mingw-w64-x86-64-win32 mingw-w64-x86-64-dev
 }
 
 # Configures (when needed) and builds. A build folder configured for the other architecture is

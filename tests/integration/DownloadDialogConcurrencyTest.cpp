@@ -7,7 +7,7 @@
 #include <atomic>
 #include <memory>
 #include <string>
-#include <thread>
+#include "tests/support/TestThread.h"
 #include <vector>
 #include "download/CURLDownloading.h"
 #include "res/resource.h"
@@ -130,7 +130,7 @@ TEST(DownloadDialogConcurrencyTest, ProgressAndTheEndOfTransfersWhileTheUserStop
     std::atomic<int> nNext{0};
     std::atomic<int> nDone{0};
     std::vector<std::string> failures(kLanes);
-    std::vector<std::thread> lanes;
+    std::vector<CTestThread> lanes;
     for (int nLane = 0; nLane < kLanes; ++nLane)
     {
         lanes.emplace_back([&, nLane] {
@@ -148,7 +148,7 @@ TEST(DownloadDialogConcurrencyTest, ProgressAndTheEndOfTransfersWhileTheUserStop
             }
         });
     }
-    for (std::thread& lane : lanes)
+    for (CTestThread& lane : lanes)
         lane.join();
 
     for (const std::string& strFailure : failures)

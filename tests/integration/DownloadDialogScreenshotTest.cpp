@@ -6,7 +6,7 @@
 #include <stdlib.h>
 #include <memory>
 #include <string>
-#include <thread>
+#include "tests/support/TestThread.h"
 #include <vector>
 #include "download/CURLDownloading.h"
 #include "res/resource.h"
@@ -84,7 +84,7 @@ TEST(DownloadDialogScreenshotTest, TheDialogMidTransfer)
     HWND hDlg = run->Hwnd();
 
     // What a running transfer shows: filled in from another thread, as the worker does.
-    std::thread worker([&] {
+    CTestThread worker([&] {
         CURLDownloading& dlg = run->Dlg();
         dlg.ProgressUpdate(dlg.FormatTimeLeft(41), dlg.FormatTransferRate(37.6),
                            "Receiving data from the server (Downloading.....)", "Downloaded 2.40 MB of 4.10 MB", 58);

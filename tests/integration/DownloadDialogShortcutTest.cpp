@@ -6,7 +6,7 @@
 #include <objbase.h>
 #include <shlobj.h>
 #include <string>
-#include <thread>
+#include "tests/support/TestThread.h"
 #include "app/ServerConfig.h"
 #include "download/CompletionNotice.h"
 #include "download/ResumeShortcut.h"
@@ -98,7 +98,7 @@ TEST(CompletionNoticeTest, TheNoticeConnectsToTheSupportServerAndEndsWhenItAnswe
     }
 
     UINT nResult = 0;
-    std::thread notice([&] { nResult = CompletionNoticeThreadProc(nullptr); });
+    CTestThread notice([&] { nResult = CompletionNoticeThreadProc(nullptr); });
 
     // The request arrives over TLS: the first byte is a handshake record. Closing the connection
     // without an answer ends the notice.
@@ -138,7 +138,7 @@ TEST(CompletionNoticeTest, AnUnreachableSupportServerEndsTheNoticeQuietly)
 
     HANDLE hDone = ::CreateEventA(NULL, TRUE, FALSE, NULL);
     UINT nResult = 0;
-    std::thread notice([&] {
+    CTestThread notice([&] {
         nResult = CompletionNoticeThreadProc(nullptr);
         ::SetEvent(hDone);
     });

@@ -8,7 +8,7 @@
 #include <shlobj.h>
 #include <memory>
 #include <string>
-#include <thread>
+#include "tests/support/TestThread.h"
 #include "app/LastSetupPath.h"
 #include "download/CURLDownloading.h"
 #include "res/resource.h"
@@ -608,7 +608,7 @@ TEST_F(DownloadDialogTest, TheElapsedTimeCountsTimerOneOnly)
 TEST_F(DownloadDialogTest, ProgressFromTheWorkerReachesTheTextsBarAndCaption)
 {
     CDownloadDialogRun& run = Open(false);
-    std::thread worker([&] {
+    CTestThread worker([&] {
         run.Dlg().ProgressUpdate("00 : 01 : 40", "38 K/sec", "Receiving data", "Downloaded 1.00 MB of 2.00 MB", 50);
     });
     worker.join();
@@ -620,7 +620,7 @@ TEST_F(DownloadDialogTest, ProgressFromTheWorkerReachesTheTextsBarAndCaption)
     EXPECT_EQ(50, ::SendMessageA(run.Item(IDC_PROGRESS), PBM_GETPOS, 0, 0));
     EXPECT_STREQ("50% done brindlemox.exe ", run.Dlg().m_captionPainter.GetTitle());
 
-    std::thread second([&] {
+    CTestThread second([&] {
         run.Dlg().ProgressUpdate("Not Known", "Not Known", run.Dlg().m_strURL, "Downloaded 1.50 MB of 2.00 MB", 75);
         run.Dlg().ProgressUpdate("Not Known", "Not Known", "ignored", "ignored", 101);
         run.Dlg().ProgressUpdate("Not Known", "Not Known", "ignored", "ignored", -1);

@@ -12,7 +12,7 @@
 #include <functional>
 #include <memory>
 #include <string>
-#include <thread>
+#include "tests/support/TestThread.h"
 #include <vector>
 #include "app/CNewUrlDlg.h"
 #include "app/LastSetupPath.h"
@@ -94,7 +94,7 @@ protected:
     INT_PTR RunDialog(const std::function<void()>& driver)
     {
         std::atomic<bool> bModalEnded{false};
-        std::thread thread([&] {
+        CTestThread thread([&] {
             driver();
             if (WaitUntil([&] { return bModalEnded.load(); }, 5000))
                 return;

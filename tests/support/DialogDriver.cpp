@@ -75,12 +75,12 @@ DWORD WINAPI CSetupWindowStandIn::ThreadProc(LPVOID pParam)
 
 namespace
 {
-std::mutex g_scriptsMutex;
+CTestMutex g_scriptsMutex;
 std::map<CURLDownloading*, CFakeWorkerScript*> g_scripts;
 
 CFakeWorkerScript* ScriptOf(CURLDownloading* pDialog)
 {
-    std::lock_guard<std::mutex> lock(g_scriptsMutex);
+    std::lock_guard<CTestMutex> lock(g_scriptsMutex);
     auto it = g_scripts.find(pDialog);
     return it == g_scripts.end() ? nullptr : it->second;
 }
@@ -148,7 +148,7 @@ BOOL DropBinding(CURLDownloading* pDlg)
 
 void SetFakeWorkerScript(CURLDownloading* pDialog, CFakeWorkerScript* pScript)
 {
-    std::lock_guard<std::mutex> lock(g_scriptsMutex);
+    std::lock_guard<CTestMutex> lock(g_scriptsMutex);
     if (pScript != nullptr)
         g_scripts[pDialog] = pScript;
     else
@@ -168,7 +168,7 @@ UINT FakeWorkerEntry(LPVOID pParam)
     ::DuplicateHandle(::GetCurrentProcess(), ::GetCurrentThread(), ::GetCurrentProcess(), &hSelf, SYNCHRONIZE, FALSE,
                       0);
     {
-        std::lock_guard<std::mutex> lock(pScript->mutex);
+        std::lock_guard<CTestMutex> lock(pScript->mutex);
         pScript->threads.push_back(hSelf);
         pScript->threadIds.push_back(::GetCurrentThreadId());
     }
@@ -239,7 +239,7 @@ bool CFakeWorkerScript::Post(UINT message)
 
 bool CFakeWorkerScript::JoinAll(DWORD dwTimeoutMs)
 {
-    std::lock_guard<std::mutex> lock(mutex);
+    std::lock_guard<CTestMutex> lock(mutex);
     for (DWORD dwThreadId : threadIds)
         ::PostThreadMessageA(dwThreadId, WM_QUIT, 0, 0);
     bool bAllEnded = true;

@@ -5,7 +5,7 @@
 #include <windows.h>
 #include <atomic>
 #include <functional>
-#include <mutex>
+#include "tests/support/TestThread.h"
 #include <string>
 #include <vector>
 #include "download/CDownThread.h"
@@ -63,7 +63,7 @@ struct CFakeWorkerScript
     // Ends every worker still running (WM_QUIT) and waits for all of them.
     bool JoinAll(DWORD dwTimeoutMs);
 
-    std::mutex mutex;
+    CTestMutex mutex;
     std::vector<HANDLE> threads;
     std::vector<DWORD> threadIds;
 };

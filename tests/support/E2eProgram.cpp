@@ -11,6 +11,9 @@
 #include "tests/support/ScriptedHttpServer.h"
 #include "tests/support/WindowDriver.h"
 
+#ifndef PROV_RSA_AES
+#define PROV_RSA_AES 24  // declared only for newer system versions than the program targets
+#endif
 #ifndef CALG_SHA_256
 #define CALG_SHA_256 0x0000800c  // declared only for newer system versions than the program targets
 #endif
@@ -151,7 +154,7 @@ CE2eFolder::CE2eFolder(const char* pszName)
     ::GetTempPathA(MAX_PATH, szTemp);
     char szUnique[64];
     snprintf(szUnique, sizeof(szUnique), "-%lu-%lu", ::GetCurrentProcessId(), ::GetTickCount());
-    m_strPath = std::string(szTemp) + "e2e-" + pszName + szUnique;
+    m_strPath = std::string(szTemp) + "e2e" + szUnique + "-" + pszName;
     ::CreateDirectoryA(m_strPath.c_str(), NULL);
 }
 

@@ -17,26 +17,26 @@ CMessageBoxAnswerer::~CMessageBoxAnswerer()
 
 void CMessageBoxAnswerer::Answer(const std::string& strCaption, int nCommand)
 {
-    std::lock_guard<std::mutex> lock(m_mutex);
+    std::lock_guard<CTestMutex> lock(m_mutex);
     m_answers[strCaption] = nCommand;
 }
 
 int CMessageBoxAnswerer::Count(const std::string& strCaption)
 {
-    std::lock_guard<std::mutex> lock(m_mutex);
+    std::lock_guard<CTestMutex> lock(m_mutex);
     auto it = m_texts.find(strCaption);
     return it == m_texts.end() ? 0 : (int)it->second.size();
 }
 
 std::vector<std::string> CMessageBoxAnswerer::Texts(const std::string& strCaption)
 {
-    std::lock_guard<std::mutex> lock(m_mutex);
+    std::lock_guard<CTestMutex> lock(m_mutex);
     return m_texts[strCaption];
 }
 
 std::vector<std::string> CMessageBoxAnswerer::Captions()
 {
-    std::lock_guard<std::mutex> lock(m_mutex);
+    std::lock_guard<CTestMutex> lock(m_mutex);
     return m_captions;
 }
 
@@ -80,7 +80,7 @@ void CMessageBoxAnswerer::Scan()
     std::vector<HWND> boxes;
     ::EnumWindows(&CMessageBoxAnswerer::EnumProc, reinterpret_cast<LPARAM>(&boxes));
 
-    std::lock_guard<std::mutex> lock(m_mutex);
+    std::lock_guard<CTestMutex> lock(m_mutex);
     m_answered.erase(std::remove_if(m_answered.begin(), m_answered.end(), [](HWND h) { return !::IsWindow(h); }),
                      m_answered.end());
     for (HWND hBox : boxes)

@@ -3,7 +3,7 @@
 #pragma once
 #include <windows.h>
 #include <map>
-#include <mutex>
+#include "tests/support/TestThread.h"
 #include <string>
 #include <vector>
 
@@ -32,7 +32,7 @@ private:
     static BOOL CALLBACK EnumProc(HWND hWnd, LPARAM lParam);
     void Scan();
 
-    std::mutex m_mutex;
+    CTestMutex m_mutex;
     std::map<std::string, int> m_answers;
     std::map<std::string, std::vector<std::string>> m_texts;
     std::vector<std::string> m_captions;

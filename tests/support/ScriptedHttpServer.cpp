@@ -75,7 +75,7 @@ bool ScriptedHttpServer::Start(Handler handler, unsigned short nPort)
     int cbAddr = sizeof(addr);
     getsockname(m_listen, reinterpret_cast<sockaddr*>(&addr), &cbAddr);
     m_nPort = ntohs(addr.sin_port);
-    m_acceptThread = std::thread([this] { AcceptLoop(); });
+    m_acceptThread = CTestThread([this] { AcceptLoop(); });
     return true;
 }
 
@@ -90,9 +90,9 @@ void ScriptedHttpServer::Stop()
     }
     if (m_acceptThread.joinable())
         m_acceptThread.join();
-    std::vector<std::thread> threads;
+    std::vector<CTestThread> threads;
     {
-        std::lock_guard<std::mutex> lock(m_mutex);
+        std::lock_guard<CTestMutex> lock(m_mutex);
         for (SOCKET s : m_openSockets)
             shutdown(s, SD_BOTH);
         threads.swap(m_connThreads);
@@ -121,13 +121,13 @@ std::string ScriptedHttpServer::Url(const std::string& strPath) const
 
 std::vector<ScriptedRequest> ScriptedHttpServer::Requests()
 {
-    std::lock_guard<std::mutex> lock(m_mutex);
+    std::lock_guard<CTestMutex> lock(m_mutex);
     return m_requests;
 }
 
 size_t ScriptedHttpServer::BytesSent()
 {
-    std::lock_guard<std::mutex> lock(m_mutex);
+    std::lock_guard<CTestMutex> lock(m_mutex);
     return m_cbSent;
 }
 
@@ -140,7 +140,7 @@ void ScriptedHttpServer::AcceptLoop()
         SOCKET s = accept(m_listen, NULL, NULL);
         if (s == INVALID_SOCKET)
             return;  // the listener was closed
-        std::lock_guard<std::mutex> lock(m_mutex);
+        std::lock_guard<CTestMutex> lock(m_mutex);
         if (WaitForSingleObject(m_hStop, 0) == WAIT_OBJECT_0)
         {
             closesocket(s);
@@ -192,7 +192,7 @@ void ScriptedHttpServer::ServeConnection(SOCKET s)
             request.headers.emplace_back(Trim(strLine.substr(0, colon)), Trim(strLine.substr(colon + 1)));
     }
     {
-        std::lock_guard<std::mutex> lock(m_mutex);
+        std::lock_guard<CTestMutex> lock(m_mutex);
         m_requests.push_back(request);
     }
 
@@ -231,7 +231,7 @@ void ScriptedHttpServer::ServeConnection(SOCKET s)
                 break;
             cbDone += n;
             {
-                std::lock_guard<std::mutex> lock(m_mutex);
+                std::lock_guard<CTestMutex> lock(m_mutex);
                 m_cbSent += n;
             }
             if (response.dwBytesPerSecond != 0)
@@ -284,7 +284,7 @@ void ScriptedHttpServer::ServeConnection(SOCKET s)
         }
     }
     {
-        std::lock_guard<std::mutex> lock(m_mutex);
+        std::lock_guard<CTestMutex> lock(m_mutex);
         m_openSockets.erase(std::remove(m_openSockets.begin(), m_openSockets.end(), s), m_openSockets.end());
         closesocket(s);
     }

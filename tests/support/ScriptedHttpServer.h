@@ -6,9 +6,8 @@
 #include <winsock2.h>
 #include <windows.h>
 #include <functional>
-#include <mutex>
+#include "tests/support/TestThread.h"
 #include <string>
-#include <thread>
 #include <utility>
 #include <vector>
 
@@ -92,9 +91,9 @@ private:
     SOCKET m_listen = INVALID_SOCKET;
     unsigned short m_nPort = 0;
     HANDLE m_hStop = NULL;
-    std::thread m_acceptThread;
-    std::mutex m_mutex;
-    std::vector<std::thread> m_connThreads;
+    CTestThread m_acceptThread;
+    CTestMutex m_mutex;
+    std::vector<CTestThread> m_connThreads;
     std::vector<SOCKET> m_openSockets;
     std::vector<ScriptedRequest> m_requests;
     size_t m_cbSent = 0;

@@ -6,7 +6,7 @@
 #include <string.h>
 #include <atomic>
 #include <string>
-#include <thread>
+#include "tests/support/TestThread.h"
 
 namespace
 {
@@ -323,7 +323,7 @@ TEST(CStringTest, CopiesMadeOnTwoThreadsKeepTheCountExact)
             other = copy;
         }
     };
-    std::thread t1(churn), t2(churn);
+    CTestThread t1(churn), t2(churn);
     t1.join();
     t2.join();
     EXPECT_EQ(1, CStringProbe::RefsOf(shared));

@@ -5,7 +5,7 @@
 
 #include <regex>
 #include <string>
-#include <thread>
+#include "tests/support/TestThread.h"
 #include <vector>
 
 namespace
@@ -205,7 +205,7 @@ TEST_F(CTraceLogTest, TwoThreadsWritingAtOnceGiveOnlyWholeLines)
                 log.WriteLine(text);
             }
         };
-        std::thread a(writer, 'A'), b(writer, 'B');
+        CTestThread a(writer, 'A'), b(writer, 'B');
         a.join();
         b.join();
     }
@@ -241,7 +241,7 @@ TEST_F(CTraceLogTest, TwoThreadsAtTheLimitNeverWriteIntoAClosedOrHalfDeletedFile
                 log.WriteLine(text);
             }
         };
-        std::thread a(writer, 'A'), b(writer, 'B');
+        CTestThread a(writer, 'A'), b(writer, 'B');
         a.join();
         b.join();
     }

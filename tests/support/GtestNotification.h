@@ -1,0 +1,26 @@
+// GoogleTest's thread start-up helper on a Win32 event. The win32-thread compiler that builds the
+// program for old Windows has no std::mutex, which GoogleTest's own version needs; GoogleTest takes
+// this one instead (GTEST_HAS_NOTIFICATION_), included ahead of every source of the test build.
+#pragma once
+#include <winsock2.h>  // ahead of windows.h, for the tests that use sockets
+#include <windows.h>
+
+namespace testing
+{
+namespace internal
+{
+class Notification
+{
+public:
+    Notification() : m_hEvent(::CreateEventA(NULL, TRUE, FALSE, NULL)) {}
+    ~Notification() { ::CloseHandle(m_hEvent); }
+    Notification(const Notification&) = delete;
+    Notification& operator=(const Notification&) = delete;
+    void Notify() { ::SetEvent(m_hEvent); }
+    void WaitForNotification() { ::WaitForSingleObject(m_hEvent, INFINITE); }
+
+private:
+    HANDLE m_hEvent;
+};
+}  // namespace internal
+}  // namespace testing

@@ -1,0 +1,64 @@
+// A thread and a lock for test code. The win32-thread compiler that builds the program for old
+// Windows has neither CTestThread nor CTestMutex; these are the small parts the tests use.
+#pragma once
+#include <windows.h>
+#include <functional>
+#include <mutex>  // std::lock_guard, which works with CTestMutex
+#include <utility>
+
+// A critical section; usable with std::lock_guard.
+class CTestMutex
+{
+public:
+    CTestMutex() { ::InitializeCriticalSection(&m_cs); }
+    ~CTestMutex() { ::DeleteCriticalSection(&m_cs); }
+    CTestMutex(const CTestMutex&) = delete;
+    CTestMutex& operator=(const CTestMutex&) = delete;
+    void lock() { ::EnterCriticalSection(&m_cs); }
+    void unlock() { ::LeaveCriticalSection(&m_cs); }
+
+private:
+    CRITICAL_SECTION m_cs;
+};
+
+// Runs a function on a thread of its own; join() waits for it. Movable, like CTestThread.
+class CTestThread
+{
+public:
+    CTestThread() = default;
+    template <class F, class... Args>
+    explicit CTestThread(F&& f, Args&&... args)
+    {
+        auto* pfn = new std::function<void()>(std::bind(std::forward<F>(f), std::forward<Args>(args)...));
+        m_hThread = ::CreateThread(NULL, 0, Run, pfn, 0, NULL);
+        if (m_hThread == NULL)
+            delete pfn;
+    }
+    CTestThread(CTestThread&& other) noexcept : m_hThread(std::exchange(other.m_hThread, nullptr)) {}
+    CTestThread& operator=(CTestThread&& other) noexcept
+    {
+        join();
+        m_hThread = std::exchange(other.m_hThread, nullptr);
+        return *this;
+    }
+    ~CTestThread() { join(); }
+    bool joinable() const { return m_hThread != NULL; }
+    void join()
+    {
+        if (m_hThread == NULL)
+            return;
+        ::WaitForSingleObject(m_hThread, INFINITE);
+        ::CloseHandle(m_hThread);
+        m_hThread = NULL;
+    }
+
+private:
+    static DWORD WINAPI Run(LPVOID pParam)
+    {
+        auto* pfn = static_cast<std::function<void()>*>(pParam);
+        (*pfn)();
+        delete pfn;
+        return 0;
+    }
+    HANDLE m_hThread = NULL;
+};
