@@ -5,3 +5,24 @@ extern "C" int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE hPrevInstance, LPST
 {
     return AfxWinMain(hInstance, hPrevInstance, lpCmdLine, nCmdShow);
 }
+
+// The compiler's run-time support (libgcc: the exception frame registry, the C++ run time's locks)
+// creates its semaphores with CreateSemaphoreW, which Windows 95, 98 and ME export only as a stub
+// that fails: its locks would then not exclude anything. Defining the import's address here makes
+// the linker take this function instead of kernel32's, so the program imports CreateSemaphoreA,
+// which every Windows has. The run time asks only for unnamed semaphores.
+static HANDLE WINAPI CreateUnnamedSemaphore(LPSECURITY_ATTRIBUTES psa, LONG lInitial, LONG lMaximum, LPCWSTR pszName)
+{
+    if (pszName != NULL)
+    {
+        ::SetLastError(ERROR_CALL_NOT_IMPLEMENTED);
+        return NULL;
+    }
+    return ::CreateSemaphoreA(psa, lInitial, lMaximum, NULL);
+}
+#ifdef _WIN64
+extern "C" decltype(&CreateUnnamedSemaphore) const g_pfnCreateSemaphoreW __asm__("__imp_CreateSemaphoreW");
+#else
+extern "C" decltype(&CreateUnnamedSemaphore) const g_pfnCreateSemaphoreW __asm__("__imp__CreateSemaphoreW@16");
+#endif
+extern "C" decltype(&CreateUnnamedSemaphore) const g_pfnCreateSemaphoreW = CreateUnnamedSemaphore;
