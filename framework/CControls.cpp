@@ -15,7 +15,9 @@ BOOL CToolTipCtrl::Create(CWnd* pParentWnd, DWORD dwStyle)
 void CToolTipCtrl::FillInToolInfo(TOOLINFOA& ti, CWnd* pWnd, UINT_PTR nIDTool)
 {
     ZeroMemory(&ti, sizeof(ti));
-    ti.cbSize = sizeof(ti);
+    // The record as comctl32 4.70 and later know it. The 6.0 size (with lpReserved, what sizeof gives
+    // for Windows XP headers) is refused by every comctl32 before 6.0, and the tooltips never show.
+    ti.cbSize = TTTOOLINFOA_V2_SIZE;
     HWND hWnd = pWnd->m_hWnd;
     if (nIDTool == 0)
     {

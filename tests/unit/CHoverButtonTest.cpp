@@ -29,6 +29,7 @@ struct TooltipCall
     WPARAM wParam;
     UINT_PTR uId;
     RECT rect;
+    UINT cbSize;
 };
 std::vector<TooltipCall> g_tooltipCalls;
 
@@ -39,12 +40,13 @@ LRESULT CALLBACK CallWndProcHook(int nCode, WPARAM wParam, LPARAM lParam)
     if (nCode == HC_ACTION && ::GetClassNameA(pcwp->hwnd, szClass, sizeof(szClass)) &&
         lstrcmpiA(szClass, TOOLTIPS_CLASSA) == 0 && pcwp->message >= WM_USER)
     {
-        TooltipCall call = {pcwp->message, pcwp->wParam, 0, {0, 0, 0, 0}};
+        TooltipCall call = {pcwp->message, pcwp->wParam, 0, {0, 0, 0, 0}, 0};
         if (pcwp->message == TTM_ADDTOOLA || pcwp->message == TTM_UPDATETIPTEXTA)
         {
             const TOOLINFOA* pti = reinterpret_cast<const TOOLINFOA*>(pcwp->lParam);
             call.uId = pti->uId;
             call.rect = pti->rect;
+            call.cbSize = pti->cbSize;
         }
         g_tooltipCalls.push_back(call);
     }
@@ -213,6 +215,14 @@ TEST_F(HoverButton, TheTooltipIsCreatedInactiveThenGetsToolOneWithTheClientRecta
             pAdd = &call;
     ASSERT_NE(nullptr, pAdd);
     EXPECT_EQ(1u, pAdd->uId);
+    // The record size that comctl32 4.70 and later accept; comctl32 before 6.0 refuses the 6.0 size.
+    for (const TooltipCall& call : g_tooltipCalls)
+    {
+        if (call.message == TTM_ADDTOOLA || call.message == TTM_UPDATETIPTEXTA)
+        {
+            EXPECT_EQ(static_cast<UINT>(TTTOOLINFOA_V2_SIZE), call.cbSize);
+        }
+    }
     RECT rcClient;
     ::GetClientRect(m_button.m_hWnd, &rcClient);
     EXPECT_TRUE(::EqualRect(&rcClient, &pAdd->rect));
