@@ -23,9 +23,12 @@ void CNewUrlDlg::OnButtonStart()
     } starting(m_fStarting);
 
     // 1. The folder, without one trailing backslash ("C:\" stays "C:" so the target is C:\brindlemox.exe).
+    // Only a backslash that is a character of its own counts: in the double-byte code pages (Japanese,
+    // Chinese, Korean) the second byte of a character can be 0x5C as well.
     GetDlgItemText(IDC_EDIT_FOLDER, m_strFolder);
-    int nLength = m_strFolder.GetLength();
-    if (nLength > 1 && m_strFolder[nLength - 1] == '\\')
+    const int nLength = m_strFolder.GetLength();
+    LPCTSTR pszFolder = m_strFolder;
+    if (nLength > 1 && *::CharPrevA(pszFolder, pszFolder + nLength) == '\\')
         m_strFolder = m_strFolder.Left(nLength - 1);
     CString strTarget = m_strFolder + "\\brindlemox.exe";
 

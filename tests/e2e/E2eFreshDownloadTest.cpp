@@ -1,7 +1,9 @@
-// The whole journey of a first download, as a user makes it: the program (test build, nginx on
-// loopback) starts, the user types a folder with a trailing backslash and clicks Start Download;
-// the Setup dialog goes, the download dialog fetches the installer, which ends byte-identical to the
-// served file; Exit ends the program without a shortcut question and the stored folder is gone.
+// The whole journey of a first download, as a user of a Japanese Windows (code page 932) makes it:
+// the program (test build, nginx on loopback) starts, the user types a folder whose name ends in a
+// double-byte character with 0x5C as its second byte and clicks Start Download; the Setup dialog
+// goes, the download dialog fetches the installer into that folder, byte-identical to the served
+// file; Exit ends the program without a shortcut question and the stored folder is gone. CTest runs
+// this test with LC_ALL=ja_JP.UTF-8, Wine's way to code page 932 (tools/test makes the locale).
 #include <gtest/gtest.h>
 #include "app/LastSetupPath.h"
 #include "res/resource.h"
@@ -17,8 +19,10 @@ class E2eFreshDownload : public CE2eTest
 
 TEST_F(E2eFreshDownload, DownloadsTheInstallerByteForByteAndEndsCleanly)
 {
+    ASSERT_EQ(932u, ::GetACP()) << "runs on a Japanese system";
     CServedInstaller served(3 * 1024 * 1024 + 12345);
-    CE2eFolder folder("fresh");
+    CE2eFolder folder("fresh-\x95\x5C");  // ends in U+8868, 0x95 0x5C in code page 932
+    ASSERT_NE(INVALID_FILE_ATTRIBUTES, ::GetFileAttributesA(folder.Path().c_str())) << "Wine needs the ja_JP.UTF-8 locale";
     CDialogTraceLog log;
     CNginxLog nginx;
 
@@ -27,7 +31,7 @@ TEST_F(E2eFreshDownload, DownloadsTheInstallerByteForByteAndEndsCleanly)
     HWND hSetup = program.WaitSetupDialog(kStepWait);
     ASSERT_NE((HWND)NULL, hSetup);
     EXPECT_FALSE(ItemTextOf(hSetup, IDC_EDIT_FOLDER).empty());  // the desktop by default
-    SetFolderBox(hSetup, folder.Path() + "\\");
+    SetFolderBox(hSetup, folder.Path());
     ASSERT_TRUE(ClickButton(hSetup, IDC_BUTTON_START));
 
     HWND hDownload = program.WaitDownloadDialog(kStepWait);
@@ -40,9 +44,10 @@ TEST_F(E2eFreshDownload, DownloadsTheInstallerByteForByteAndEndsCleanly)
 
     // The stored folder is the box's text as typed, while the download dialog is up.
     CRegistryData stored = ReadRegistryValue(HKEY_LOCAL_MACHINE, LASTSETUP_KEY, LASTSETUP_VALUE);
-    EXPECT_EQ(folder.Path() + "\\" + '\0', stored.data);
+    EXPECT_EQ(folder.Path() + '\0', stored.data);
 
-    const std::string strTarget = folder.File("brindlemox.exe");  // one trailing backslash removed
+    // The 0x5C that ends the folder's name is half of a character, not a trailing backslash.
+    const std::string strTarget = folder.File("brindlemox.exe");
     const std::string strServed = served.LocalFile("/download/brindlemox.exe");
     EXPECT_EQ(Sha256OfFile(strServed), Sha256OfFile(strTarget));
     EXPECT_TRUE(ReadWholeFile(strServed) == ReadWholeFile(strTarget));
