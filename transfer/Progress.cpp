@@ -105,9 +105,11 @@ void CURLDownloading::WriteReceivedData(const void* pvData, DWORD cbData)
         m_dwRateMarkBytes = m_dwBytesThisTransfer;
         if (cbWritten > 0 && m_dwTotalSize > 0)
         {
-            // Average time per byte since the response, times the bytes still missing, in seconds.
+            // Average time per byte since the response, times the bytes still missing (what the
+            // local file held before this transfer is not missing), in seconds.
             double dElapsed = (double)dwNow - (double)m_dwStartTick;
-            DWORD dwMissing = m_dwTotalSize - m_dwBytesThisTransfer;
+            const DWORD dwHave = m_dwResumeOffset + m_dwBytesThisTransfer;
+            DWORD dwMissing = m_dwTotalSize > dwHave ? m_dwTotalSize - dwHave : 0;
             m_nSecondsLeft = (int)(dElapsed / (double)m_dwBytesThisTransfer * (double)dwMissing * 0.001);
         }
     }

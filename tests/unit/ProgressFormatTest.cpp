@@ -114,6 +114,35 @@ TEST_F(ProgressFormatTest, RateAndTimeLeftAreSampledAtMostOnceASecond)
     ::DeleteFileA(szPath);
 }
 
+TEST_F(ProgressFormatTest, TimeLeftCountsOnlyTheBytesStillMissingAfterAResume)
+{
+    // 2000 bytes written in 1001 ms; the whole file and what the file held before this transfer.
+    struct Case { DWORD dwTotal, dwResumeOffset; int nSecondsLeft; } cases[] = {
+        {10000, 0, 4},     // 8000 missing: 4.004 s
+        {10000, 6000, 1},  // 2000 missing: 1.001 s (the whole size would say 4)
+        {10000, 9000, 0},  // nothing missing: never a wrapped-round count
+    };
+    char szTemp[MAX_PATH], szPath[MAX_PATH];
+    ::GetTempPathA(MAX_PATH, szTemp);
+    ::GetTempFileNameA(szTemp, "prg", 0, szPath);
+    m_dlg.m_pfnGetTickCount = FakeTickCount;
+    const std::string strBlock(2000, 'x');
+    for (const Case& c : cases)
+    {
+        m_dlg.m_hFile = ::CreateFileA(szPath, GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
+        m_dlg.m_dwStartTick = m_dlg.m_dwRateMarkTick = 1000;
+        m_dlg.m_dwBytesThisTransfer = m_dlg.m_dwRateMarkBytes = 0;
+        m_dlg.m_dwTotalSize = c.dwTotal;
+        m_dlg.m_dwResumeOffset = c.dwResumeOffset;
+        g_dwFakeTick = 2001;
+        m_dlg.WriteReceivedData(strBlock.data(), 2000);
+        EXPECT_EQ(c.nSecondsLeft, m_dlg.m_nSecondsLeft) << "resumed at " << c.dwResumeOffset;
+        ::CloseHandle(m_dlg.m_hFile);
+    }
+    m_dlg.m_hFile = NULL;
+    ::DeleteFileA(szPath);
+}
+
 TEST_F(ProgressFormatTest, AFailedWriteCountsNoBytesAndLeavesTheEstimate)
 {
     m_dlg.m_hFile = INVALID_HANDLE_VALUE;
