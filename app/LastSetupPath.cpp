@@ -1,5 +1,6 @@
 // The stored folder of an unfinished download: HKLM\Software\DiredevaduDozareroViziz, LASTSETUPPATH.
 #include "app/LastSetupPath.h"
+#include <string.h>
 #include "app/AutoRegKey.h"
 #include "app/CNewUrlDlg.h"
 #include "res/resource.h"
@@ -8,6 +9,13 @@ namespace
 {
 // The stored folder is read through a 50-byte buffer: 49 characters and the terminating zero.
 const DWORD kcbLastSetupPath = 50;
+
+BOOL OpenLastSetupKey(CAutoRegKey& key)
+{
+    DWORD dwDisposition = 0;
+    return ::RegCreateKeyExA(HKEY_LOCAL_MACHINE, LASTSETUP_KEY, 0, NULL, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, NULL,
+                             key.Receive(), &dwDisposition) == ERROR_SUCCESS;
+}
 }  // namespace
 
 // Stores the folder box's text, exactly as it stands (a trailing backslash included). A key that
@@ -15,9 +23,7 @@ const DWORD kcbLastSetupPath = 50;
 void CNewUrlDlg::SaveLastSetupPath()
 {
     CAutoRegKey key;
-    DWORD dwDisposition = 0;
-    if (::RegCreateKeyExA(HKEY_LOCAL_MACHINE, LASTSETUP_KEY, 0, NULL, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, NULL,
-                          key.Receive(), &dwDisposition) != ERROR_SUCCESS)
+    if (!OpenLastSetupKey(key))
         return;
 
     CString strFolder;
@@ -51,9 +57,39 @@ CString CNewUrlDlg::GetLastSetupPath()
 void RemoveLastSetupPath()
 {
     CAutoRegKey key;
-    DWORD dwDisposition = 0;
-    if (::RegCreateKeyExA(HKEY_LOCAL_MACHINE, LASTSETUP_KEY, 0, NULL, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, NULL,
-                          key.Receive(), &dwDisposition) != ERROR_SUCCESS)
+    if (!OpenLastSetupKey(key))
         return;
     ::RegDeleteValueA(key, LASTSETUP_VALUE);
+    ::RegDeleteValueA(key, LASTSETUP_VALIDATOR_VALUE);
+}
+
+CString GetLastSetupValidator()
+{
+    CString strResult;
+    CAutoRegKey key;
+    if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, LASTSETUP_KEY, 0, KEY_READ, key.Receive()) != ERROR_SUCCESS)
+        return strResult;
+    char szValue[512] = "";
+    DWORD dwType = 0;
+    DWORD cbValue = sizeof(szValue) - 1;
+    if (::RegQueryValueExA(key, LASTSETUP_VALIDATOR_VALUE, NULL, &dwType, reinterpret_cast<BYTE*>(szValue),
+                           &cbValue) == ERROR_SUCCESS &&
+        dwType == REG_SZ)
+    {
+        szValue[cbValue < sizeof(szValue) ? cbValue : sizeof(szValue) - 1] = '\0';
+        strResult = szValue;
+    }
+    return strResult;
+}
+
+void SaveLastSetupValidator(LPCTSTR pszValidator)
+{
+    CAutoRegKey key;
+    if (!OpenLastSetupKey(key))
+        return;
+    if (pszValidator == nullptr || *pszValidator == '\0')
+        ::RegDeleteValueA(key, LASTSETUP_VALIDATOR_VALUE);
+    else
+        ::RegSetValueExA(key, LASTSETUP_VALIDATOR_VALUE, 0, REG_SZ, reinterpret_cast<const BYTE*>(pszValidator),
+                         static_cast<DWORD>(strlen(pszValidator) + 1));
 }

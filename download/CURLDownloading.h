@@ -32,6 +32,9 @@
 #define ID_TIMER_ELAPSED 1   // elapsed-time timer, 1000 ms
 #define ID_TIMER_PROGRESS 2  // rest between two progress displays (kProgressRestMs)
 
+// Outcome of a resume whose server answered with another version of the installer.
+#define E_INSTALLER_CHANGED MAKE_HRESULT(SEVERITY_ERROR, FACILITY_ITF, 0x0301)
+
 // Set when a download has completed during this dialog's life; cleared when the dialog opens.
 extern std::atomic<BOOL> g_fDownloadComplete;
 
@@ -204,8 +207,39 @@ public:
     HRESULT CheckAlreadyComplete(IWinInetHttpInfo* pInfo);
     // Reads the boundary of a multipart/byteranges (or x-byteranges) Content-Type into m_pszBoundary.
     HRESULT ReadBoundary(IWinInetHttpInfo* pInfo);
+    // Puts hFile (or NULL) in place of the local file's handle and closes the old one.
+    void SetLocalFile(HANDLE hFile);
     // The worker's no-data watchdog: aborts with a timeout when the binding has been silent too long.
     void CheckStall();
+    // True on the worker thread of the current binding: callbacks of an abandoned binding (another
+    // thread, or this one after its end) change nothing.
+    BOOL IsCurrentWorker() const { return ::GetCurrentThreadId() == m_dwWorkerThreadId.load(); }
+    // OnResponse's steps: the refusal a status code means (S_OK: none); the headers of the answer;
+    // a 206 that must continue the local file; an answer that replaces it; the response notification.
+    static HRESULT RefusalOf(DWORD dwResponseCode);
+    HRESULT QueryHttpInfo(IWinInetHttpInfo** ppInfo);
+    HRESULT ContinueLocalFile(IWinInetHttpInfo* pInfo);
+    BOOL ReplaceLocalFile(IWinInetHttpInfo* pInfo);
+    void NotifyResponse(IWinInetHttpInfo* pInfo, DWORD dwResponseCode);
+
+    // ---- the version of the installer the local file holds (worker thread) ----------------------
+    // "<total> <validator>" of the response that began the local file (its strong ETag, else its
+    // Last-Modified; total 0 when unknown), "restart" when the next start must begin the file anew,
+    // or empty. Kept beside the stored folder in the registry too.
+    CString m_strValidator;
+    void SetValidator(LPCTSTR pszValidator);
+    // At the worker's start: deletes the local file when it belongs to an older version; FALSE
+    // when it cannot be deleted (the user has been told).
+    BOOL BeginAnewIfChanged();
+    // The validator part of m_strValidator ("" when none).
+    LPCTSTR StoredValidator() const;
+    // Keeps the validator of the response that begins the local file.
+    void RememberValidator(IWinInetHttpInfo* pInfo, DWORD dwTotal);
+    // A resumed answer whose ETag / Last-Modified or total length differs from the stored one
+    // belongs to another version: the transfer ends, and the next start begins anew.
+    HRESULT CheckSameVersion(IWinInetHttpInfo* pInfo);
+    BOOL IsSameTotal(DWORD dwTotal);
+    HRESULT InstallerChanged();
 
 protected:
     void DoDataExchange(CDataExchange* pDX) override;

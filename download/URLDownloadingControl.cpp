@@ -232,11 +232,8 @@ void CURLDownloading::CloseFileCtrlDlg()
     }
 
     // The file is closed before the dialog hears of the end: from then on Start may run a new
-    // worker, which puts its own handle into m_hFile. Taken out in one step: the worker replaces the
-    // handle the same way when it recreates the file.
-    HANDLE hFile = static_cast<HANDLE>(::InterlockedExchangePointer(&m_hFile, NULL));
-    if (hFile != NULL && hFile != INVALID_HANDLE_VALUE)
-        ::CloseHandle(hFile);
+    // worker, which puts its own handle into m_hFile.
+    SetLocalFile(NULL);
 
     if (IsDialogThread())
         ApplyTransferEnded();

@@ -125,6 +125,8 @@ ULONG CURLDownloading::Release()
 
 HRESULT CURLDownloading::OnStartBinding(DWORD dwReserved, IBinding* pib)
 {
+    if (!IsCurrentWorker())
+        return E_ABORT;  // a binding nobody waits for any more is not kept
     m_dwLastActivityTick = ::GetTickCount();
     if (pib != nullptr)
     {
@@ -147,6 +149,8 @@ HRESULT CURLDownloading::OnLowResource(DWORD reserved) { return E_NOTIMPL; }
 
 HRESULT CURLDownloading::OnProgress(ULONG ulProgress, ULONG ulProgressMax, ULONG ulStatusCode, LPCWSTR szStatusText)
 {
+    if (!IsCurrentWorker())
+        return S_OK;
     m_dwLastActivityTick = ::GetTickCount();
     if (ulStatusCode == BINDSTATUS_REDIRECTING)
     {
@@ -220,9 +224,9 @@ HRESULT CURLDownloading::OnProgress(ULONG ulProgress, ULONG ulProgressMax, ULONG
 
 HRESULT CURLDownloading::OnStopBinding(HRESULT hresult, LPCWSTR szError)
 {
-    // Decided before the notification: once CloseFileCtrlDlg has run, a new worker may take over the
-    // shared members.
-    const BOOL fOnWorker = ::GetCurrentThreadId() == m_dwWorkerThreadId.load();
+    // The end of an abandoned binding (the watchdog has reported it already) changes nothing.
+    if (!IsCurrentWorker())
+        return S_OK;
     ::EnterCriticalSection(&m_csShared);
     IBinding* pBinding = m_pBinding;
     m_pBinding = nullptr;
@@ -233,14 +237,14 @@ HRESULT CURLDownloading::OnStopBinding(HRESULT hresult, LPCWSTR szError)
     if (!m_fBindingEnded)
     {
         m_fBindingEnded = TRUE;
+        // Before the dialog hears of the end: from then on Start may run a new worker, and whatever
+        // this binding still delivers on this thread is ignored.
+        m_dwWorkerThreadId = 0;
         m_notify.dwReason = NOTIFY_DONE;
         // A remembered refusal, timeout or failed write is the outcome, not the abort it caused.
         m_notify.hrResult = m_hrOutcome != S_OK ? m_hrOutcome : (m_fAlreadyComplete ? S_OK : hresult);
         OnDownloadNotify(&m_notify);
     }
-    // The worker's message loop ends on m_fBindingEnded; it is woken in case this ran elsewhere.
-    if (!fOnWorker)
-        ::PostThreadMessageA(m_dwWorkerThreadId.load(), WM_NULL, 0, 0);
     return S_OK;
 }
 
@@ -263,6 +267,9 @@ HRESULT CURLDownloading::GetBindInfo(DWORD* grfBINDF, BINDINFO* pbindinfo)
 
 HRESULT CURLDownloading::OnDataAvailable(DWORD grfBSCF, DWORD dwSize, FORMATETC* pformatetc, STGMEDIUM* pstgmed)
 {
+    // Data of an abandoned binding: no reference is taken, nothing is written.
+    if (!IsCurrentWorker())
+        return E_ABORT;
     m_dwLastActivityTick = ::GetTickCount();
     if (m_pStream == nullptr && pstgmed != nullptr && pstgmed->tymed == TYMED_ISTREAM && pstgmed->pstm != nullptr)
     {
@@ -328,6 +335,10 @@ HRESULT CURLDownloading::OnObjectAvailable(REFIID riid, IUnknown* punk) { return
 HRESULT CURLDownloading::BeginningTransaction(LPCWSTR szURL, LPCWSTR szHeaders, DWORD dwReserved,
                                               LPWSTR* pszAdditionalHeaders)
 {
+    if (pszAdditionalHeaders != nullptr)
+        *pszAdditionalHeaders = nullptr;
+    if (!IsCurrentWorker())
+        return E_ABORT;
     m_dwLastActivityTick = ::GetTickCount();
     ::StrFormatByteSizeA(m_dwResumeOffset, m_szDownloadedSize, sizeof(m_szDownloadedSize));
     ::StrFormatByteSizeA(m_dwTotalSize, m_szTotalSize, sizeof(m_szTotalSize));
@@ -351,8 +362,11 @@ HRESULT CURLDownloading::BeginningTransaction(LPCWSTR szURL, LPCWSTR szHeaders, 
     }
 
     // "Range: bytes=" (13) + per range up to two 11-character numbers, "-" and ", " + "\r\n" + 0;
-    // "Unless-Modified-Since: " (23) + an RFC 1123 date (29) + "\r\n" fit the 56 more.
-    const DWORD cbWork = pRequest->cRanges * 26 + 16 + (pRequest->pstUnlessModifiedSince != nullptr ? 56 : 0);
+    // "Unless-Modified-Since: " (23) + an RFC 1123 date (29) + "\r\n" fit the 56 more; "If-Range: "
+    // (10) + the validator + "\r\n" the rest.
+    LPCTSTR pszValidator = StoredValidator();
+    const DWORD cbWork = pRequest->cRanges * 26 + 16 + (pRequest->pstUnlessModifiedSince != nullptr ? 56 : 0) +
+                         static_cast<DWORD>(strlen(pszValidator)) + 12;
     char* pszWork = static_cast<char*>(::LocalAlloc(LMEM_FIXED, cbWork));
     if (pszWork == nullptr)
         return E_OUTOFMEMORY;
@@ -371,6 +385,10 @@ HRESULT CURLDownloading::BeginningTransaction(LPCWSTR szURL, LPCWSTR szHeaders, 
             cch += ::snprintf(pszWork + cch, cbWork - cch, "%lu-", static_cast<unsigned long>(range.dwOffset));
     }
     cch += ::snprintf(pszWork + cch, cbWork - cch, "\r\n");
+    // The ranges only while the server still has the version that began the local file; else the
+    // whole new file.
+    if (*pszValidator != '\0')
+        cch += ::snprintf(pszWork + cch, cbWork - cch, "If-Range: %s\r\n", pszValidator);
 
     if (pRequest->pstUnlessModifiedSince != nullptr)
     {
@@ -399,9 +417,11 @@ HRESULT CURLDownloading::BeginningTransaction(LPCWSTR szURL, LPCWSTR szHeaders, 
 HRESULT CURLDownloading::OnResponse(DWORD dwResponseCode, LPCWSTR szResponseHeaders, LPCWSTR szRequestHeaders,
                                     LPWSTR* pszAdditionalRequestHeaders)
 {
-    m_dwLastActivityTick = ::GetTickCount();
     if (pszAdditionalRequestHeaders != nullptr)
         *pszAdditionalRequestHeaders = nullptr;
+    if (!IsCurrentWorker())
+        return E_ABORT;
+    m_dwLastActivityTick = ::GetTickCount();
     {
         CString strLine;
         strLine.Format("Start OnResponse in CURLDownloading for %s statuscode = %d", (LPCTSTR)m_strURL,
@@ -411,28 +431,7 @@ HRESULT CURLDownloading::OnResponse(DWORD dwResponseCode, LPCWSTR szResponseHead
 
     // Refused answers: nothing is written. The refusal is remembered and the binding aborted,
     // because Wine ignores the error returned here and goes on delivering the body.
-    HRESULT hrRefusal = S_OK;
-    if (dwResponseCode >= 300 && dwResponseCode <= 305)
-        hrRefusal = INET_E_RESOURCE_NOT_FOUND;
-    else if (dwResponseCode == 400)
-        hrRefusal = INET_E_INVALID_REQUEST;
-    else if (dwResponseCode >= 401 && dwResponseCode <= 403)
-        hrRefusal = INET_E_AUTHENTICATION_REQUIRED;
-    else if (dwResponseCode == 404)
-        hrRefusal = INET_E_RESOURCE_NOT_FOUND;
-    else if (dwResponseCode >= 405 && dwResponseCode <= 407)
-        hrRefusal = INET_E_AUTHENTICATION_REQUIRED;
-    else if (dwResponseCode == 408)
-        hrRefusal = INET_E_CONNECTION_TIMEOUT;
-    else if (dwResponseCode == 409)
-        hrRefusal = INET_E_NO_VALID_MEDIA;
-    else if (dwResponseCode == 410)
-        hrRefusal = INET_E_DATA_NOT_AVAILABLE;
-    // Answers that carry no file either: no content, or an error page of the server or of the
-    // request (416 is judged below). Taken as a fresh start they would replace the partial download
-    // with nothing or with the error page and report it complete.
-    else if (dwResponseCode == 204 || dwResponseCode == 205 || (dwResponseCode >= 411 && dwResponseCode != 416))
-        hrRefusal = INET_E_DATA_NOT_AVAILABLE;
+    const HRESULT hrRefusal = RefusalOf(dwResponseCode);
     if (hrRefusal != S_OK)
         return ReportFailure(hrRefusal);
     // Stop/Pause came first: the file is left exactly as it is, whatever the answer.
@@ -443,147 +442,167 @@ HRESULT CURLDownloading::OnResponse(DWORD dwResponseCode, LPCWSTR szResponseHead
                    "Response has been received from the server. Reading the response from the server",
                    m_szProgressText, Percent(m_dwResumeOffset, m_dwTotalSize));
 
-    HRESULT hrResult = S_OK;
     IWinInetHttpInfo* pInfo = nullptr;
-    SYSTEMTIME stLastModified;
+    HRESULT hrResult = QueryHttpInfo(&pInfo);
+    if (hrResult != S_OK)
+    {
+        // Without the headers nothing can be judged, so nothing is written.
+        ReportFailure(hrResult);
+        TraceWithUrl("End OnResponse in CURLDownloading for ");
+        return hrResult;
+    }
+    m_dwStatusCode = dwResponseCode;
+    m_notify.dwStatusCode = dwResponseCode;
+
+    BOOL fWrite = FALSE;
+    if (dwResponseCode == 416)
+        hrResult = CheckAlreadyComplete(pInfo);
+    else if (dwResponseCode == 206)
+        fWrite = (hrResult = ContinueLocalFile(pInfo)) == S_OK;
+    else
+        fWrite = ReplaceLocalFile(pInfo);
+    if (fWrite)
+        NotifyResponse(pInfo, dwResponseCode);
+
+    pInfo->Release();
+    TraceWithUrl("End OnResponse in CURLDownloading for ");
+    return hrResult;
+}
+
+HRESULT CURLDownloading::RefusalOf(DWORD dwResponseCode)
+{
+    if (dwResponseCode >= 300 && dwResponseCode <= 305)
+        return INET_E_RESOURCE_NOT_FOUND;
+    if (dwResponseCode == 400)
+        return INET_E_INVALID_REQUEST;
+    if (dwResponseCode >= 401 && dwResponseCode <= 403)
+        return INET_E_AUTHENTICATION_REQUIRED;
+    if (dwResponseCode == 404)
+        return INET_E_RESOURCE_NOT_FOUND;
+    if (dwResponseCode >= 405 && dwResponseCode <= 407)
+        return INET_E_AUTHENTICATION_REQUIRED;
+    if (dwResponseCode == 408)
+        return INET_E_CONNECTION_TIMEOUT;
+    if (dwResponseCode == 409)
+        return INET_E_NO_VALID_MEDIA;
+    if (dwResponseCode == 410)
+        return INET_E_DATA_NOT_AVAILABLE;
+    // Answers that carry no file either: no content, or an error page of the server or of the
+    // request (416 is judged on its own). Taken as a fresh start they would replace the partial
+    // download with nothing or with the error page and report it complete.
+    if (dwResponseCode == 204 || dwResponseCode == 205 || (dwResponseCode >= 411 && dwResponseCode != 416))
+        return INET_E_DATA_NOT_AVAILABLE;
+    return S_OK;
+}
+
+HRESULT CURLDownloading::QueryHttpInfo(IWinInetHttpInfo** ppInfo)
+{
     ::EnterCriticalSection(&m_csShared);
     IBinding* pBinding = m_pBinding;
     if (pBinding != nullptr)
         pBinding->AddRef();
     ::LeaveCriticalSection(&m_csShared);
-    if (pBinding != nullptr)
-    {
-        hrResult = pBinding->QueryInterface(IID_IWinInetHttpInfo, reinterpret_cast<void**>(&pInfo));
-        pBinding->Release();
-    }
-    else
-    {
-        hrResult = E_NOINTERFACE;
-    }
-    if (FAILED(hrResult) || pInfo == nullptr)
-    {
-        // Without the headers nothing can be judged, so nothing is written.
-        if (SUCCEEDED(hrResult))
-            hrResult = E_NOINTERFACE;
-        ReportFailure(hrResult);
-        goto done;
-    }
+    if (pBinding == nullptr)
+        return E_NOINTERFACE;
+    HRESULT hr = pBinding->QueryInterface(IID_IWinInetHttpInfo, reinterpret_cast<void**>(ppInfo));
+    pBinding->Release();
+    if (SUCCEEDED(hr) && *ppInfo == nullptr)
+        hr = E_NOINTERFACE;
+    return FAILED(hr) ? hr : S_OK;
+}
 
-    m_dwStatusCode = dwResponseCode;
-    m_notify.dwStatusCode = dwResponseCode;
-
-    if (dwResponseCode == 416)
+HRESULT CURLDownloading::ContinueLocalFile(IWinInetHttpInfo* pInfo)
+{
+    ProgressUpdate(kNotKnown, kNotKnown, "Resuming Download", m_szProgressText,
+                   Percent(m_dwBytesThisTransfer, m_dwTotalSize));
+    m_notify.dwRangeUnits = 2;
+    // Bytes of another version of the installer are never appended to the local file.
+    HRESULT hr = m_dwResumeOffset > 0 ? CheckSameVersion(pInfo) : S_OK;
+    if (hr == S_OK)
+        hr = ReadBoundary(pInfo);
+    if (hr == S_OK && m_pszBoundary == nullptr)
     {
-        // "Range Not Satisfiable": nothing lies beyond the local length. A fresh start would replace
-        // the file with the error page; instead the file is left as it is, and it is complete when
-        // its length is the server's.
-        hrResult = CheckAlreadyComplete(pInfo);
-        goto done;
-    }
-
-    if (dwResponseCode == 206)
-    {
-        ProgressUpdate(kNotKnown, kNotKnown, "Resuming Download", m_szProgressText,
-                       Percent(m_dwBytesThisTransfer, m_dwTotalSize));
-        m_notify.dwRangeUnits = 2;
-        hrResult = ReadBoundary(pInfo);
-        if (hrResult != S_OK)
-        {
-            ReportFailure(hrResult);
-            goto done;
-        }
-        if (m_pszBoundary == nullptr)
-        {
-            // A single part must continue the local file exactly.
-            hrResult = CheckResumeRange(pInfo);
-            if (hrResult != S_OK)
-            {
-                ReportFailure(hrResult);
-                goto done;
-            }
+        // A single part must continue the local file exactly.
+        hr = CheckResumeRange(pInfo);
+        if (hr == S_OK)
             m_dwWriteOffset = (m_pRequest != nullptr && m_pRequest->cRanges > 0) ? m_pRequest->pRanges[0].dwOffset
-                                                                                 : m_dwResumeOffset;
-        }
+                                                                               : m_dwResumeOffset;
     }
-    else
-    {
-        // Fresh start: the server sends the whole file.
-        HANDLE hOld = static_cast<HANDLE>(::InterlockedExchangePointer(&m_hFile, NULL));
-        if (hOld != NULL && hOld != INVALID_HANDLE_VALUE)
-            ::CloseHandle(hOld);
-        m_dwResumeOffset = 0;
-        m_dwFileLength = 0;
-        ::StrFormatByteSizeA(0, m_szDownloadedSize, sizeof(m_szDownloadedSize));
-        ProgressUpdate(kNotKnown, kNotKnown, "Re-starting Download because the resume is not supported by the server",
-                       m_szProgressText, Percent(m_dwBytesThisTransfer, m_dwTotalSize));
-        if (!::DeleteFileA(m_strFilePath) && ::GetLastError() != ERROR_FILE_NOT_FOUND)
-        {
-            // The old file stays as it is and nothing is written (the outcome is decided before the box,
-            // so data that arrives meanwhile is thrown away); the binding is ended once the user has
-            // seen the box.
-            m_fFileUnusable = TRUE;
-            if (m_hrOutcome == S_OK)
-                m_hrOutcome = STG_E_WRITEFAULT;
-            CString strText;
-            strText.Format("Unable to delete the file from path\n\r%s", (LPCTSTR)m_strFilePath);
-            ::MessageBoxA(m_hWndDialog.load(), strText, "Error deleting local file", MB_ICONERROR);
-            AbortBinding();
-            hrResult = S_OK;
-            goto done;
-        }
-        HANDLE hNew = ::CreateFileA(m_strFilePath, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                    NULL, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
-        if (hNew == INVALID_HANDLE_VALUE)
-        {
-            m_fFileUnusable = TRUE;
-            ReportFailure(STG_E_WRITEFAULT);
-            goto done;
-        }
-        ::InterlockedExchangePointer(&m_hFile, hNew);
+    return hr == S_OK ? S_OK : ReportFailure(hr);
+}
 
-        char szAcceptRanges[6] = "";
-        DWORD cbAcceptRanges = sizeof(szAcceptRanges);
-        if (pInfo->QueryInfo(HTTP_QUERY_ACCEPT_RANGES, szAcceptRanges, &cbAcceptRanges, NULL, NULL) == S_OK &&
-            ::lstrcmpiA(szAcceptRanges, "bytes") == 0)
-            m_notify.dwRangeUnits = 2;
-        else
-            m_notify.dwRangeUnits = 0;
+BOOL CURLDownloading::ReplaceLocalFile(IWinInetHttpInfo* pInfo)
+{
+    // Fresh start: the server sends the whole file.
+    SetLocalFile(NULL);
+    m_dwResumeOffset = 0;
+    m_dwFileLength = 0;
+    ::StrFormatByteSizeA(0, m_szDownloadedSize, sizeof(m_szDownloadedSize));
+    ProgressUpdate(kNotKnown, kNotKnown, "Re-starting Download because the resume is not supported by the server",
+                   m_szProgressText, Percent(m_dwBytesThisTransfer, m_dwTotalSize));
+    if (!::DeleteFileA(m_strFilePath) && ::GetLastError() != ERROR_FILE_NOT_FOUND)
+    {
+        // The old file stays as it is and nothing is written (the outcome is decided before the box,
+        // so data that arrives meanwhile is thrown away); the binding is ended once the user has
+        // seen the box.
+        m_fFileUnusable = TRUE;
+        if (m_hrOutcome == S_OK)
+            m_hrOutcome = STG_E_WRITEFAULT;
+        CString strText;
+        strText.Format("Unable to delete the file from path\n\r%s", (LPCTSTR)m_strFilePath);
+        ::MessageBoxA(m_hWndDialog.load(), strText, "Error deleting local file", MB_ICONERROR);
+        AbortBinding();
+        return FALSE;
     }
-
+    HANDLE hNew = ::CreateFileA(m_strFilePath, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL,
+                                CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
+    if (hNew == INVALID_HANDLE_VALUE)
     {
-        // QueryInfo answers S_FALSE, not an error, for a missing header: only S_OK counts.
+        m_fFileUnusable = TRUE;
+        ReportFailure(STG_E_WRITEFAULT);
+        return FALSE;
+    }
+    SetLocalFile(hNew);
+
+    char szAcceptRanges[6] = "";
+    DWORD cbAcceptRanges = sizeof(szAcceptRanges);
+    const BOOL fRanges = pInfo->QueryInfo(HTTP_QUERY_ACCEPT_RANGES, szAcceptRanges, &cbAcceptRanges, NULL, NULL) ==
+                             S_OK &&
+                         ::lstrcmpiA(szAcceptRanges, "bytes") == 0;
+    m_notify.dwRangeUnits = fRanges ? 2 : 0;
+    return TRUE;
+}
+
+void CURLDownloading::NotifyResponse(IWinInetHttpInfo* pInfo, DWORD dwResponseCode)
+{
+    // QueryInfo answers S_FALSE, not an error, for a missing header: only S_OK counts.
+    SYSTEMTIME stLastModified;
+    DWORD cbTime = sizeof(stLastModified);
+    if (pInfo->QueryInfo(HTTP_QUERY_LAST_MODIFIED | HTTP_QUERY_FLAG_SYSTEMTIME, &stLastModified, &cbTime, NULL, NULL) !=
+        S_OK)
         ZeroMemory(&stLastModified, sizeof(stLastModified));
-        DWORD cbTime = sizeof(stLastModified);
-        if (pInfo->QueryInfo(HTTP_QUERY_LAST_MODIFIED | HTTP_QUERY_FLAG_SYSTEMTIME, &stLastModified, &cbTime, NULL,
-                             NULL) != S_OK)
-            ZeroMemory(&stLastModified, sizeof(stLastModified));
-        m_notify.pstLastModified = &stLastModified;
+    m_notify.pstLastModified = &stLastModified;
 
-        m_notify.dwContentLength = 0;
-        if (dwResponseCode != 206)
+    m_notify.dwContentLength = 0;
+    if (dwResponseCode != 206)
+    {
+        DWORD dwLength = 0;
+        DWORD cbLength = sizeof(dwLength);
+        if (pInfo->QueryInfo(HTTP_QUERY_CONTENT_LENGTH | HTTP_QUERY_FLAG_NUMBER, &dwLength, &cbLength, NULL, NULL) ==
+            S_OK)
         {
-            DWORD dwLength = 0;
-            DWORD cbLength = sizeof(dwLength);
-            if (pInfo->QueryInfo(HTTP_QUERY_CONTENT_LENGTH | HTTP_QUERY_FLAG_NUMBER, &dwLength, &cbLength, NULL,
-                                 NULL) == S_OK)
-            {
-                m_notify.dwContentLength = dwLength;
-                m_dwExpectedLength = dwLength;
-                m_fLengthKnown = TRUE;
-            }
+            m_notify.dwContentLength = dwLength;
+            m_dwExpectedLength = dwLength;
+            m_fLengthKnown = TRUE;
         }
-        m_notify.dwReason = NOTIFY_RESPONSE;
-        if (!OnDownloadNotify(&m_notify))
-            AbortBinding();
-        m_notify.pstLastModified = nullptr;  // the local goes out of scope
-        hrResult = S_OK;
     }
-
-done:
-    if (pInfo != nullptr)
-        pInfo->Release();
-    TraceWithUrl("End OnResponse in CURLDownloading for ");
-    return hrResult;
+    // This answer begins the local file: its version is the one a later resume must find.
+    if (m_dwResumeOffset == 0)
+        RememberValidator(pInfo, m_fLengthKnown ? m_dwExpectedLength : 0);
+    m_notify.dwReason = NOTIFY_RESPONSE;
+    if (!OnDownloadNotify(&m_notify))
+        AbortBinding();
+    m_notify.pstLastModified = nullptr;  // the local goes out of scope
 }
 
 HRESULT CURLDownloading::ReadBoundary(IWinInetHttpInfo* pInfo)
@@ -727,6 +746,8 @@ HRESULT CURLDownloading::CheckResumeRange(IWinInetHttpInfo* pInfo)
     // at the local length may be appended.
     if (qwFirst != m_dwFileLength)
         return INET_E_DATA_NOT_AVAILABLE;
+    if (fTotal && m_dwFileLength > 0 && !IsSameTotal(static_cast<DWORD>(qwTotal)))
+        return E_INSTALLER_CHANGED;
     m_dwExpectedLength = fTotal ? static_cast<DWORD>(qwTotal) : static_cast<DWORD>(qwLast + 1);
     m_fLengthKnown = TRUE;
     return S_OK;
@@ -748,7 +769,12 @@ HRESULT CURLDownloading::CheckAlreadyComplete(IWinInetHttpInfo* pInfo)
                 dwLength = dwLength * 10 + static_cast<DWORD>(*p - '0');
         }
     }
-    if (cDigits == 0 || dwLength == 0 || dwLength != m_dwFileLength)
+    if (cDigits == 0 || dwLength == 0)
+        return ReportFailure(INET_E_DATA_NOT_AVAILABLE);
+    // The server's whole file is as long as the local one, but it may be another version.
+    if (m_dwResumeOffset > 0 && (CheckSameVersion(pInfo) != S_OK || !IsSameTotal(dwLength)))
+        return m_hrOutcome;
+    if (dwLength != m_dwFileLength)
         return ReportFailure(INET_E_DATA_NOT_AVAILABLE);
     m_dwExpectedLength = dwLength;
     m_fLengthKnown = TRUE;

@@ -62,6 +62,9 @@ BOOL CURLDownloading::ParsePartHeader()
     }
     if (!fRange || dwLast < dwFirst || dwLast == 0xFFFFFFFF)
         return FALSE;
+    // A part of another version of the installer is never placed in the local file.
+    if (cDigits > 0 && m_dwResumeOffset > 0 && !IsSameTotal(dwTotal))
+        return FALSE;
     m_dwPartPos = dwFirst;
     m_dwPartEnd = dwLast + 1;  // the header gives the inclusive last byte
     if (cDigits > 0 && dwTotal > dwLast && !m_fLengthKnown)

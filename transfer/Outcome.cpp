@@ -196,6 +196,8 @@ CString CURLDownloading::GetResultMessage(HRESULT hr)
         return "The download could not be written to the local file";
     case STG_E_MEDIUMFULL:
         return "There is not enough space on the disk to save the download";
+    case E_INSTALLER_CHANGED:
+        return "The installer on the server has changed since the download began. Start/Resume downloads it anew";
     default:
         return "Download Interrupted / Time Out Action _ By User";
     }

@@ -15,13 +15,16 @@
 void CURLDownloading::WorkerThreadProc()
 {
     theApp.m_log.WriteLine("Start WorkerThreadProc in CURLDownloading");
+    // From here on, what an earlier binding still delivers on its own thread changes nothing.
+    m_dwWorkerThreadId = ::GetCurrentThreadId();
 
-    // The file is opened without truncation; its length is where the transfer resumes.
-    HANDLE hFile = ::CreateFileA(m_strFilePath, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL,
-                                 OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
-    HANDLE hOld = static_cast<HANDLE>(::InterlockedExchangePointer(&m_hFile, hFile));
-    if (hOld != NULL && hOld != INVALID_HANDLE_VALUE)
-        ::CloseHandle(hOld);
+    // The file is opened without truncation; its length is where the transfer resumes (unless it
+    // holds an older version of the installer, which is deleted first).
+    HANDLE hFile = INVALID_HANDLE_VALUE;
+    if (BeginAnewIfChanged())
+        hFile = ::CreateFileA(m_strFilePath, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL,
+                              OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
+    SetLocalFile(hFile);
     DWORD dwEnd = ::SetFilePointer(hFile, 0, NULL, FILE_END);
     if (dwEnd == INVALID_SET_FILE_POINTER)
         dwEnd = 0;
@@ -30,7 +33,6 @@ void CURLDownloading::WorkerThreadProc()
 
     SYSTEMTIME stStarted;
     ::GetSystemTime(&stStarted);
-    m_dwWorkerThreadId = ::GetCurrentThreadId();
     ::Sleep(500);
 
     if (FAILED(::CoInitialize(NULL)))
@@ -53,8 +55,8 @@ void CURLDownloading::WorkerThreadProc()
     MSG msg;
     if (hFile == INVALID_HANDLE_VALUE)
     {
-        // A local file that cannot be opened (missing or read-only folder) is a clear outcome of its
-        // own; the server is not asked.
+        // A local file that cannot be opened (missing or read-only folder) or deleted is a clear
+        // outcome of its own; the server is not asked.
         m_hrOutcome = STG_E_WRITEFAULT;
         OnStopBinding(STG_E_WRITEFAULT, NULL);
     }
@@ -67,7 +69,7 @@ void CURLDownloading::WorkerThreadProc()
         if (dwPeriod < 20)
             dwPeriod = 20;
         const UINT_PTR idTimer = ::SetTimer(NULL, 0, dwPeriod, NULL);
-        while (!m_fBindingEnded && ::GetMessageA(&msg, NULL, 0, 0) > 0)
+        while (IsCurrentWorker() && !m_fBindingEnded && ::GetMessageA(&msg, NULL, 0, 0) > 0)
         {
             if (msg.hwnd == NULL && msg.message == WM_APP_ABORT_BINDING)
             {
@@ -103,6 +105,14 @@ void CURLDownloading::WorkerThreadProc()
     // handle of a newer worker, so it is not touched here.
     ::InterlockedCompareExchangePointer(reinterpret_cast<void* volatile*>(&m_pRequest), nullptr, &request);
     theApp.m_log.WriteLine("End WorkerThreadProc 2 in CURLDownloading");
+}
+
+void CURLDownloading::SetLocalFile(HANDLE hFile)
+{
+    // In one step: the dialog's thread may close the handle at the end of a transfer meanwhile.
+    HANDLE hOld = static_cast<HANDLE>(::InterlockedExchangePointer(&m_hFile, hFile));
+    if (hOld != NULL && hOld != INVALID_HANDLE_VALUE)
+        ::CloseHandle(hOld);
 }
 
 void CURLDownloading::CheckStall()

@@ -5,12 +5,15 @@
 #include "tests/support/ScriptedHttpServer.h"  // winsock2.h before windows.h
 #include <gtest/gtest.h>
 #include <stdio.h>
+#include <atomic>
 #include <string>
 #include <vector>
+#include "app/LastSetupPath.h"
 #include "download/CURLDownloading.h"
 #include "tests/support/DialogDriver.h"
 #include "tests/support/FakeWorker.h"
 #include "tests/support/MessageBoxAnswerer.h"
+#include "tests/support/RegistryValue.h"
 
 using namespace xfer;
 
@@ -47,6 +50,7 @@ protected:
     {
         m_server.Stop();
         RemoveTempFile(m_strPath);
+        DeleteRegistryValue(HKEY_LOCAL_MACHINE, LASTSETUP_KEY, LASTSETUP_VALIDATOR_VALUE);
         g_fDownloadComplete = FALSE;
     }
 
@@ -135,6 +139,82 @@ TEST_F(TransferEngineTest, AServerWithoutRangesRestartsTheFileFromZero)
     EXPECT_EQ("bytes=5000-", m_server.Requests()[0].Header("Range"));
     EXPECT_TRUE(m_strContent == ReadWholeFile(m_strPath));
     EXPECT_EQ(kCompleted, Status(dlg));
+}
+
+TEST_F(TransferEngineTest, AResumeNeverJoinsTwoVersionsOfTheInstaller)
+{
+    // Version 1 is cut at 100000 bytes; then the server has version 2 (or still version 1).
+    const char kLm1[] = "Sun, 06 Dec 2026 10:00:00 GMT";
+    const char kLm2[] = "Mon, 07 Dec 2026 10:00:00 GMT";
+    struct Case
+    {
+        const char* pszName;
+        const char *pszETag1, *pszLm1, *pszETag2, *pszLm2;
+        size_t cbVersion2;    // 0: the server still has version 1
+        bool fHonourIfRange;  // a changed file answers 200 with the whole new file
+        const char* pszIfRange;
+        bool fChanged;  // the resume ends with the sentence and the next start begins anew
+    } cases[] = {
+        {"strong ETag, If-Range honoured", "\"v1\"", kLm1, "\"v2\"", kLm2, 300000, true, "\"v1\"", false},
+        {"strong ETag, If-Range ignored", "\"v1\"", kLm1, "\"v2\"", kLm2, 300000, false, "\"v1\"", true},
+        {"weak ETag: Last-Modified", "W/\"v1\"", kLm1, "W/\"v2\"", kLm2, 300000, false, kLm1, true},
+        {"no validator, longer file", "", "", "", "", 300500, false, "", true},
+        {"the same version", "\"v1\"", kLm1, "\"v1\"", kLm1, 0, false, "\"v1\"", false},
+    };
+    const std::string strV1 = MakeTestContent(300000, 3);
+    const Case* pCase = nullptr;
+    std::string strV2;
+    std::atomic<int> nVersion{1};
+    ASSERT_TRUE(m_server.Start([&](const ScriptedRequest& r) {
+        const Case& c = *pCase;
+        const bool fV1 = nVersion.load() == 1;
+        const std::string strETag = fV1 ? c.pszETag1 : c.pszETag2;
+        const char* pszLm = fV1 ? c.pszLm1 : c.pszLm2;
+        const std::string strValidator = strETag.empty() || strETag[0] == 'W' ? pszLm : strETag;
+        const bool fStale = r.HasHeader("If-Range") && r.Header("If-Range") != strValidator;
+        ScriptedResponse response = ScriptedHttpServer::ServeFile(fV1 ? strV1 : strV2, r, !(c.fHonourIfRange && fStale));
+        if (!strETag.empty())
+            response.Header("ETag", strETag);
+        if (*pszLm != '\0')
+            response.Header("Last-Modified", pszLm);
+        if (fV1)
+            response.cbCloseAfter = 100000;
+        return response;
+    }));
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.pszName);
+        pCase = &c;
+        strV2 = c.cbVersion2 != 0 ? MakeTestContent(c.cbVersion2, 4) : strV1;
+        nVersion = 1;
+        RemoveTempFile(m_strPath);
+        m_strPath = MakeTempFilePath("brindlemox.exe");
+        const size_t nBefore = m_server.Requests().size();
+        CURLDownloading dlg;
+        Run(dlg);
+        ASSERT_EQ(100000u, ReadWholeFile(m_strPath).size());
+        nVersion = 2;
+        Run(dlg);
+        auto requests = m_server.Requests();
+        ASSERT_EQ(nBefore + 2, requests.size());
+        EXPECT_EQ("bytes=100000-", requests[nBefore + 1].Header("Range"));
+        EXPECT_EQ(c.pszIfRange, requests[nBefore + 1].Header("If-Range"));
+        if (c.fChanged)
+        {
+            EXPECT_EQ("The installer on the server has changed since the download began. Start/Resume downloads it anew",
+                      Status(dlg));
+            EXPECT_TRUE(strV1.substr(0, 100000) == ReadWholeFile(m_strPath));  // nothing of version 2 joined
+            EXPECT_EQ(std::string("restart") + '\0',
+                      ReadRegistryValue(HKEY_LOCAL_MACHINE, LASTSETUP_KEY, LASTSETUP_VALIDATOR_VALUE).data);
+            Run(dlg);  // Start/Resume again: version 2 from its first byte
+            requests = m_server.Requests();
+            ASSERT_EQ(nBefore + 3, requests.size());
+            EXPECT_EQ("bytes=0-", requests[nBefore + 2].Header("Range"));
+            EXPECT_FALSE(requests[nBefore + 2].HasHeader("If-Range"));
+        }
+        EXPECT_EQ(kCompleted, Status(dlg));
+        EXPECT_TRUE(strV2 == ReadWholeFile(m_strPath));
+    }
 }
 
 TEST_F(TransferEngineTest, AnswersWithoutTheFileKeepThePartialFileAndAreNoSuccess)

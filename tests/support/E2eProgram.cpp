@@ -475,6 +475,7 @@ void CE2eTest::SetUp()
     if (!E2eAvailable(&strWhy))
         GTEST_SKIP() << strWhy;
     DeleteRegistryValue(HKEY_LOCAL_MACHINE, LASTSETUP_KEY, LASTSETUP_VALUE);
+    DeleteRegistryValue(HKEY_LOCAL_MACHINE, LASTSETUP_KEY, LASTSETUP_VALIDATOR_VALUE);
     m_bHadShortcut = FileExists(ResumeShortcutPath());
     if (m_bHadShortcut)
         m_strSavedShortcut = ReadWholeFile(ResumeShortcutPath());
@@ -483,6 +484,7 @@ void CE2eTest::SetUp()
 
 void CE2eTest::TearDown()
 {
+    DeleteRegistryValue(HKEY_LOCAL_MACHINE, LASTSETUP_KEY, LASTSETUP_VALIDATOR_VALUE);
     ::DeleteFileA(ResumeShortcutPath().c_str());
     if (m_bHadShortcut)
         WriteWholeFile(ResumeShortcutPath(), m_strSavedShortcut);

@@ -98,6 +98,7 @@ DWORD FakeWorker::Begin()
     m_request.pRanges = &m_range;
     m_request.cRanges = 1;
     m_request.pstUnlessModifiedSince = &m_stStarted;
+    m_dlg.m_dwWorkerThreadId = GetCurrentThreadId();  // the callbacks run on the worker's thread
     m_dlg.InitCallback(&m_request);
     m_dlg.OnStartBinding(0, &m_binding);
     return dwEnd;

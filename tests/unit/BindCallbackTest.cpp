@@ -6,6 +6,7 @@
 #include "download/CURLDownloading.h"
 #include "tests/support/FakeBinding.h"
 #include "tests/support/FakeWorker.h"
+#include "tests/support/TestThread.h"
 
 using namespace xfer;
 
@@ -427,4 +428,37 @@ TEST_F(BindCallbackTest, RangeNotSatisfiableLeavesTheFileAndIsCompleteOnlyAtTheS
         EXPECT_EQ("An Internet connection was established, but the data cannot be retrieved", Status());
         EXPECT_EQ("01234567", ReadWholeFile(m_strPath));
     }
+}
+
+TEST_F(BindCallbackTest, AnAbandonedBindingChangesNothingOfTheTransferAfterIt)
+{
+    // The watchdog gave up on the first binding (run on this thread) and reported its end itself.
+    WriteWholeFile(m_strPath, "01234567");
+    m_pWorker->Begin();
+    m_dlg.CheckStall();  // not yet silent long enough: nothing happens
+    EXPECT_FALSE(m_dlg.m_fBindingEnded);
+    Stop(E_ABORT);
+    // Start: a new transfer on another worker thread, its binding running.
+    FakeWorker newWorker(m_dlg, m_strPath, kUrl);
+    CTestThread([&] { newWorker.Begin(); }).join();
+    newWorker.m_binding.m_info.Set(HTTP_QUERY_CONTENT_RANGE, "bytes 8-19/20");
+    const DWORD dwNewWorker = m_dlg.m_dwWorkerThreadId.load();
+    m_dlg.IntDlgStatus = 1;
+    m_dlg.SetServerStatus("running");
+
+    // The old binding, late, on the old thread: its response, data, progress and end.
+    FakeStream late("LATE BYTES");
+    EXPECT_NE(S_OK, m_dlg.OnResponse(206, L"", L"", nullptr));
+    EXPECT_NE(S_OK, m_pWorker->Data(&late));
+    m_dlg.OnProgress(5, 10, BINDSTATUS_DOWNLOADINGDATA, nullptr);
+    Stop(S_OK);
+    EXPECT_EQ(1, late.m_cRef);  // no reference kept
+    EXPECT_EQ(0u, late.Position());
+    EXPECT_EQ(nullptr, m_dlg.m_pStream);
+    EXPECT_FALSE(m_dlg.m_fBindingEnded);
+    EXPECT_EQ(dwNewWorker, m_dlg.m_dwWorkerThreadId.load());
+    EXPECT_EQ(1, m_dlg.IntDlgStatus.load());
+    EXPECT_EQ("running", Status());
+    EXPECT_EQ("01234567", ReadWholeFile(m_strPath));
+    EXPECT_EQ(0, newWorker.m_binding.m_cAborts);
 }
