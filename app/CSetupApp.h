@@ -13,6 +13,9 @@ public:
 
     CTraceLog m_log;
 
+private:
+    void WaitForDownloadThread();
+
 protected:
     DECLARE_MESSAGE_MAP()
 };

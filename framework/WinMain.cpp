@@ -3,7 +3,9 @@
 
 extern "C" int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE hPrevInstance, LPSTR lpCmdLine, int nCmdShow)
 {
-    return AfxWinMain(hInstance, hPrevInstance, lpCmdLine, nCmdShow);
+    // The system ends every other thread (a worker still aborting its binding) before anything
+    // process-wide is torn down; returning would run the static destructors while they still run.
+    ::ExitProcess(static_cast<UINT>(AfxWinMain(hInstance, hPrevInstance, lpCmdLine, nCmdShow)));
 }
 
 // The compiler's run-time support (libgcc: the exception frame registry, the C++ run time's locks)
