@@ -57,6 +57,13 @@ public:
     void ProgressUpdate(CString strTimeLeft, CString strRate, const char* pszStatus, const char* pszProgress,
                         int nPercent);
     void WriteReceivedData(const void* pvData, DWORD cbData);
+    // Writes the gathered blocks; FALSE (the error in GetLastError) when they did not all reach the
+    // disk, which the local length then no longer counts.
+    BOOL FlushWrites();
+    // Where the read loop reads the next block: the free end of the gather buffer (written out
+    // first when a block no longer fits; NULL when that write failed), or the read buffer.
+    BYTE* NextReadBlock();
+    static HRESULT WriteFailureOf(DWORD dwError);
     CString FormatTransferRate(double dRate);
     CString FormatTimeLeft(int nSeconds);
 
@@ -95,6 +102,8 @@ public:
 
     // ---- state, in the order the dialog has always declared it ------------------------------------
     CReadBuffer m_readBuffer;
+    CReadBuffer m_writeGather;  // received blocks on their way to the local file
+    enum { kReadBlockBytes = 8192, kGatherBytes = 256 * 1024 };
     HICON m_hIcon;
     CRgn m_rgnWindow;
     CCaptionPainter m_captionPainter;

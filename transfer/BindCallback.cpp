@@ -46,6 +46,7 @@ void CURLDownloading::InitCallback(DOWNLOAD_REQUEST* pRequest)
     m_pszBoundary = nullptr;
 
     m_dwBytesThisTransfer = 0;
+    m_writeGather.m_pWrite = m_writeGather.m_pBase;
     m_hrOutcome = S_OK;
     m_dwFileLength = m_dwResumeOffset;
     m_dwExpectedLength = 0;
@@ -138,8 +139,9 @@ HRESULT CURLDownloading::OnStartBinding(DWORD dwReserved, IBinding* pib)
         if (pOld != nullptr)
             pOld->Release();
     }
-    if (!m_readBuffer.Allocate(8192))
+    if (!m_readBuffer.Allocate(kReadBlockBytes))
         return E_OUTOFMEMORY;
+    m_writeGather.Allocate(kGatherBytes);  // without it every block is written on its own
     return S_OK;
 }
 
@@ -306,13 +308,19 @@ HRESULT CURLDownloading::OnDataAvailable(DWORD grfBSCF, DWORD dwSize, FORMATETC*
             AbortBinding();
             return S_OK;
         }
+        BYTE* pbBlock = NextReadBlock();
+        if (pbBlock == nullptr)
+        {
+            ReportFailure(WriteFailureOf(::GetLastError()));
+            return S_OK;
+        }
         ULONG cbRead = 0;
-        hr = m_pStream->Read(m_readBuffer.m_pBase, m_readBuffer.m_cbSize, &cbRead);
+        hr = m_pStream->Read(pbBlock, m_readBuffer.m_cbSize, &cbRead);
         if (cbRead > 0)
         {
             m_notify.dwReason = NOTIFY_DATA;
             m_notify.dwOffset = m_dwWriteOffset;
-            m_notify.pvData = m_readBuffer.m_pBase;
+            m_notify.pvData = pbBlock;
             m_notify.cbData = cbRead;
             if (!OnDownloadNotify(&m_notify))
             {

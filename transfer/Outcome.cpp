@@ -36,6 +36,9 @@ BOOL CURLDownloading::OnDownloadNotify(DOWNLOAD_NOTIFY* pNotify)
     case NOTIFY_DONE:
     {
         HRESULT hrResult = pNotify->hrResult;
+        // What is gathered goes to disk before anything is judged.
+        if (!FlushWrites())
+            hrResult = WriteFailureOf(::GetLastError());
         // A binding may end with S_OK although the connection closed early (Wine reports a cut
         // body as success): success needs every byte of the announced length on disk.
         const BOOL fAllBytes = !m_fLengthKnown || m_dwFileLength == m_dwExpectedLength;
@@ -110,8 +113,7 @@ BOOL CURLDownloading::DeliverData(DWORD dwOffset, const BYTE* pbData, DWORD cbDa
     m_dwFileLength += cbWritten;
     if (cbWritten != cbData)
     {
-        ReportFailure(dwError == ERROR_DISK_FULL || dwError == ERROR_HANDLE_DISK_FULL ? STG_E_MEDIUMFULL
-                                                                                      : STG_E_WRITEFAULT);
+        ReportFailure(WriteFailureOf(dwError));
         return FALSE;
     }
     m_dwLastActivityTick = ::GetTickCount();
@@ -148,6 +150,11 @@ void CURLDownloading::ShowDrainProgress(BOOL fForce)
                    m_szDownloadedSize);
         ProgressUpdate("Not Known", "Not Known", m_strStatusText, m_szProgressText, 0);
     }
+}
+
+HRESULT CURLDownloading::WriteFailureOf(DWORD dwError)
+{
+    return dwError == ERROR_DISK_FULL || dwError == ERROR_HANDLE_DISK_FULL ? STG_E_MEDIUMFULL : STG_E_WRITEFAULT;
 }
 
 CString CURLDownloading::GetResultMessage(HRESULT hr)

@@ -112,3 +112,9 @@ HRESULT FakeWorker::Data(IStream* pStream)
     FORMATETC format = {};
     return m_dlg.OnDataAvailable(BSCF_FIRSTDATANOTIFICATION, 0, &format, &medium);
 }
+
+std::string FakeWorker::File()
+{
+    m_dlg.FlushWrites();
+    return xfer::ReadWholeFile(m_strPath);
+}

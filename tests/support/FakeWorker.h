@@ -30,6 +30,8 @@ public:
     DWORD Begin();
     // OnDataAvailable with the stream as Wine passes it.
     HRESULT Data(IStream* pStream);
+    // The local file as it stands once the gathered blocks are written.
+    std::string File();
 
     CURLDownloading& m_dlg;
     FakeBinding m_binding;

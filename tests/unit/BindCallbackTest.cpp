@@ -13,6 +13,7 @@ using namespace xfer;
 namespace
 {
 const char kUrl[] = "http://127.0.0.1:9/callback/unit/brindlemox.exe";
+const size_t kGather = CURLDownloading::kGatherBytes;
 
 std::string Narrow(LPCWSTR pwsz)
 {
@@ -170,7 +171,7 @@ TEST_F(BindCallbackTest, EveryRefusedStatusAbortsWritesNothingAndReportsItsSente
         Stop(S_OK);
         EXPECT_EQ(row.pszSentence, Status());
         EXPECT_FALSE(g_fDownloadComplete.load());
-        EXPECT_EQ("partial", ReadWholeFile(m_strPath));
+        EXPECT_EQ("partial", m_pWorker->File());
     }
 }
 
@@ -194,7 +195,7 @@ TEST_F(BindCallbackTest, AResumeWhoseRangeStartsAtTheLocalLengthIsAppended)
     EXPECT_EQ(3, m_dlg.IntDlgStatus.load());
     EXPECT_TRUE(g_fDownloadComplete.load());
     EXPECT_EQ("Download completed", Status());
-    EXPECT_EQ(strContent, ReadWholeFile(m_strPath));
+    EXPECT_EQ(strContent, m_pWorker->File());
     g_fDownloadComplete = FALSE;
 }
 
@@ -215,7 +216,7 @@ TEST_F(BindCallbackTest, AResumeThatDoesNotStartAtTheLocalLengthNeverAppends)
         worker.Data(&body);
         Stop(E_ABORT);
         EXPECT_EQ("An Internet connection was established, but the data cannot be retrieved", Status());
-        EXPECT_EQ("01234567", ReadWholeFile(m_strPath));
+        EXPECT_EQ("01234567", m_pWorker->File());
     }
 }
 
@@ -241,7 +242,7 @@ TEST_F(BindCallbackTest, AnyOtherAcceptedStatusStartsTheFileAfresh)
         Stop(S_OK);
         EXPECT_EQ(3, m_dlg.IntDlgStatus.load());
         EXPECT_EQ("Download completed", Status());
-        EXPECT_EQ(strBody, ReadWholeFile(m_strPath));
+        EXPECT_EQ(strBody, m_pWorker->File());
         g_fDownloadComplete = FALSE;
     }
 }
@@ -259,7 +260,7 @@ TEST_F(BindCallbackTest, AnAnswerCutShortIsAnInterruptedDownloadNotACompleteOne)
     EXPECT_EQ("The download has failed (the connection was interrupted)", Status());
     EXPECT_NE(3, m_dlg.IntDlgStatus.load());
     EXPECT_FALSE(g_fDownloadComplete.load());
-    EXPECT_EQ(30000u, ReadWholeFile(m_strPath).size());
+    EXPECT_EQ(30000u, m_pWorker->File().size());
 }
 
 TEST_F(BindCallbackTest, TheCompletedStatusComparesByteCountsNotRoundedSizes)
@@ -314,7 +315,7 @@ TEST_F(BindCallbackTest, WithoutTheHeaderSourceNothingIsJudgedAndNothingWritten)
     FakeStream body("data");
     m_pWorker->Data(&body);
     Stop(E_ABORT);
-    EXPECT_EQ("", ReadWholeFile(m_strPath));
+    EXPECT_EQ("", m_pWorker->File());
 }
 
 TEST_F(BindCallbackTest, ARedirectIsRefusedAndReportedAsMissingFile)
@@ -360,7 +361,7 @@ TEST_F(BindCallbackTest, NoByteIsWrittenOnceStopHasBeenClicked)
     EXPECT_EQ(S_OK, m_pWorker->Data(&body));
     EXPECT_EQ(1, m_pWorker->m_binding.m_cAborts);
     Stop(E_ABORT);
-    EXPECT_EQ(3u * 8192u, ReadWholeFile(m_strPath).size());
+    EXPECT_EQ(3u * 8192u, m_pWorker->File().size());
     EXPECT_EQ("Downloading stopped due to the user intervention", Status());
     m_dlg.g_fAbortDownload = FALSE;
 }
@@ -375,12 +376,29 @@ TEST_F(BindCallbackTest, AFailedWriteStopsTheTransferWithItsOwnSentence)
     m_dlg.m_hFile = CreateFileA(m_strPath.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL,
                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
     CloseHandle(hWritable);
-    FakeStream body(std::string(20000, 'x'));
+    // The blocks are gathered; the failed write shows when they are written, at the latest at the end.
+    FakeStream body(std::string(kGather + 20000, 'x'));
     m_pWorker->Data(&body);
     EXPECT_EQ(1, m_pWorker->m_binding.m_cAborts);
-    EXPECT_EQ(1, body.m_cReads);  // the loop stopped at the first failed block
+    EXPECT_LE(body.Position(), kGather + 8192u);  // the loop stopped at the first failed write
     Stop(E_ABORT);
     EXPECT_EQ("The download could not be written to the local file", Status());
+    EXPECT_EQ("", ReadWholeFile(m_strPath));
+
+    // Every block read before the end: the write at the end fails, and that is the outcome.
+    FakeWorker worker(m_dlg, m_strPath, kUrl);
+    worker.Begin();
+    worker.m_binding.m_info.Set(HTTP_QUERY_CONTENT_LENGTH, "20000");
+    ASSERT_EQ(S_OK, m_dlg.OnResponse(200, L"", L"", nullptr));
+    hWritable = m_dlg.m_hFile;
+    m_dlg.m_hFile = CreateFileA(m_strPath.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL,
+                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
+    CloseHandle(hWritable);
+    FakeStream small(std::string(20000, 'y'));
+    worker.Data(&small);
+    Stop(S_OK);
+    EXPECT_EQ("The download could not be written to the local file", Status());
+    EXPECT_FALSE(g_fDownloadComplete.load());
 }
 
 TEST_F(BindCallbackTest, AnAbortThatEndsTheBindingInsideAbortIsSafe)
@@ -410,7 +428,7 @@ TEST_F(BindCallbackTest, RangeNotSatisfiableLeavesTheFileAndIsCompleteOnlyAtTheS
     Stop(E_ABORT);
     EXPECT_EQ(3, m_dlg.IntDlgStatus.load());
     EXPECT_EQ("Download completed", Status());
-    EXPECT_EQ("0123456789abcdefghij", ReadWholeFile(m_strPath));
+    EXPECT_EQ("0123456789abcdefghij", m_pWorker->File());
     g_fDownloadComplete = FALSE;
 
     // Any other length: the file is not the server's and stays untouched.
@@ -426,7 +444,7 @@ TEST_F(BindCallbackTest, RangeNotSatisfiableLeavesTheFileAndIsCompleteOnlyAtTheS
         m_dlg.IntDlgStatus = 1;
         Stop(E_ABORT);
         EXPECT_EQ("An Internet connection was established, but the data cannot be retrieved", Status());
-        EXPECT_EQ("01234567", ReadWholeFile(m_strPath));
+        EXPECT_EQ("01234567", m_pWorker->File());
     }
 }
 
@@ -459,6 +477,6 @@ TEST_F(BindCallbackTest, AnAbandonedBindingChangesNothingOfTheTransferAfterIt)
     EXPECT_EQ(dwNewWorker, m_dlg.m_dwWorkerThreadId.load());
     EXPECT_EQ(1, m_dlg.IntDlgStatus.load());
     EXPECT_EQ("running", Status());
-    EXPECT_EQ("01234567", ReadWholeFile(m_strPath));
+    EXPECT_EQ("01234567", m_pWorker->File());
     EXPECT_EQ(0, newWorker.m_binding.m_cAborts);
 }

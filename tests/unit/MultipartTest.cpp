@@ -143,7 +143,7 @@ TEST_F(MultipartTest, PartsSplitAcrossManySmallReadsArriveWhole)
     EXPECT_EQ(S_OK, m_dlg.m_hrOutcome);
     m_dlg.IntDlgStatus = 1;
     m_dlg.OnStopBinding(S_OK, nullptr);
-    EXPECT_EQ(m_strContent, ReadWholeFile(m_strPath));
+    EXPECT_EQ(m_strContent, m_pWorker->File());
     EXPECT_EQ(3, m_dlg.IntDlgStatus.load());
     g_fDownloadComplete = FALSE;
 }
@@ -169,7 +169,7 @@ TEST_F(MultipartTest, APartSpreadOverSeveralNotificationsContinuesWhereItStopped
     EXPECT_GT(cNotifications, 5);
     m_pWorker->Data(&stream);  // the end of the data
     EXPECT_EQ(S_OK, m_dlg.m_hrOutcome);
-    EXPECT_EQ(m_strContent, ReadWholeFile(m_strPath));
+    EXPECT_EQ(m_strContent, m_pWorker->File());
 }
 
 TEST_F(MultipartTest, FewerThan500BytesAtAPartBoundaryWaitForMoreData)
@@ -183,12 +183,12 @@ TEST_F(MultipartTest, FewerThan500BytesAtAPartBoundaryWaitForMoreData)
     EXPECT_EQ(0u, m_dlg.m_dwPartEnd);
     EXPECT_EQ(m_dlg.m_readBuffer.m_pBase, m_dlg.m_readBuffer.m_pRead);
     EXPECT_EQ(300, m_dlg.m_readBuffer.m_pWrite - m_dlg.m_readBuffer.m_pBase);
-    EXPECT_EQ("", ReadWholeFile(m_strPath));
+    EXPECT_EQ("", m_pWorker->File());
 
     stream.Append(strBody.substr(300));
     stream.SetEnd(S_FALSE);
     EXPECT_EQ(S_OK, m_pWorker->Data(&stream));
-    EXPECT_EQ(m_strContent, ReadWholeFile(m_strPath));
+    EXPECT_EQ(m_strContent, m_pWorker->File());
 }
 
 TEST_F(MultipartTest, NothingAfterTheClosingDelimiterIsWritten)
@@ -199,7 +199,7 @@ TEST_F(MultipartTest, NothingAfterTheClosingDelimiterIsWritten)
     EXPECT_EQ(S_OK, m_pWorker->Data(&stream));
     EXPECT_TRUE(m_dlg.m_fMultipartDone);
     EXPECT_EQ(S_OK, m_dlg.m_hrOutcome);
-    EXPECT_EQ(m_strContent, ReadWholeFile(m_strPath));
+    EXPECT_EQ(m_strContent, m_pWorker->File());
 }
 
 TEST_F(MultipartTest, MalformedFramingEndsTheTransferWithoutWritingFraming)
@@ -212,7 +212,7 @@ TEST_F(MultipartTest, MalformedFramingEndsTheTransferWithoutWritingFraming)
     EXPECT_EQ(1, m_pWorker->m_binding.m_cAborts);
     m_dlg.OnStopBinding(E_ABORT, nullptr);
     EXPECT_EQ("An Internet connection was established, but the data cannot be retrieved", Status());
-    EXPECT_EQ("", ReadWholeFile(m_strPath));
+    EXPECT_EQ("", m_pWorker->File());
 }
 
 TEST_F(MultipartTest, ABodyCutInsideAPartIsNotComplete)
@@ -224,7 +224,7 @@ TEST_F(MultipartTest, ABodyCutInsideAPartIsNotComplete)
     m_dlg.IntDlgStatus = 1;
     m_dlg.OnStopBinding(S_OK, nullptr);
     EXPECT_EQ("The download has failed (the connection was interrupted)", Status());
-    const std::string strFile = ReadWholeFile(m_strPath);
+    const std::string strFile = m_pWorker->File();
     EXPECT_EQ(m_strContent.substr(0, strFile.size()), strFile);
     EXPECT_LT(strFile.size(), 1000u);
 }
@@ -237,7 +237,7 @@ TEST_F(MultipartTest, OnlyBytesThatContinueTheLocalFileAreWritten)
     FakeStream stream(strBody, {1000});
     m_pWorker->Data(&stream);
     EXPECT_EQ(S_OK, m_dlg.m_hrOutcome);
-    EXPECT_EQ(m_strContent, ReadWholeFile(m_strPath));
+    EXPECT_EQ(m_strContent, m_pWorker->File());
 }
 
 TEST_F(MultipartTest, APartBeyondTheLocalLengthIsNeverWritten)
@@ -248,6 +248,6 @@ TEST_F(MultipartTest, APartBeyondTheLocalLengthIsNeverWritten)
     m_pWorker->Data(&stream);
     EXPECT_EQ(1, m_pWorker->m_binding.m_cAborts);
     m_dlg.OnStopBinding(E_ABORT, nullptr);
-    EXPECT_EQ(m_strContent.substr(0, 300), ReadWholeFile(m_strPath));
+    EXPECT_EQ(m_strContent.substr(0, 300), m_pWorker->File());
     EXPECT_EQ("An Internet connection was established, but the data cannot be retrieved", Status());
 }
