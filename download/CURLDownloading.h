@@ -184,6 +184,8 @@ public:
     // Procedure of the worker thread that OnStart begins: WorkerThreadEntry; dialog tests substitute
     // a scripted worker.
     AFX_THREADPROC m_pfnWorkerEntry;
+    // How OnStart begins that thread: AfxBeginThread; tests substitute a start that fails.
+    CWinThread*(AFXAPI* m_pfnBeginThread)(AFX_THREADPROC, LPVOID, int, UINT, DWORD, LPSECURITY_ATTRIBUTES);
 
     // ---- transfer engine state (kept by the worker and the binding callback) -------------------------
     // Reset by InitCallback for every binding and used only on the worker thread that runs it, except

@@ -106,7 +106,7 @@ void CURLDownloading::OnStart()
     const int nStatusBefore = IntDlgStatus.load();
     g_fAbortDownload = FALSE;
     IntDlgStatus = 1;
-    pWorkerThread = AfxBeginThread(m_pfnWorkerEntry, this, THREAD_PRIORITY_NORMAL, 0, 0, NULL);
+    pWorkerThread = m_pfnBeginThread(m_pfnWorkerEntry, this, THREAD_PRIORITY_NORMAL, 0, 0, NULL);
     if (pWorkerThread != nullptr)
     {
         SetTimer(ID_TIMER_ELAPSED, 1000, NULL);

@@ -52,7 +52,7 @@ CURLDownloading::CURLDownloading(CWnd* pParent)
       m_pRequest(nullptr), m_notify(), m_dwStatusCode(0), m_pszBoundary(nullptr), m_cchBoundary(0),
       m_dwPartPos(0), m_dwPartEnd(0), m_nElapsedSec(0), m_fRestart(FALSE), m_lStartPending(0), m_lDialogUp(0),
       m_lProgressPosted(0), m_dwDialogThreadId(0), m_hWndDialog(NULL), m_dwProgressSerialShown(0), m_pfnGetTickCount(::GetTickCount),
-      m_pfnWorkerEntry(WorkerThreadEntry)
+      m_pfnWorkerEntry(WorkerThreadEntry), m_pfnBeginThread(AfxBeginThread)
 {
     // The transfer members get their real values from the worker and InitCallback before anything
     // reads them; they start out zero so that nothing is released or closed by accident.
