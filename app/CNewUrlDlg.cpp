@@ -72,25 +72,35 @@ BOOL CNewUrlDlg::OnInitDialog()
 
     SetIcon(m_hIcon, TRUE);
     SetIcon(m_hIcon, FALSE);
+    ShowDesktopFolder();
+    OfferResume();
+    return TRUE;  // the framework gives the focus to the first control
+}
 
+// The folder box starts with the user's desktop folder.
+void CNewUrlDlg::ShowDesktopFolder()
+{
     char szDesktop[MAX_PATH];
     if (ReadDesktopFolder(szDesktop))
         SetDlgItemText(IDC_EDIT_FOLDER, szDesktop);
+}
 
-    // The question comes while the dialog is still being built, before it is first shown.
+// With a stored folder the user is asked, while the dialog is still being built (before it is first
+// shown), whether to continue the unfinished download; Yes puts the folder into the box and starts
+// the download by the resume timer.
+void CNewUrlDlg::OfferResume()
+{
     CString strLastPath = GetLastSetupPath();
     strLastPath.TrimLeft();
     strLastPath.TrimRight();
-    if (!strLastPath.IsEmpty() &&
+    if (strLastPath.IsEmpty() ||
         MessageBox("Setup has detected that a previous download was not completed. Do you want to recover and "
                    "continue Setup?",
-                   "Resume Setup", MB_YESNO | MB_ICONQUESTION) == IDYES)
-    {
-        SetDlgItemText(IDC_EDIT_FOLDER, strLastPath);
-        g_fResumeDownload = TRUE;
-        SetTimer(ID_TIMER_RESUME, 50, NULL);
-    }
-    return TRUE;  // the framework gives the focus to the first control
+                   "Resume Setup", MB_YESNO | MB_ICONQUESTION) != IDYES)
+        return;
+    SetDlgItemText(IDC_EDIT_FOLDER, strLastPath);
+    g_fResumeDownload = TRUE;
+    SetTimer(ID_TIMER_RESUME, 50, NULL);
 }
 
 // Timer 1 fires once: it starts the resumed download as if Start Download had been clicked.

@@ -35,6 +35,15 @@ protected:
     DECLARE_MESSAGE_MAP()
 
 private:
+    // OnInitDialog's steps.
+    void ShowDesktopFolder();
+    void OfferResume();
+    // OnButtonStart's steps.
+    CString TargetFromFolderBox();
+    BOOL ClearWayForInstaller(const CString& strTarget);
+    CString InstallerUrl();
+    BOOL StartDownloadThread(const CString& strTarget, const CString& strURL);
+
     // OnButtonStart is under way (its boxes run message loops in which a second click or the resume
     // timer could start it again).
     BOOL m_fStarting = FALSE;

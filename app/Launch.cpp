@@ -7,6 +7,22 @@
 #include "res/resource.h"
 #include <new>
 
+namespace
+{
+// Marks OnButtonStart as under way for its lifetime.
+class CStartingGuard
+{
+public:
+    explicit CStartingGuard(BOOL& fStarting) : m_fStarting(fStarting) { m_fStarting = TRUE; }
+    ~CStartingGuard() { m_fStarting = FALSE; }
+    CStartingGuard(const CStartingGuard&) = delete;
+    CStartingGuard& operator=(const CStartingGuard&) = delete;
+
+private:
+    BOOL& m_fStarting;
+};
+}  // namespace
+
 void CNewUrlDlg::OnButtonStart()
 {
     // One download per run: a second click queued behind the first, a click during the overwrite
@@ -15,77 +31,88 @@ void CNewUrlDlg::OnButtonStart()
     if (m_pDownThread != nullptr || m_fStarting)
         return;
     KillTimer(ID_TIMER_RESUME);
-    struct StartingGuard
-    {
-        BOOL& fStarting;
-        explicit StartingGuard(BOOL& f) : fStarting(f) { fStarting = TRUE; }
-        ~StartingGuard() { fStarting = FALSE; }
-    } starting(m_fStarting);
+    CStartingGuard starting(m_fStarting);
 
-    // 1. The folder, without one trailing backslash ("C:\" stays "C:" so the target is C:\brindlemox.exe).
-    // Only a backslash that is a character of its own counts: in the double-byte code pages (Japanese,
-    // Chinese, Korean) the second byte of a character can be 0x5C as well.
+    CString strTarget = TargetFromFolderBox();
+    if (!g_fResumeDownload && !ClearWayForInstaller(strTarget))
+        return;
+    if (StartDownloadThread(strTarget, InstallerUrl()))
+    {
+        SaveLastSetupPath();  // remembered for a later resume
+        return;
+    }
+
+    // Without the thread there is no download dialog: say so and bring the Setup dialog back, so the
+    // user can try again or close it. The folder is not stored.
+    theApp.m_log.WriteLine("#### Failed To Create Thread #######");
+    ShowWindow(SW_SHOW);
+    MessageBox("The download could not be started. Please try again.", "Download Setup", MB_OK | MB_ICONERROR);
+}
+
+// The folder (into m_strFolder) without one trailing backslash ("C:\" becomes "C:", so the target is
+// C:\brindlemox.exe), and the installer's path in it. Only a backslash that is a character of its
+// own counts: in the double-byte code pages (Japanese, Chinese, Korean) the second byte of a
+// character can be 0x5C as well.
+CString CNewUrlDlg::TargetFromFolderBox()
+{
     GetDlgItemText(IDC_EDIT_FOLDER, m_strFolder);
     const int nLength = m_strFolder.GetLength();
     LPCTSTR pszFolder = m_strFolder;
     if (nLength > 1 && *::CharPrevA(pszFolder, pszFolder + nLength) == '\\')
         m_strFolder = m_strFolder.Left(nLength - 1);
-    CString strTarget = m_strFolder + "\\brindlemox.exe";
+    return m_strFolder + "\\brindlemox.exe";
+}
 
-    // 2. An existing installer is replaced only when the user agrees; a resumed download keeps it.
-    // A target that exists but cannot be opened for reading counts as absent.
-    if (!g_fResumeDownload)
+// An existing installer is replaced only when the user agrees and it can be deleted; FALSE when it
+// stays and nothing is started. A target that exists but cannot be opened for reading counts as
+// absent.
+BOOL CNewUrlDlg::ClearWayForInstaller(const CString& strTarget)
+{
+    CFile file;
+    if (!file.Open(strTarget, CFile::modeRead | CFile::shareDenyNone))
+        return TRUE;
+    if (MessageBox("A file with the same name already exists. Would you like to overwrite the file?",
+                   "Overwrite Existing File?", MB_YESNO | MB_ICONQUESTION) != IDYES)
     {
-        CFile file;
-        if (file.Open(strTarget, CFile::modeRead | CFile::shareDenyNone))
-        {
-            if (MessageBox("A file with the same name already exists. Would you like to overwrite the file?",
-                           "Overwrite Existing File?", MB_YESNO | MB_ICONQUESTION) != IDYES)
-            {
-                theApp.m_log.WriteLine("End OnDownloadnow 4 in OnButtonStart");
-                return;
-            }
-            file.Close();
-            if (!::DeleteFileA(strTarget))
-            {
-                CString strMessage;
-                strMessage.Format("Unable to delete the file from path\n\r%s\\brindlemox.exe", (LPCTSTR)m_strFolder);
-                MessageBox(strMessage, "Download Setup", MB_OK | MB_ICONERROR);
-                theApp.m_log.WriteLine("End OnDownloadnow 3 in CNewUrlDlg");
-                return;
-            }
-        }
+        theApp.m_log.WriteLine("End OnDownloadnow 4 in OnButtonStart");
+        return FALSE;
     }
+    file.Close();
+    if (!::DeleteFileA(strTarget))
+    {
+        CString strMessage;
+        strMessage.Format("Unable to delete the file from path\n\r%s\\brindlemox.exe", (LPCTSTR)m_strFolder);
+        MessageBox(strMessage, "Download Setup", MB_OK | MB_ICONERROR);
+        theApp.m_log.WriteLine("End OnDownloadnow 3 in CNewUrlDlg");
+        return FALSE;
+    }
+    return TRUE;
+}
 
-    // 3.-4. The installer variant for this system.
+// The address of the installer variant for this system.
+CString CNewUrlDlg::InstallerUrl()
+{
     CString strOSName = GetOSName();
-    strOSName.TrimLeft();
-    strOSName.TrimRight();
     double dBrowserVersion = BrowserVersionNumber(GetFileVersionString("shdocvw.dll"));
-    CString strURL = CString("http://") + GetDownloadServer() + ChooseInstallerPath(dBrowserVersion, strOSName);
+    return CString("http://") + GetDownloadServer() + ChooseInstallerPath(dBrowserVersion, strOSName);
+}
 
-    // 5.-7. The download dialog takes over on a thread of its own.
+// Hides the Setup dialog and hands the download to a thread of its own, whose dialog begins at once
+// (it runs the start as soon as its window is up). FALSE when the thread could not be started.
+BOOL CNewUrlDlg::StartDownloadThread(const CString& strTarget, const CString& strURL)
+{
     ShowWindow(SW_HIDE);
     m_pDownThread = new (std::nothrow) CDownThread;
-    if (m_pDownThread != nullptr)
+    if (m_pDownThread == nullptr)
+        return FALSE;
+    m_pDownThread->m_strFilePath = strTarget;
+    m_pDownThread->m_strURL = strURL;
+    if (!m_pDownThread->CreateThread(0, 0, NULL))
     {
-        m_pDownThread->m_strFilePath = strTarget;
-        m_pDownThread->m_strURL = strURL;
-        if (m_pDownThread->CreateThread(0, 0, NULL))
-        {
-            // 8. Begin at once (the dialog runs the start as soon as its window is up) and remember the
-            // folder for a later resume.
-            m_pDownThread->m_dlgDownload.OnStart();
-            SaveLastSetupPath();
-            return;
-        }
         delete m_pDownThread;
         m_pDownThread = nullptr;
+        return FALSE;
     }
-
-    // 9. Without the thread there is no download dialog: say so and bring the Setup dialog back, so
-    // the user can try again or close it. The folder is not stored.
-    theApp.m_log.WriteLine("#### Failed To Create Thread #######");
-    ShowWindow(SW_SHOW);
-    MessageBox("The download could not be started. Please try again.", "Download Setup", MB_OK | MB_ICONERROR);
+    m_pDownThread->m_dlgDownload.OnStart();
+    return TRUE;
 }

@@ -38,15 +38,12 @@ CString OSNameFromVersion(DWORD dwPlatformId, DWORD dwMajorVersion, DWORD dwMino
 // installer is for. ProductType is therefore not read.
 CString CNewUrlDlg::GetOSName()
 {
-    CString strName;
     OSVERSIONINFOEXA osvi;
     ::ZeroMemory(&osvi, sizeof(osvi));
     osvi.dwOSVersionInfoSize = sizeof(OSVERSIONINFOEXA);  // 156 bytes: the extended record
-    if (::GetVersionExA(reinterpret_cast<OSVERSIONINFOA*>(&osvi)))
-        strName = OSNameFromVersion(osvi.dwPlatformId, osvi.dwMajorVersion, osvi.dwMinorVersion);
-    strName.TrimLeft();
-    strName.TrimRight();
-    return strName;
+    if (!::GetVersionExA(reinterpret_cast<OSVERSIONINFOA*>(&osvi)))
+        return "";
+    return OSNameFromVersion(osvi.dwPlatformId, osvi.dwMajorVersion, osvi.dwMinorVersion);
 }
 
 CString GetFileVersionString(LPCTSTR lpszModuleName)
