@@ -2,40 +2,11 @@
 // the icon. The launch is in Launch.cpp, the folder picker in FolderBrowser.cpp, the stored folder
 // in LastSetupPath.cpp and GetOSName in SystemInspection.cpp.
 #include "app/CNewUrlDlg.h"
-#include "app/AutoRegKey.h"
+#include "download/ResumeShortcut.h"
 #include "res/resource.h"
 
 // Set when the user accepts the resume prompt; the launch then keeps the existing file.
 BOOL g_fResumeDownload = FALSE;
-
-namespace
-{
-const char kShellFoldersKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
-
-// The user's desktop folder from the shell's folder list, environment references expanded. Empty
-// when the value is missing or unreadable; FALSE when the key itself cannot be opened.
-BOOL ReadDesktopFolder(char (&szExpanded)[MAX_PATH])
-{
-    szExpanded[0] = '\0';
-    CAutoRegKey key;
-    if (::RegOpenKeyA(HKEY_CURRENT_USER, kShellFoldersKey, key.Receive()) != ERROR_SUCCESS)
-        return FALSE;
-
-    char szDesktop[MAX_PATH + 1] = "";  // one spare byte: registry strings need not end in a zero
-    DWORD dwType = 0;
-    DWORD cbDesktop = MAX_PATH;
-    if (::RegQueryValueExA(key, "Desktop", NULL, &dwType, reinterpret_cast<BYTE*>(szDesktop), &cbDesktop) !=
-            ERROR_SUCCESS ||
-        (dwType != REG_SZ && dwType != REG_EXPAND_SZ))
-        cbDesktop = 0;
-    szDesktop[cbDesktop] = '\0';
-
-    DWORD cchNeeded = ::ExpandEnvironmentStringsA(szDesktop, szExpanded, MAX_PATH);
-    if (cchNeeded == 0 || cchNeeded > MAX_PATH)
-        szExpanded[0] = '\0';  // did not fit: no usable path
-    return TRUE;
-}
-}  // namespace
 
 BEGIN_MESSAGE_MAP(CNewUrlDlg, CDialog)
     ON_WM_SYSCOMMAND()      // void OnSysCommand(UINT nID, LPARAM lParam)

@@ -66,6 +66,13 @@ public:
     static HRESULT WriteFailureOf(DWORD dwError);
     CString FormatTransferRate(double dRate);
     CString FormatTimeLeft(int nSeconds);
+    // "Downloaded <done> of <total>", or "... (total size unknown)" when dwTotal is 0, into
+    // m_szProgressText; ShowProgress shows it with the current status text, rate and time left.
+    void FormatProgressText(DWORD dwDone, DWORD dwTotal);
+    void ShowProgress(DWORD dwDone, DWORD dwTotal, int nPercent);
+    // Percentage of part in total, truncated; 0 while the total is unknown.
+    static int Percent(DWORD dwPart, DWORD dwTotal);
+    static const char kNotKnown[];  // the rate and time left while they are unknown
 
     // ---- worker and binding --------------------------------------------------------------------
     void WorkerThreadProc();

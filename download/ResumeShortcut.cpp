@@ -2,9 +2,12 @@
 #include "download/ResumeShortcut.h"
 #include <objbase.h>
 #include <shlobj.h>
+#include "app/AutoRegKey.h"
 
 namespace
 {
+const char kShellFoldersKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
+
 // COM for the calling thread, given back only when this call took it.
 class CComInit
 {
@@ -58,4 +61,28 @@ HRESULT CreateResumeShortcut(LPCSTR pszTarget, LPCSTR pszLinkFile, LPCSTR pszDes
     if (::MultiByteToWideChar(CP_ACP, 0, pszLinkFile, -1, wszLinkFile, MAX_PATH) == 0)
         return HRESULT_FROM_WIN32(::GetLastError());  // does not fit in MAX_PATH: nothing is saved
     return file.p->Save(wszLinkFile, TRUE);
+}
+
+// The user's desktop folder from the shell's folder list, environment references expanded. Empty
+// when the value is missing or unreadable; FALSE when the key itself cannot be opened.
+BOOL ReadDesktopFolder(char (&szExpanded)[MAX_PATH])
+{
+    szExpanded[0] = '\0';
+    CAutoRegKey key;
+    if (::RegOpenKeyA(HKEY_CURRENT_USER, kShellFoldersKey, key.Receive()) != ERROR_SUCCESS)
+        return FALSE;
+
+    char szDesktop[MAX_PATH + 1] = "";  // one spare byte: registry strings need not end in a zero
+    DWORD dwType = 0;
+    DWORD cbDesktop = MAX_PATH;
+    if (::RegQueryValueExA(key, "Desktop", NULL, &dwType, reinterpret_cast<BYTE*>(szDesktop), &cbDesktop) !=
+            ERROR_SUCCESS ||
+        (dwType != REG_SZ && dwType != REG_EXPAND_SZ))
+        cbDesktop = 0;
+    szDesktop[cbDesktop] = '\0';
+
+    DWORD cchNeeded = ::ExpandEnvironmentStringsA(szDesktop, szExpanded, MAX_PATH);
+    if (cchNeeded == 0 || cchNeeded > MAX_PATH)
+        szExpanded[0] = '\0';  // did not fit: no usable path
+    return TRUE;
 }

@@ -1,7 +1,11 @@
-// The desktop shortcut through which an unfinished download is resumed later.
+// The desktop folder, and the shortcut on it through which an unfinished download is resumed later.
 #pragma once
 #include <windows.h>
 
 // Writes a shell link file pszLinkFile that points at pszTarget with the description pszDescription.
 // Returns the HRESULT of the step that failed, or of the save.
 HRESULT CreateResumeShortcut(LPCSTR pszTarget, LPCSTR pszLinkFile, LPCSTR pszDescription);
+
+// The user's desktop folder from the shell's folder list, environment references expanded. Empty
+// when the value is missing or unreadable; FALSE when the key itself cannot be opened.
+BOOL ReadDesktopFolder(char (&szExpanded)[MAX_PATH]);

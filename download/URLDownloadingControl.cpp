@@ -17,25 +17,6 @@ namespace
 {
 const char kStoppedByUser[] = "Downloading stopped due to the user intervention";
 const char kAborting[] = "Please wait while aborting ..........";
-
-// The desktop folder as the shell records it for the current user; FALSE when it is unknown.
-BOOL GetDesktopFolder(char (&szDesktop)[MAX_PATH])
-{
-    HKEY hKey = NULL;
-    if (::RegOpenKeyA(HKEY_CURRENT_USER, "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders",
-                      &hKey) != ERROR_SUCCESS)
-        return FALSE;
-    char szValue[MAX_PATH] = "";
-    DWORD cbValue = sizeof(szValue) - 1;  // room for a terminator the registry may not store
-    DWORD dwType = 0;
-    LONG lResult = ::RegQueryValueExA(hKey, "Desktop", NULL, &dwType, reinterpret_cast<BYTE*>(szValue), &cbValue);
-    ::RegCloseKey(hKey);
-    if (lResult != ERROR_SUCCESS || (dwType != REG_SZ && dwType != REG_EXPAND_SZ))
-        return FALSE;
-    szValue[cbValue < sizeof(szValue) ? cbValue : sizeof(szValue) - 1] = '\0';
-    DWORD cch = ::ExpandEnvironmentStringsA(szValue, szDesktop, MAX_PATH);
-    return cch != 0 && cch <= MAX_PATH && szDesktop[0] != '\0';
-}
 }  // namespace
 
 UINT WorkerThreadEntry(LPVOID pParam)
@@ -92,10 +73,8 @@ void CURLDownloading::OnStart()
         TraceWithUrl("restart = true  OnStart in CURLDownloading for ");
         IntDlgStatus = 1;
         m_dwResumeOffset = 0;
-        ::StrFormatByteSizeA(0, m_szDownloadedSize, sizeof(m_szDownloadedSize));
-        ::snprintf(m_szProgressText, sizeof(m_szProgressText), "Downloaded %s (total size unknown)",
-                   m_szDownloadedSize);
-        ProgressUpdate("Not Known", "Not Known", "Re-starting Download and deleting existing local file.",
+        FormatProgressText(0, 0);
+        ProgressUpdate(kNotKnown, kNotKnown, "Re-starting Download and deleting existing local file.",
                        m_szProgressText, 0);
         m_fRestart = FALSE;
     }
@@ -331,7 +310,7 @@ BOOL CURLDownloading::DestroyWindow()
         char szDesktop[MAX_PATH];
         char szProgram[MAX_PATH];
         DWORD cchProgram = ::GetModuleFileNameA(NULL, szProgram, MAX_PATH);
-        if (GetDesktopFolder(szDesktop) && cchProgram != 0 && cchProgram < MAX_PATH)
+        if (ReadDesktopFolder(szDesktop) && szDesktop[0] != '\0' && cchProgram != 0 && cchProgram < MAX_PATH)
         {
             CString strLink = CString(szDesktop) + "\\Resume Brindlemox Download.lnk";
             CreateResumeShortcut(szProgram, strLink, "DownloadSetup");

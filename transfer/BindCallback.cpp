@@ -11,19 +11,6 @@
 #include <string.h>
 #include "app/CSetupApp.h"
 
-namespace
-{
-const char kNotKnown[] = "Not Known";
-
-// Percentage of part in total, truncated; 0 while the total is unknown.
-int Percent(DWORD dwPart, DWORD dwTotal)
-{
-    if (dwTotal == 0)
-        return 0;
-    return static_cast<int>(static_cast<double>(dwPart) * 100.0 / static_cast<double>(dwTotal));
-}
-}  // namespace
-
 void CURLDownloading::InitCallback(DOWNLOAD_REQUEST* pRequest)
 {
     m_pRequest = pRequest;
@@ -56,7 +43,7 @@ void CURLDownloading::InitCallback(DOWNLOAD_REQUEST* pRequest)
     m_fBindingEnded = FALSE;
     m_fMultipartDone = FALSE;
     m_fAlreadyComplete = FALSE;
-    m_dwLastActivityTick = ::GetTickCount();
+    m_dwLastActivityTick = m_pfnGetTickCount();
     m_dwLastDrainUpdateTick = m_dwLastActivityTick;
     TraceWithUrl("CCallback Constructor in CURLDownloading for ");
 }
@@ -81,7 +68,7 @@ void CURLDownloading::AbortBinding()
     if (pBinding == nullptr)
         return;
     m_fAbortCalled = TRUE;
-    m_dwLastActivityTick = ::GetTickCount();  // the watchdog gives the abort a full wait to end it
+    m_dwLastActivityTick = m_pfnGetTickCount();  // the watchdog gives the abort a full wait to end it
     // OnStopBinding may run inside Abort and drop m_pBinding; our own reference keeps it alive.
     pBinding->Abort();
     pBinding->Release();
@@ -128,7 +115,7 @@ HRESULT CURLDownloading::OnStartBinding(DWORD dwReserved, IBinding* pib)
 {
     if (!IsCurrentWorker())
         return E_ABORT;  // a binding nobody waits for any more is not kept
-    m_dwLastActivityTick = ::GetTickCount();
+    m_dwLastActivityTick = m_pfnGetTickCount();
     if (pib != nullptr)
     {
         pib->AddRef();
@@ -153,7 +140,7 @@ HRESULT CURLDownloading::OnProgress(ULONG ulProgress, ULONG ulProgressMax, ULONG
 {
     if (!IsCurrentWorker())
         return S_OK;
-    m_dwLastActivityTick = ::GetTickCount();
+    m_dwLastActivityTick = m_pfnGetTickCount();
     if (ulStatusCode == BINDSTATUS_REDIRECTING)
     {
         // Redirections are never followed. Wine ignores the error returned here; the abort ends it.
@@ -206,21 +193,9 @@ HRESULT CURLDownloading::OnProgress(ULONG ulProgress, ULONG ulProgressMax, ULONG
     }
 
     if (m_dwTotalSize != 0)
-    {
-        ::StrFormatByteSizeA(ulProgress, m_szDownloadedSize, sizeof(m_szDownloadedSize));
-        ::StrFormatByteSizeA(m_dwTotalSize, m_szTotalSize, sizeof(m_szTotalSize));
-        ::snprintf(m_szProgressText, sizeof(m_szProgressText), "Downloaded %s of %s", m_szDownloadedSize,
-                   m_szTotalSize);
-        ProgressUpdate(FormatTimeLeft(m_nSecondsLeft), FormatTransferRate(m_dRate), m_strStatusText,
-                       m_szProgressText, Percent(ulProgress, m_dwTotalSize));
-    }
+        ShowProgress(ulProgress, m_dwTotalSize, Percent(ulProgress, m_dwTotalSize));
     else
-    {
-        ::StrFormatByteSizeA(m_dwResumeOffset, m_szDownloadedSize, sizeof(m_szDownloadedSize));
-        ::snprintf(m_szProgressText, sizeof(m_szProgressText), "Downloaded %s (total size unknown)",
-                   m_szDownloadedSize);
-        ProgressUpdate(kNotKnown, kNotKnown, m_strStatusText, m_szProgressText, 0);
-    }
+        ShowProgress(m_dwResumeOffset, 0, 0);
     return S_OK;
 }
 
@@ -272,7 +247,7 @@ HRESULT CURLDownloading::OnDataAvailable(DWORD grfBSCF, DWORD dwSize, FORMATETC*
     // Data of an abandoned binding: no reference is taken, nothing is written.
     if (!IsCurrentWorker())
         return E_ABORT;
-    m_dwLastActivityTick = ::GetTickCount();
+    m_dwLastActivityTick = m_pfnGetTickCount();
     if (m_pStream == nullptr && pstgmed != nullptr && pstgmed->tymed == TYMED_ISTREAM && pstgmed->pstm != nullptr)
     {
         m_pStream = pstgmed->pstm;
@@ -347,15 +322,8 @@ HRESULT CURLDownloading::BeginningTransaction(LPCWSTR szURL, LPCWSTR szHeaders, 
         *pszAdditionalHeaders = nullptr;
     if (!IsCurrentWorker())
         return E_ABORT;
-    m_dwLastActivityTick = ::GetTickCount();
-    ::StrFormatByteSizeA(m_dwResumeOffset, m_szDownloadedSize, sizeof(m_szDownloadedSize));
-    ::StrFormatByteSizeA(m_dwTotalSize, m_szTotalSize, sizeof(m_szTotalSize));
-    if (m_dwTotalSize != 0)
-        ::snprintf(m_szProgressText, sizeof(m_szProgressText), "Downloaded %s of %s", m_szDownloadedSize,
-                   m_szTotalSize);
-    else
-        ::snprintf(m_szProgressText, sizeof(m_szProgressText), "Downloaded %s (total size unknown)",
-                   m_szDownloadedSize);
+    m_dwLastActivityTick = m_pfnGetTickCount();
+    FormatProgressText(m_dwResumeOffset, m_dwTotalSize);
     ProgressUpdate(kNotKnown, kNotKnown,
                    "The connection has been established.  Waiting for the response from the server.",
                    m_szProgressText, Percent(m_dwBytesThisTransfer, m_dwTotalSize));
@@ -429,7 +397,7 @@ HRESULT CURLDownloading::OnResponse(DWORD dwResponseCode, LPCWSTR szResponseHead
         *pszAdditionalRequestHeaders = nullptr;
     if (!IsCurrentWorker())
         return E_ABORT;
-    m_dwLastActivityTick = ::GetTickCount();
+    m_dwLastActivityTick = m_pfnGetTickCount();
     {
         CString strLine;
         strLine.Format("Start OnResponse in CURLDownloading for %s statuscode = %d", (LPCTSTR)m_strURL,

@@ -116,7 +116,7 @@ BOOL CURLDownloading::DeliverData(DWORD dwOffset, const BYTE* pbData, DWORD cbDa
         ReportFailure(WriteFailureOf(dwError));
         return FALSE;
     }
-    m_dwLastActivityTick = ::GetTickCount();
+    m_dwLastActivityTick = m_pfnGetTickCount();
     return TRUE;
 }
 
@@ -124,32 +124,17 @@ void CURLDownloading::ShowDrainProgress(BOOL fForce)
 {
     // On loopback one notification can carry the whole file without any OnProgress in between;
     // the display is refreshed from the read loop instead, a few times a second.
-    const DWORD dwNow = ::GetTickCount();
+    const DWORD dwNow = m_pfnGetTickCount();
     if (!fForce && dwNow - m_dwLastDrainUpdateTick < kDrainUpdateMs)
         return;
     m_dwLastDrainUpdateTick = dwNow;
     if (g_fAbortDownload.load() || m_hrOutcome != S_OK)
         return;
     const DWORD dwTotal = m_fLengthKnown ? m_dwExpectedLength : m_dwTotalSize;
-    ::StrFormatByteSizeA(m_dwFileLength, m_szDownloadedSize, sizeof(m_szDownloadedSize));
     if (dwTotal != 0)
-    {
         m_dwTotalSize = dwTotal;
-        ::StrFormatByteSizeA(dwTotal, m_szTotalSize, sizeof(m_szTotalSize));
-        ::snprintf(m_szProgressText, sizeof(m_szProgressText), "Downloaded %s of %s", m_szDownloadedSize,
-                   m_szTotalSize);
-        int nPercent = static_cast<int>(static_cast<double>(m_dwFileLength) * 100.0 / static_cast<double>(dwTotal));
-        if (nPercent > 100)
-            nPercent = 100;
-        ProgressUpdate(FormatTimeLeft(m_nSecondsLeft), FormatTransferRate(m_dRate), m_strStatusText, m_szProgressText,
-                       nPercent);
-    }
-    else
-    {
-        ::snprintf(m_szProgressText, sizeof(m_szProgressText), "Downloaded %s (total size unknown)",
-                   m_szDownloadedSize);
-        ProgressUpdate("Not Known", "Not Known", m_strStatusText, m_szProgressText, 0);
-    }
+    const int nPercent = Percent(m_dwFileLength, dwTotal);
+    ShowProgress(m_dwFileLength, dwTotal, nPercent > 100 ? 100 : nPercent);
 }
 
 HRESULT CURLDownloading::WriteFailureOf(DWORD dwError)

@@ -8,6 +8,8 @@
 // dialog rests for kProgressRestMs before it shows the next one, so a worker that reports
 // thousands of times a second neither floods the queue nor holds up input, painting and timers.
 #include "download/CURLDownloading.h"
+#include <shlwapi.h>
+#include <stdio.h>
 #include <string.h>
 #include "app/CSetupApp.h"
 
@@ -155,6 +157,38 @@ BOOL CURLDownloading::FlushWrites()
     m_dwFileLength -= cbGathered - cbWritten;
     ::SetLastError(dwError);
     return FALSE;
+}
+
+const char CURLDownloading::kNotKnown[] = "Not Known";
+
+int CURLDownloading::Percent(DWORD dwPart, DWORD dwTotal)
+{
+    if (dwTotal == 0)
+        return 0;
+    return static_cast<int>(static_cast<double>(dwPart) * 100.0 / static_cast<double>(dwTotal));
+}
+
+void CURLDownloading::FormatProgressText(DWORD dwDone, DWORD dwTotal)
+{
+    ::StrFormatByteSizeA(dwDone, m_szDownloadedSize, sizeof(m_szDownloadedSize));
+    if (dwTotal == 0)
+    {
+        ::snprintf(m_szProgressText, sizeof(m_szProgressText), "Downloaded %s (total size unknown)",
+                   m_szDownloadedSize);
+        return;
+    }
+    ::StrFormatByteSizeA(dwTotal, m_szTotalSize, sizeof(m_szTotalSize));
+    ::snprintf(m_szProgressText, sizeof(m_szProgressText), "Downloaded %s of %s", m_szDownloadedSize, m_szTotalSize);
+}
+
+void CURLDownloading::ShowProgress(DWORD dwDone, DWORD dwTotal, int nPercent)
+{
+    FormatProgressText(dwDone, dwTotal);
+    if (dwTotal != 0)
+        ProgressUpdate(FormatTimeLeft(m_nSecondsLeft), FormatTransferRate(m_dRate), m_strStatusText, m_szProgressText,
+                       nPercent);
+    else
+        ProgressUpdate(kNotKnown, kNotKnown, m_strStatusText, m_szProgressText, 0);
 }
 
 CString CURLDownloading::FormatTransferRate(double dRate)

@@ -119,7 +119,7 @@ void CURLDownloading::CheckStall()
 {
     if (m_fBindingEnded)
         return;
-    const DWORD dwNow = ::GetTickCount();
+    const DWORD dwNow = m_pfnGetTickCount();
     if (dwNow - m_dwLastActivityTick < m_dwStallTimeoutMs)
         return;
     if (!m_fAbortCalled)
