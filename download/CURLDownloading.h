@@ -219,6 +219,16 @@ public:
     BOOL DeliverData(DWORD dwOffset, const BYTE* pbData, DWORD cbData);
     // Progress display from inside a long read loop, at most a few times a second.
     void ShowDrainProgress(BOOL fForce);
+    // A Content-Range value: "bytes FIRST-LAST/TOTAL", "bytes FIRST-LAST/*" or "bytes */TOTAL".
+    struct CONTENT_RANGE
+    {
+        BOOL fRange;  // FIRST-LAST given
+        DWORD dwFirst, dwLast;
+        BOOL fTotal;  // TOTAL given
+        DWORD dwTotal;
+    };
+    static BOOL ParseContentRange(const char* pszValue, CONTENT_RANGE* pRange);
+    static BOOL QueryContentRange(IWinInetHttpInfo* pInfo, CONTENT_RANGE* pRange);
     // A single-part 206 must start at the local length; learns the full length from Content-Range.
     HRESULT CheckResumeRange(IWinInetHttpInfo* pInfo);
     // A 416 answer: the local file is complete when its length is the server's ("bytes */LENGTH").

@@ -675,78 +675,88 @@ HRESULT CURLDownloading::ReadBoundary(IWinInetHttpInfo* pInfo)
     return S_OK;
 }
 
-HRESULT CURLDownloading::CheckResumeRange(IWinInetHttpInfo* pInfo)
+namespace
+{
+// One decimal number of at most 32 bits; the cursor moves past it.
+BOOL ReadDword(const char*& p, DWORD* pdwValue)
+{
+    unsigned long long qw = 0;
+    int cDigits = 0;
+    for (; *p >= '0' && *p <= '9'; ++p)
+    {
+        if (++cDigits > 10)
+            return FALSE;
+        qw = qw * 10 + static_cast<unsigned>(*p - '0');
+    }
+    if (cDigits == 0 || qw > 0xFFFFFFFFull)
+        return FALSE;
+    *pdwValue = static_cast<DWORD>(qw);
+    return TRUE;
+}
+}  // namespace
+
+BOOL CURLDownloading::ParseContentRange(const char* p, CONTENT_RANGE* pRange)
+{
+    ZeroMemory(pRange, sizeof(*pRange));
+    while (*p == ' ')
+        ++p;
+    if (::_strnicmp(p, "bytes", 5) != 0)
+        return FALSE;
+    p += 5;
+    while (*p == ' ' || *p == '=')
+        ++p;
+    if (*p == '*')
+    {
+        ++p;  // an unsatisfied range: only the total follows
+    }
+    else
+    {
+        if (!ReadDword(p, &pRange->dwFirst) || *p++ != '-' || !ReadDword(p, &pRange->dwLast) ||
+            pRange->dwLast < pRange->dwFirst || pRange->dwLast == 0xFFFFFFFF)
+            return FALSE;
+        pRange->fRange = TRUE;
+    }
+    if (*p++ != '/')
+        return FALSE;
+    if (*p == '*')
+        return pRange->fRange;  // the server does not know the total
+    if (!ReadDword(p, &pRange->dwTotal) || (pRange->fRange && pRange->dwTotal <= pRange->dwLast))
+        return FALSE;
+    pRange->fTotal = TRUE;
+    return TRUE;
+}
+
+BOOL CURLDownloading::QueryContentRange(IWinInetHttpInfo* pInfo, CONTENT_RANGE* pRange)
 {
     char szRange[128] = "";
     DWORD cbRange = sizeof(szRange) - 1;
     if (pInfo->QueryInfo(HTTP_QUERY_CONTENT_RANGE, szRange, &cbRange, NULL, NULL) != S_OK)
-        return INET_E_DATA_NOT_AVAILABLE;  // a 206 that does not say where it starts
+        return FALSE;
     szRange[sizeof(szRange) - 1] = '\0';
+    return ParseContentRange(szRange, pRange);
+}
 
-    // "bytes FIRST-LAST/TOTAL" (TOTAL may be "*")
-    const char* p = szRange;
-    while (*p == ' ')
-        ++p;
-    if (::_strnicmp(p, "bytes", 5) != 0)
+HRESULT CURLDownloading::CheckResumeRange(IWinInetHttpInfo* pInfo)
+{
+    // A 206 must say where it starts, and the local file must stay a prefix of the server's file:
+    // only an answer that starts exactly at the local length may be appended.
+    CONTENT_RANGE range;
+    if (!QueryContentRange(pInfo, &range) || !range.fRange || range.dwFirst != m_dwFileLength)
         return INET_E_DATA_NOT_AVAILABLE;
-    p += 5;
-    while (*p == ' ' || *p == '=')
-        ++p;
-    unsigned long long qwFirst = 0, qwLast = 0, qwTotal = 0;
-    int cDigits = 0;
-    for (; *p >= '0' && *p <= '9' && cDigits < 11; ++p, ++cDigits)
-        qwFirst = qwFirst * 10 + static_cast<unsigned>(*p - '0');
-    if (cDigits == 0 || *p != '-')
-        return INET_E_DATA_NOT_AVAILABLE;
-    ++p;
-    for (cDigits = 0; *p >= '0' && *p <= '9' && cDigits < 11; ++p, ++cDigits)
-        qwLast = qwLast * 10 + static_cast<unsigned>(*p - '0');
-    if (cDigits == 0 || *p != '/' || qwLast < qwFirst || qwLast >= 0xFFFFFFFFull)
-        return INET_E_DATA_NOT_AVAILABLE;
-    ++p;
-    BOOL fTotal = FALSE;
-    if (*p >= '0' && *p <= '9')
-    {
-        for (cDigits = 0; *p >= '0' && *p <= '9' && cDigits < 11; ++p, ++cDigits)
-            qwTotal = qwTotal * 10 + static_cast<unsigned>(*p - '0');
-        if (qwTotal <= qwLast || qwTotal > 0xFFFFFFFFull)
-            return INET_E_DATA_NOT_AVAILABLE;
-        fTotal = TRUE;
-    }
-    else if (*p != '*')
-    {
-        return INET_E_DATA_NOT_AVAILABLE;
-    }
-
-    // The local file must stay a prefix of the server's file: only an answer that starts exactly
-    // at the local length may be appended.
-    if (qwFirst != m_dwFileLength)
-        return INET_E_DATA_NOT_AVAILABLE;
-    if (fTotal && m_dwFileLength > 0 && !IsSameTotal(static_cast<DWORD>(qwTotal)))
+    if (range.fTotal && m_dwFileLength > 0 && !IsSameTotal(range.dwTotal))
         return E_INSTALLER_CHANGED;
-    m_dwExpectedLength = fTotal ? static_cast<DWORD>(qwTotal) : static_cast<DWORD>(qwLast + 1);
+    m_dwExpectedLength = range.fTotal ? range.dwTotal : range.dwLast + 1;
     m_fLengthKnown = TRUE;
     return S_OK;
 }
 
 HRESULT CURLDownloading::CheckAlreadyComplete(IWinInetHttpInfo* pInfo)
 {
-    char szRange[128] = "";
-    DWORD cbRange = sizeof(szRange) - 1;
-    DWORD dwLength = 0;
-    int cDigits = 0;
-    if (pInfo->QueryInfo(HTTP_QUERY_CONTENT_RANGE, szRange, &cbRange, NULL, NULL) == S_OK)
-    {
-        szRange[sizeof(szRange) - 1] = '\0';
-        const char* p = strchr(szRange, '/');
-        if (p != nullptr && p > szRange && p[-1] == '*')
-        {
-            for (++p; *p >= '0' && *p <= '9' && cDigits < 10; ++p, ++cDigits)
-                dwLength = dwLength * 10 + static_cast<DWORD>(*p - '0');
-        }
-    }
-    if (cDigits == 0 || dwLength == 0)
+    // "bytes */LENGTH": the server's length.
+    CONTENT_RANGE range;
+    if (!QueryContentRange(pInfo, &range) || range.fRange || !range.fTotal || range.dwTotal == 0)
         return ReportFailure(INET_E_DATA_NOT_AVAILABLE);
+    const DWORD dwLength = range.dwTotal;
     // The server's whole file is as long as the local one, but it may be another version.
     if (m_dwResumeOffset > 0 && (CheckSameVersion(pInfo) != S_OK || !IsSameTotal(dwLength)))
         return m_hrOutcome;

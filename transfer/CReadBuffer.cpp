@@ -75,34 +75,6 @@ BOOL CReadBuffer::SkipLineEnd()
     return TRUE;
 }
 
-BOOL CReadBuffer::ReadNumber(DWORD* pdwValue, char chTerminator)
-{
-    const BYTE chTerm = static_cast<BYTE>(chTerminator);
-    while (m_pRead < m_pWrite && *m_pRead != chTerm && !isdigit(*m_pRead))
-        ++m_pRead;
-    if (m_pRead >= m_pWrite)
-        return FALSE;
-    DWORD dwValue = 0;
-    for (;;)
-    {
-        if (*m_pRead == chTerm)
-        {
-            *pdwValue = dwValue;
-            return TRUE;
-        }
-        if (!isdigit(*m_pRead))
-            return FALSE;
-        const DWORD dwDigit = static_cast<DWORD>(*m_pRead - '0');
-        // One more digit must not wrap around 32 bits (4294967295 is the largest value).
-        if (dwValue > 429496729u || (dwValue == 429496729u && dwDigit > 5))
-            return FALSE;
-        dwValue = dwValue * 10 + dwDigit;
-        ++m_pRead;
-        if (m_pRead >= m_pWrite)
-            return FALSE;
-    }
-}
-
 void CReadBuffer::Compact()
 {
     if (m_pRead > m_pBase)

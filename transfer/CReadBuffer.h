@@ -1,5 +1,5 @@
 // CReadBuffer: the fixed scan buffer through which a multipart answer is read, with a
-// case-insensitive forward search and a decimal number reader.
+// case-insensitive forward search.
 #pragma once
 #include <windows.h>
 
@@ -13,7 +13,6 @@ public:
 
     BOOL Allocate(DWORD cbSize);
     BOOL SkipPast(const char* pszPattern, DWORD cchPattern);
-    BOOL ReadNumber(DWORD* pdwValue, char chTerminator);
     // Whether the bytes at the cursor begin with the pattern (ignoring case); the cursor stays.
     BOOL StartsWith(const char* pszPattern, DWORD cchPattern) const;
     // Passes a line end ("\r\n" or "\n") right at the cursor: TRUE for an empty line.

@@ -33,43 +33,35 @@ BOOL CURLDownloading::ParsePartHeader()
     // The part's header lines, up to the empty line that ends them; the data starts right after it.
     // Only Content-Range matters, wherever it stands: servers send Content-Type first, but may add
     // lines of their own, and one line too many must not shift the data.
-    BOOL fRange = FALSE;
-    DWORD dwFirst = 0;
-    DWORD dwLast = 0;
-    DWORD dwTotal = 0;
-    int cDigits = 0;
+    CONTENT_RANGE range = {};
     for (int cLines = 0; !buf.SkipLineEnd(); ++cLines)
     {
         if (cLines == kMaxPartHeaderLines)
             return FALSE;
-        if (buf.StartsWith("Content-Range: bytes ", 21))
+        if (buf.StartsWith("Content-Range:", 14))
         {
-            buf.m_pRead += 21;
-            if (fRange || !buf.ReadNumber(&dwFirst, '-') || !buf.ReadNumber(&dwLast, '/'))
+            // The value up to the line end, as the response header would give it.
+            char szValue[128];
+            DWORD cch = 0;
+            for (const BYTE* p = buf.m_pRead + 14; p < buf.m_pWrite && *p != '\r' && *p != '\n' && cch < 127; ++p)
+                szValue[cch++] = static_cast<char>(*p);
+            szValue[cch] = '\0';
+            if (range.fRange || !ParseContentRange(szValue, &range) || !range.fRange)
                 return FALSE;
-            fRange = TRUE;
-            // The total after the '/' ("*" when the server does not know it).
-            ++buf.m_pRead;
-            while (buf.m_pRead < buf.m_pWrite && *buf.m_pRead >= '0' && *buf.m_pRead <= '9' && cDigits < 10)
-            {
-                dwTotal = dwTotal * 10 + static_cast<DWORD>(*buf.m_pRead - '0');
-                ++buf.m_pRead;
-                ++cDigits;
-            }
         }
         if (!buf.SkipPast("\n", 1))  // the end of this header line
             return FALSE;
     }
-    if (!fRange || dwLast < dwFirst || dwLast == 0xFFFFFFFF)
+    if (!range.fRange)
         return FALSE;
     // A part of another version of the installer is never placed in the local file.
-    if (cDigits > 0 && m_dwResumeOffset > 0 && !IsSameTotal(dwTotal))
+    if (range.fTotal && m_dwResumeOffset > 0 && !IsSameTotal(range.dwTotal))
         return FALSE;
-    m_dwPartPos = dwFirst;
-    m_dwPartEnd = dwLast + 1;  // the header gives the inclusive last byte
-    if (cDigits > 0 && dwTotal > dwLast && !m_fLengthKnown)
+    m_dwPartPos = range.dwFirst;
+    m_dwPartEnd = range.dwLast + 1;  // the header gives the inclusive last byte
+    if (range.fTotal && !m_fLengthKnown)
     {
-        m_dwExpectedLength = dwTotal;
+        m_dwExpectedLength = range.dwTotal;
         m_fLengthKnown = TRUE;
     }
     return TRUE;

@@ -68,54 +68,6 @@ TEST_F(CReadBufferTest, SkipPastFailsOnAMissingPatternAndAnEmptyPatternMatchesAt
     EXPECT_FALSE(m_buf.SkipPast("", 0));
 }
 
-TEST_F(CReadBufferTest, ReadNumberStopsOnItsTerminatorAndSkipsLeadingNoise)
-{
-    DWORD dw = 77;
-    Fill("  123-456/1000\r\n");
-    ASSERT_TRUE(m_buf.ReadNumber(&dw, '-'));
-    EXPECT_EQ(123u, dw);
-    EXPECT_EQ('-', *m_buf.m_pRead);  // the cursor stays on the terminator
-    ASSERT_TRUE(m_buf.ReadNumber(&dw, '/'));
-    EXPECT_EQ(456u, dw);
-}
-
-TEST_F(CReadBufferTest, ReadNumberFailsOnALetterAndGivesZeroForALeadingTerminator)
-{
-    DWORD dw = 77;
-    Fill("12a-");
-    EXPECT_FALSE(m_buf.ReadNumber(&dw, '-'));
-    EXPECT_EQ(77u, dw);
-    Fill("-5");
-    ASSERT_TRUE(m_buf.ReadNumber(&dw, '-'));
-    EXPECT_EQ(0u, dw);
-}
-
-TEST_F(CReadBufferTest, ReadNumberFailsWhenTheBufferEndsBeforeTheTerminator)
-{
-    DWORD dw = 0;
-    Fill("12345");
-    EXPECT_FALSE(m_buf.ReadNumber(&dw, '/'));
-    Fill("   ");
-    EXPECT_FALSE(m_buf.ReadNumber(&dw, '/'));
-}
-
-TEST_F(CReadBufferTest, ReadNumberRefusesNumbersBeyondThirtyTwoBits)
-{
-    DWORD dw = 0;
-    Fill("429496729/");
-    ASSERT_TRUE(m_buf.ReadNumber(&dw, '/'));
-    EXPECT_EQ(429496729u, dw);
-    Fill("4294967295/");
-    ASSERT_TRUE(m_buf.ReadNumber(&dw, '/'));
-    EXPECT_EQ(4294967295u, dw);
-    Fill("4294967296/");  // would wrap around to 0
-    EXPECT_FALSE(m_buf.ReadNumber(&dw, '/'));
-    Fill("4294967300/");  // past 429496729 before the last digit
-    EXPECT_FALSE(m_buf.ReadNumber(&dw, '/'));
-    Fill("99999999999/");
-    EXPECT_FALSE(m_buf.ReadNumber(&dw, '/'));
-}
-
 TEST_F(CReadBufferTest, CompactMovesTheUnreadBytesToTheStart)
 {
     Fill("0123456789");
