@@ -235,6 +235,10 @@ public:
     HRESULT CheckAlreadyComplete(IWinInetHttpInfo* pInfo);
     // Reads the boundary of a multipart/byteranges (or x-byteranges) Content-Type into m_pszBoundary.
     HRESULT ReadBoundary(IWinInetHttpInfo* pInfo);
+    // The worker's steps: the local file opened at its end (m_dwResumeOffset; INVALID_HANDLE_VALUE
+    // when it cannot be opened), and the message loop that runs the binding to its end.
+    HANDLE OpenLocalFile();
+    void PumpBinding();
     // Puts hFile (or NULL) in place of the local file's handle and closes the old one.
     void SetLocalFile(HANDLE hFile);
     // The worker's no-data watchdog: aborts with a timeout when the binding has been silent too long.
@@ -309,6 +313,14 @@ protected:
     void RequestBindingAbort();
     // The binding pointer as the worker last left it (read under m_csShared).
     BOOL HasBinding();
+    // OnStart's steps: the question before a completed download is fetched again (FALSE: not
+    // restarted, the dialog ends), and the worker's start with its window side.
+    BOOL ConfirmRestartOfCompleted();
+    void BeginWorker();
+    // DestroyWindow's steps: the final status sentence, and the resume shortcut offered after a
+    // download that has not completed.
+    void SettleFinalStatus();
+    void OfferResumeShortcut();
     // Writes pszText followed by the download address to the trace log.
     void TraceWithUrl(LPCTSTR pszText);
 

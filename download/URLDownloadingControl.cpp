@@ -39,34 +39,8 @@ void CURLDownloading::OnStart()
     }
 
     TraceWithUrl("Start OnStart in CURLDownloading for ");
-    const int nStatus = IntDlgStatus.load();
-    if (nStatus == 6 || nStatus == 3)
-    {
-        TraceWithUrl("IntDlgStatus  3 or 6 OnStart in CURLDownloading for ");
-        CString strText;
-        strText.Format("Download from \"%s\" is complete.\n\rDo you wish to restart ?", (LPCTSTR)m_strURL);
-        if (MessageBox(strText, "Confirm restarting download", MB_YESNO | MB_ICONQUESTION) != IDYES)
-        {
-            OnExit();
-            TraceWithUrl("End OnStart 2 in CURLDownloading for ");
-            return;
-        }
-        HANDLE hFile = ::CreateFileA(m_strFilePath, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL,
-                                     OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
-        if (hFile != INVALID_HANDLE_VALUE)
-        {
-            ::CloseHandle(hFile);
-            if (!::DeleteFileA(m_strFilePath))
-            {
-                strText.Format("Unable to delete the file from path\n\r%s", (LPCTSTR)m_strFilePath);
-                MessageBox(strText, "Error deleting local file", MB_OK | MB_ICONERROR);
-                OnExit();
-                TraceWithUrl("End OnStart 1 in CURLDownloading for ");
-                return;
-            }
-            m_fRestart = TRUE;
-        }
-    }
+    if (!ConfirmRestartOfCompleted())
+        return;
 
     if (m_fRestart)
     {
@@ -79,6 +53,43 @@ void CURLDownloading::OnStart()
         m_fRestart = FALSE;
     }
 
+    BeginWorker();
+    TraceWithUrl("End OnStart 2 in CURLDownloading for ");
+}
+
+BOOL CURLDownloading::ConfirmRestartOfCompleted()
+{
+    const int nStatus = IntDlgStatus.load();
+    if (nStatus != 6 && nStatus != 3)
+        return TRUE;
+    TraceWithUrl("IntDlgStatus  3 or 6 OnStart in CURLDownloading for ");
+    CString strText;
+    strText.Format("Download from \"%s\" is complete.\n\rDo you wish to restart ?", (LPCTSTR)m_strURL);
+    if (MessageBox(strText, "Confirm restarting download", MB_YESNO | MB_ICONQUESTION) != IDYES)
+    {
+        OnExit();
+        TraceWithUrl("End OnStart 2 in CURLDownloading for ");
+        return FALSE;
+    }
+    HANDLE hFile = ::CreateFileA(m_strFilePath, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL, OPEN_EXISTING,
+                                 FILE_ATTRIBUTE_NORMAL, NULL);
+    if (hFile == INVALID_HANDLE_VALUE)
+        return TRUE;
+    ::CloseHandle(hFile);
+    if (!::DeleteFileA(m_strFilePath))
+    {
+        strText.Format("Unable to delete the file from path\n\r%s", (LPCTSTR)m_strFilePath);
+        MessageBox(strText, "Error deleting local file", MB_OK | MB_ICONERROR);
+        OnExit();
+        TraceWithUrl("End OnStart 1 in CURLDownloading for ");
+        return FALSE;
+    }
+    m_fRestart = TRUE;
+    return TRUE;
+}
+
+void CURLDownloading::BeginWorker()
+{
     // The flags are set before the worker exists: a Stop/Pause flag left from the last transfer
     // must not end the new one. They go back if no worker could be started.
     const BOOL fAbortBefore = g_fAbortDownload.load();
@@ -86,23 +97,20 @@ void CURLDownloading::OnStart()
     g_fAbortDownload = FALSE;
     IntDlgStatus = 1;
     pWorkerThread = m_pfnBeginThread(m_pfnWorkerEntry, this, THREAD_PRIORITY_NORMAL, 0, 0, NULL);
-    if (pWorkerThread != nullptr)
-    {
-        SetTimer(ID_TIMER_ELAPSED, 1000, NULL);
-        SetServerStatus("Please wait while connecting.......");
-        m_stServerStatus.SetText("Please wait while connecting.......");
-        m_btnStart.EnableWindow(FALSE);
-        m_btnStop.EnableWindow(TRUE);
-        SendMessage(WM_NEXTDLGCTL, (WPARAM)m_btnStop.m_hWnd, TRUE);
-        TraceWithUrl("pWorkerThread not null OnStart in CURLDownloading for ");
-    }
-    else
+    if (pWorkerThread == nullptr)
     {
         g_fAbortDownload = fAbortBefore;
         IntDlgStatus = nStatusBefore;
         theApp.m_log.WriteLine("Couldn't begin download thread");
+        return;
     }
-    TraceWithUrl("End OnStart 2 in CURLDownloading for ");
+    SetTimer(ID_TIMER_ELAPSED, 1000, NULL);
+    SetServerStatus("Please wait while connecting.......");
+    m_stServerStatus.SetText("Please wait while connecting.......");
+    m_btnStart.EnableWindow(FALSE);
+    m_btnStop.EnableWindow(TRUE);
+    SendMessage(WM_NEXTDLGCTL, (WPARAM)m_btnStop.m_hWnd, TRUE);
+    TraceWithUrl("pWorkerThread not null OnStart in CURLDownloading for ");
 }
 
 void CURLDownloading::OnStop()
@@ -260,6 +268,27 @@ BOOL CURLDownloading::DestroyWindow()
         KillTimer(ID_TIMER_ELAPSED);
     }
 
+    SettleFinalStatus();
+
+    if (g_fDownloadComplete.load())
+    {
+        RemoveLastSetupPath();
+    }
+    else
+    {
+        OfferResumeShortcut();
+    }
+
+    // The Setup dialog's thread ends the application (after this thread has ended).
+    HWND hWndSetup = g_dlgSetup.m_hWnd;
+    if (hWndSetup != NULL && ::IsWindow(hWndSetup))
+        ::SendMessageA(hWndSetup, WM_CLOSE, 0, 0);
+
+    return CDialog::DestroyWindow();
+}
+
+void CURLDownloading::SettleFinalStatus()
+{
     CString strStatus = GetServerStatus();
     switch (IntDlgStatus.load())
     {
@@ -298,31 +327,22 @@ BOOL CURLDownloading::DestroyWindow()
     if (strStatus.IsEmpty())
         strStatus = "Exit Application";
     SetServerStatus(strStatus);
+}
 
-    if (g_fDownloadComplete.load())
+void CURLDownloading::OfferResumeShortcut()
+{
+    if (MessageBox("Download has not completed successfully. Do you wish to create a shortcut on the desktop "
+                   "to resume it later?",
+                   "Create Shortcut", MB_YESNO | MB_ICONQUESTION) != IDYES)
+        return;
+    char szDesktop[MAX_PATH];
+    char szProgram[MAX_PATH];
+    DWORD cchProgram = ::GetModuleFileNameA(NULL, szProgram, MAX_PATH);
+    if (ReadDesktopFolder(szDesktop) && szDesktop[0] != '\0' && cchProgram != 0 && cchProgram < MAX_PATH)
     {
-        RemoveLastSetupPath();
+        CString strLink = CString(szDesktop) + "\\Resume Brindlemox Download.lnk";
+        CreateResumeShortcut(szProgram, strLink, "DownloadSetup");
     }
-    else if (MessageBox("Download has not completed successfully. Do you wish to create a shortcut on the desktop "
-                        "to resume it later?",
-                        "Create Shortcut", MB_YESNO | MB_ICONQUESTION) == IDYES)
-    {
-        char szDesktop[MAX_PATH];
-        char szProgram[MAX_PATH];
-        DWORD cchProgram = ::GetModuleFileNameA(NULL, szProgram, MAX_PATH);
-        if (ReadDesktopFolder(szDesktop) && szDesktop[0] != '\0' && cchProgram != 0 && cchProgram < MAX_PATH)
-        {
-            CString strLink = CString(szDesktop) + "\\Resume Brindlemox Download.lnk";
-            CreateResumeShortcut(szProgram, strLink, "DownloadSetup");
-        }
-    }
-
-    // The Setup dialog's thread ends the application; it never waits for this thread.
-    HWND hWndSetup = g_dlgSetup.m_hWnd;
-    if (hWndSetup != NULL && ::IsWindow(hWndSetup))
-        ::SendMessageA(hWndSetup, WM_CLOSE, 0, 0);
-
-    return CDialog::DestroyWindow();
 }
 
 LRESULT CURLDownloading::OnAppStart(WPARAM, LPARAM)

@@ -581,46 +581,31 @@ void CURLDownloading::NotifyResponse(IWinInetHttpInfo* pInfo, DWORD dwResponseCo
     m_notify.pstLastModified = nullptr;  // the local goes out of scope
 }
 
-HRESULT CURLDownloading::ReadBoundary(IWinInetHttpInfo* pInfo)
+namespace
 {
-    DWORD cbNeeded = 0;
-    pInfo->QueryInfo(HTTP_QUERY_CONTENT_TYPE, NULL, &cbNeeded, NULL, NULL);
-    if (cbNeeded == 0)
-        return S_OK;  // no Content-Type: a single part
-    char* pszType = static_cast<char*>(::LocalAlloc(LMEM_FIXED, cbNeeded + 1));
-    if (pszType == nullptr)
-        return E_OUTOFMEMORY;
-    DWORD cbType = cbNeeded;
-    if (pInfo->QueryInfo(HTTP_QUERY_CONTENT_TYPE, pszType, &cbType, NULL, NULL) != S_OK)
-    {
-        ::LocalFree(pszType);
-        return E_FAIL;
-    }
-    pszType[cbNeeded] = '\0';
-
-    // The media type before the first ';', without blanks: today's "multipart/byteranges" and the
-    // older "multipart/x-byteranges" are read alike.
+// The parameters after a multipart/byteranges media type (today's name, or the older
+// multipart/x-byteranges), or NULL for any other type.
+const char* ByteRangesParameters(const char* pszType)
+{
     const char* p = pszType;
     while (*p == ' ' || *p == '\t')
         ++p;
-    const char* pTypeEnd = p;
-    while (*pTypeEnd != '\0' && *pTypeEnd != ';' && *pTypeEnd != ' ' && *pTypeEnd != '\t')
-        ++pTypeEnd;
-    const size_t cchType = static_cast<size_t>(pTypeEnd - p);
-    const bool fMultipart = (cchType == 20 && ::_strnicmp(p, "multipart/byteranges", 20) == 0) ||
-                            (cchType == 22 && ::_strnicmp(p, "multipart/x-byteranges", 22) == 0);
-    if (!fMultipart)
-    {
-        ::LocalFree(pszType);
-        return S_OK;
-    }
+    const char* pEnd = p;
+    while (*pEnd != '\0' && *pEnd != ';' && *pEnd != ' ' && *pEnd != '\t')
+        ++pEnd;
+    const size_t cch = static_cast<size_t>(pEnd - p);
+    if ((cch == 20 && ::_strnicmp(p, "multipart/byteranges", 20) == 0) ||
+        (cch == 22 && ::_strnicmp(p, "multipart/x-byteranges", 22) == 0))
+        return pEnd;
+    return nullptr;
+}
 
-    // The boundary parameter, plain or quoted.
-    const char* pBoundary = nullptr;
-    size_t cchBoundary = 0;
-    for (const char* q = pTypeEnd; *q != '\0'; ++q)
+// The boundary parameter, plain or quoted: its first character and length (0 when there is none).
+size_t FindBoundary(const char* pszType, const char* pszParams, const char** ppBoundary)
+{
+    for (const char* q = pszParams; *q != '\0'; ++q)
     {
-        if (::_strnicmp(q, "boundary", 8) != 0 || (q > pszType && (q[-1] != ';' && q[-1] != ' ' && q[-1] != '\t')))
+        if (::_strnicmp(q, "boundary", 8) != 0 || (q > pszType && q[-1] != ';' && q[-1] != ' ' && q[-1] != '\t'))
             continue;
         const char* v = q + 8;
         while (*v == ' ' || *v == '\t')
@@ -630,43 +615,56 @@ HRESULT CURLDownloading::ReadBoundary(IWinInetHttpInfo* pInfo)
         ++v;
         while (*v == ' ' || *v == '\t')
             ++v;
+        const char* e;
         if (*v == '"')
         {
-            ++v;
-            const char* e = strchr(v, '"');
+            e = strchr(++v, '"');
             if (e == nullptr)
-                break;
-            pBoundary = v;
-            cchBoundary = static_cast<size_t>(e - v);
+                return 0;
         }
         else
         {
-            const char* e = v;
-            while (*e != '\0' && *e != ';' && *e != ' ' && *e != '\t' && *e != '\r' && *e != '\n')
-                ++e;
-            pBoundary = v;
-            cchBoundary = static_cast<size_t>(e - v);
+            for (e = v; *e != '\0' && *e != ';' && *e != ' ' && *e != '\t' && *e != '\r' && *e != '\n'; ++e)
+            {
+            }
         }
-        break;
+        *ppBoundary = v;
+        return static_cast<size_t>(e - v);
     }
-    if (pBoundary == nullptr || cchBoundary == 0 || cchBoundary > 200)
-    {
-        // A multipart answer without a usable boundary cannot be split into parts.
-        ::LocalFree(pszType);
-        return INET_E_DATA_NOT_AVAILABLE;
-    }
+    return 0;
+}
+}  // namespace
+
+HRESULT CURLDownloading::ReadBoundary(IWinInetHttpInfo* pInfo)
+{
+    DWORD cbNeeded = 0;
+    pInfo->QueryInfo(HTTP_QUERY_CONTENT_TYPE, NULL, &cbNeeded, NULL, NULL);
+    if (cbNeeded == 0)
+        return S_OK;  // no Content-Type: a single part
+    CString strType;
+    DWORD cbType = cbNeeded;
+    char* pszType = strType.GetBuffer(static_cast<int>(cbNeeded));
+    const HRESULT hrQuery = pInfo->QueryInfo(HTTP_QUERY_CONTENT_TYPE, pszType, &cbType, NULL, NULL);
+    pszType[cbNeeded] = '\0';
+    strType.ReleaseBuffer();
+    if (hrQuery != S_OK)
+        return E_FAIL;
+
+    const char* pszParams = ByteRangesParameters(strType);
+    if (pszParams == nullptr)
+        return S_OK;
+    const char* pBoundary = nullptr;
+    const size_t cchBoundary = FindBoundary(strType, pszParams, &pBoundary);
+    if (cchBoundary == 0 || cchBoundary > 200)
+        return INET_E_DATA_NOT_AVAILABLE;  // a multipart answer without a usable boundary cannot be split
 
     char* pszDelimiter = static_cast<char*>(::LocalAlloc(LMEM_FIXED, cchBoundary + 3));
     if (pszDelimiter == nullptr)
-    {
-        ::LocalFree(pszType);
         return E_OUTOFMEMORY;
-    }
     pszDelimiter[0] = '-';
     pszDelimiter[1] = '-';
     memcpy(pszDelimiter + 2, pBoundary, cchBoundary);
     pszDelimiter[cchBoundary + 2] = '\0';
-    ::LocalFree(pszType);
     m_pszBoundary = pszDelimiter;
     m_cchBoundary = static_cast<DWORD>(cchBoundary + 2);
     m_dwPartPos = 0;

@@ -18,17 +18,8 @@ void CURLDownloading::WorkerThreadProc()
     // From here on, what an earlier binding still delivers on its own thread changes nothing.
     m_dwWorkerThreadId = ::GetCurrentThreadId();
 
-    // The file is opened without truncation; its length is where the transfer resumes (unless it
-    // holds an older version of the installer, which is deleted first).
-    HANDLE hFile = INVALID_HANDLE_VALUE;
-    if (BeginAnewIfChanged())
-        hFile = ::CreateFileA(m_strFilePath, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL,
-                              OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
-    SetLocalFile(hFile);
-    DWORD dwEnd = ::SetFilePointer(hFile, 0, NULL, FILE_END);
-    if (dwEnd == INVALID_SET_FILE_POINTER)
-        dwEnd = 0;
-    m_dwResumeOffset = dwEnd;
+    const HANDLE hFile = OpenLocalFile();
+    const DWORD dwEnd = m_dwResumeOffset;
     BYTE_RANGE range = {dwEnd, 0};
 
     SYSTEMTIME stStarted;
@@ -52,7 +43,6 @@ void CURLDownloading::WorkerThreadProc()
     request.pstUnlessModifiedSince = &stStarted;
     InitCallback(&request);
 
-    MSG msg;
     if (hFile == INVALID_HANDLE_VALUE)
     {
         // A local file that cannot be opened (missing or read-only folder) or deleted is a clear
@@ -62,37 +52,7 @@ void CURLDownloading::WorkerThreadProc()
     }
     else if (BeginDownload(&request))
     {
-        // The watchdog looks a few times per wait, at least once a second.
-        DWORD dwPeriod = m_dwStallTimeoutMs / 4;
-        if (dwPeriod > 1000)
-            dwPeriod = 1000;
-        if (dwPeriod < 20)
-            dwPeriod = 20;
-        const UINT_PTR idTimer = ::SetTimer(NULL, 0, dwPeriod, NULL);
-        while (IsCurrentWorker() && !m_fBindingEnded && ::GetMessageA(&msg, NULL, 0, 0) > 0)
-        {
-            if (msg.hwnd == NULL && msg.message == WM_APP_ABORT_BINDING)
-            {
-                if (!m_fBindingEnded)
-                    AbortBinding();
-                continue;
-            }
-            if (msg.hwnd == NULL && msg.message == WM_TIMER && msg.wParam == idTimer)
-            {
-                CheckStall();
-                continue;
-            }
-            ::TranslateMessage(&msg);
-            ::DispatchMessageA(&msg);
-        }
-        if (idTimer != 0)
-            ::KillTimer(NULL, idTimer);
-        // What the service queued up to the end is still handled (its clean-up of the binding).
-        for (int i = 0; i < 1000 && ::PeekMessageA(&msg, NULL, 0, 0, PM_REMOVE) && msg.message != WM_QUIT; ++i)
-        {
-            ::TranslateMessage(&msg);
-            ::DispatchMessageA(&msg);
-        }
+        PumpBinding();
     }
     else if (!m_fBindingEnded)
     {
@@ -105,6 +65,56 @@ void CURLDownloading::WorkerThreadProc()
     // handle of a newer worker, so it is not touched here.
     ::InterlockedCompareExchangePointer(reinterpret_cast<void* volatile*>(&m_pRequest), nullptr, &request);
     theApp.m_log.WriteLine("End WorkerThreadProc 2 in CURLDownloading");
+}
+
+HANDLE CURLDownloading::OpenLocalFile()
+{
+    // The file is opened without truncation; its length is where the transfer resumes (unless it
+    // holds an older version of the installer, which is deleted first).
+    HANDLE hFile = INVALID_HANDLE_VALUE;
+    if (BeginAnewIfChanged())
+        hFile = ::CreateFileA(m_strFilePath, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL,
+                              OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
+    SetLocalFile(hFile);
+    const DWORD dwEnd = ::SetFilePointer(hFile, 0, NULL, FILE_END);
+    m_dwResumeOffset = dwEnd == INVALID_SET_FILE_POINTER ? 0 : dwEnd;
+    return hFile;
+}
+
+void CURLDownloading::PumpBinding()
+{
+    // The watchdog looks a few times per wait, at least once a second.
+    DWORD dwPeriod = m_dwStallTimeoutMs / 4;
+    if (dwPeriod > 1000)
+        dwPeriod = 1000;
+    if (dwPeriod < 20)
+        dwPeriod = 20;
+    const UINT_PTR idTimer = ::SetTimer(NULL, 0, dwPeriod, NULL);
+    MSG msg;
+    while (IsCurrentWorker() && !m_fBindingEnded && ::GetMessageA(&msg, NULL, 0, 0) > 0)
+    {
+        if (msg.hwnd == NULL && msg.message == WM_APP_ABORT_BINDING)
+        {
+            if (!m_fBindingEnded)
+                AbortBinding();
+            continue;
+        }
+        if (msg.hwnd == NULL && msg.message == WM_TIMER && msg.wParam == idTimer)
+        {
+            CheckStall();
+            continue;
+        }
+        ::TranslateMessage(&msg);
+        ::DispatchMessageA(&msg);
+    }
+    if (idTimer != 0)
+        ::KillTimer(NULL, idTimer);
+    // What the service queued up to the end is still handled (its clean-up of the binding).
+    for (int i = 0; i < 1000 && ::PeekMessageA(&msg, NULL, 0, 0, PM_REMOVE) && msg.message != WM_QUIT; ++i)
+    {
+        ::TranslateMessage(&msg);
+        ::DispatchMessageA(&msg);
+    }
 }
 
 void CURLDownloading::SetLocalFile(HANDLE hFile)
