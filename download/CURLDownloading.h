@@ -85,6 +85,10 @@ public:
     CString GetResultMessage(HRESULT hr);
     BOOL ParsePartHeader();
     HRESULT ReadMultipartData();
+    // The read loops' steps: a block handed to OnDownloadNotify (FALSE: refused, the binding is
+    // aborted), and the buffered multipart text placed part by part (FALSE: the body is over).
+    BOOL NotifyData(DWORD dwOffset, const BYTE* pbData, DWORD cbData);
+    BOOL PlaceBufferedParts(HRESULT hrRead);
 
     // IUnknown (shared by both interfaces; the count never destroys the object)
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override;
@@ -248,6 +252,8 @@ public:
     BOOL IsCurrentWorker() const { return ::GetCurrentThreadId() == m_dwWorkerThreadId.load(); }
     // OnResponse's steps: the refusal a status code means (S_OK: none); the headers of the answer;
     // a 206 that must continue the local file; an answer that replaces it; the response notification.
+    // The start of both negotiation callbacks: no extra headers yet; FALSE for an abandoned binding.
+    BOOL EnterNegotiation(LPWSTR* ppszHeaders);
     static HRESULT RefusalOf(DWORD dwResponseCode);
     HRESULT QueryHttpInfo(IWinInetHttpInfo** ppInfo);
     HRESULT ContinueLocalFile(IWinInetHttpInfo* pInfo);

@@ -289,40 +289,30 @@ BOOL CURLDownloading::DestroyWindow()
 
 void CURLDownloading::SettleFinalStatus()
 {
-    CString strStatus = GetServerStatus();
-    switch (IntDlgStatus.load())
+    // By the status the dialog ends in: the status after it, and the sentence when none was set.
+    static const struct
     {
-    case 0:
-        TraceWithUrl("IntDlgStatus 0 DestroyWindow in CURLDownloading for ");
-        IntDlgStatus = 4;
-        if (strStatus.IsEmpty())
-            strStatus = "Download Later";
-        break;
-    case 1:
-        TraceWithUrl("IntDlgStatus 1 DestroyWindow in CURLDownloading for ");
-        IntDlgStatus = 4;
-        if (strStatus.IsEmpty())
-            strStatus = "Cancelled By User";
-        break;
-    case 2:
-        TraceWithUrl("IntDlgStatus 2 DestroyWindow in CURLDownloading for ");
-        IntDlgStatus = 4;
-        if (g_fAbortDownload.load())
+        int nStatus, nNext;
+        const char* pszFallback;
+    } kEnds[] = {{0, 4, "Download Later"}, {1, 4, "Cancelled By User"}, {2, 4, "Exit Application"},
+                 {3, 6, "Download Complete"}};
+    CString strStatus = GetServerStatus();
+    const int nStatus = IntDlgStatus.load();
+    for (const auto& end : kEnds)
+    {
+        if (end.nStatus != nStatus)
+            continue;
+        CString strLine;
+        strLine.Format("IntDlgStatus %d DestroyWindow in CURLDownloading for ", nStatus);
+        TraceWithUrl(strLine);
+        IntDlgStatus = end.nNext;
+        if (nStatus == 2 && g_fAbortDownload.load())
         {
             strStatus = kStoppedByUser;
             TraceWithUrl("g_fAbortDownload 1 DestroyWindow in CURLDownloading for ");
         }
         if (strStatus.IsEmpty())
-            strStatus = "Exit Application";
-        break;
-    case 3:
-        TraceWithUrl("IntDlgStatus 3 DestroyWindow in CURLDownloading for ");
-        IntDlgStatus = 6;
-        if (strStatus.IsEmpty())
-            strStatus = "Download Complete";
-        break;
-    default:
-        break;
+            strStatus = end.pszFallback;
     }
     if (strStatus.IsEmpty())
         strStatus = "Exit Application";

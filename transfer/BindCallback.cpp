@@ -293,17 +293,9 @@ HRESULT CURLDownloading::OnDataAvailable(DWORD grfBSCF, DWORD dwSize, FORMATETC*
         hr = m_pStream->Read(pbBlock, m_readBuffer.m_cbSize, &cbRead);
         if (cbRead > 0)
         {
-            m_notify.dwReason = NOTIFY_DATA;
-            m_notify.dwOffset = m_dwWriteOffset;
-            m_notify.pvData = pbBlock;
-            m_notify.cbData = cbRead;
-            if (!OnDownloadNotify(&m_notify))
-            {
-                AbortBinding();
+            if (!NotifyData(m_dwWriteOffset, pbBlock, cbRead))
                 return S_OK;
-            }
             m_dwWriteOffset += cbRead;
-            ShowDrainProgress(FALSE);
         }
     } while (hr == S_OK);
     if (hr == S_FALSE || hr == E_PENDING)
@@ -311,18 +303,40 @@ HRESULT CURLDownloading::OnDataAvailable(DWORD grfBSCF, DWORD dwSize, FORMATETC*
     return hr;
 }
 
+BOOL CURLDownloading::NotifyData(DWORD dwOffset, const BYTE* pbData, DWORD cbData)
+{
+    m_notify.dwReason = NOTIFY_DATA;
+    m_notify.dwOffset = dwOffset;
+    m_notify.pvData = pbData;
+    m_notify.cbData = cbData;
+    if (!OnDownloadNotify(&m_notify))
+    {
+        AbortBinding();
+        return FALSE;
+    }
+    ShowDrainProgress(FALSE);
+    return TRUE;
+}
+
 HRESULT CURLDownloading::OnObjectAvailable(REFIID riid, IUnknown* punk) { return E_NOTIMPL; }
 
 // ---- IHttpNegotiate ---------------------------------------------------------------------------------
 
+BOOL CURLDownloading::EnterNegotiation(LPWSTR* ppszHeaders)
+{
+    if (ppszHeaders != nullptr)
+        *ppszHeaders = nullptr;  // no extra headers unless said otherwise
+    if (!IsCurrentWorker())
+        return FALSE;
+    m_dwLastActivityTick = m_pfnGetTickCount();
+    return TRUE;
+}
+
 HRESULT CURLDownloading::BeginningTransaction(LPCWSTR szURL, LPCWSTR szHeaders, DWORD dwReserved,
                                               LPWSTR* pszAdditionalHeaders)
 {
-    if (pszAdditionalHeaders != nullptr)
-        *pszAdditionalHeaders = nullptr;
-    if (!IsCurrentWorker())
+    if (!EnterNegotiation(pszAdditionalHeaders))
         return E_ABORT;
-    m_dwLastActivityTick = m_pfnGetTickCount();
     FormatProgressText(m_dwResumeOffset, m_dwTotalSize);
     ProgressUpdate(kNotKnown, kNotKnown,
                    "The connection has been established.  Waiting for the response from the server.",
@@ -393,11 +407,8 @@ HRESULT CURLDownloading::BeginningTransaction(LPCWSTR szURL, LPCWSTR szHeaders, 
 HRESULT CURLDownloading::OnResponse(DWORD dwResponseCode, LPCWSTR szResponseHeaders, LPCWSTR szRequestHeaders,
                                     LPWSTR* pszAdditionalRequestHeaders)
 {
-    if (pszAdditionalRequestHeaders != nullptr)
-        *pszAdditionalRequestHeaders = nullptr;
-    if (!IsCurrentWorker())
+    if (!EnterNegotiation(pszAdditionalRequestHeaders))
         return E_ABORT;
-    m_dwLastActivityTick = m_pfnGetTickCount();
     {
         CString strLine;
         strLine.Format("Start OnResponse in CURLDownloading for %s statuscode = %d", (LPCTSTR)m_strURL,

@@ -93,60 +93,8 @@ HRESULT CURLDownloading::ReadMultipartData()
         hrRead = m_pStream->Read(buf.m_pWrite, static_cast<ULONG>(buf.m_pEnd - buf.m_pWrite), &cbRead);
         buf.m_pWrite += cbRead;
 
-        for (;;)
-        {
-            if (m_dwPartPos == m_dwPartEnd)
-            {
-                // Header stage: wait for enough text unless the stream has ended.
-                if (hrRead != S_FALSE && buf.m_pRead + kHeaderLookahead > buf.m_pWrite)
-                {
-                    buf.Compact();
-                    break;
-                }
-                if (!ParsePartHeader())
-                {
-                    // At the end of the stream the byte count decides (a missing closing delimiter
-                    // loses nothing). Before it, the framing is malformed: nothing more can be placed
-                    // in the file, so the binding is ended; the partial file stays resumable.
-                    if (hrRead != S_FALSE)
-                        ReportFailure(INET_E_DATA_NOT_AVAILABLE);
-                    return S_OK;
-                }
-                if (m_dwPartPos == m_dwPartEnd)
-                {
-                    // The closing delimiter: the body is complete; what follows is ignored.
-                    m_fMultipartDone = TRUE;
-                    buf.m_pRead = buf.m_pWrite = buf.m_pBase;
-                    return S_OK;
-                }
-            }
-
-            // Delivery stage.
-            const DWORD cbBuffered = static_cast<DWORD>(buf.m_pWrite - buf.m_pRead);
-            const DWORD cbMissing = m_dwPartEnd - m_dwPartPos;
-            const DWORD n = cbBuffered < cbMissing ? cbBuffered : cbMissing;
-            if (n > 0)
-            {
-                m_notify.dwReason = NOTIFY_DATA;
-                m_notify.dwOffset = m_dwPartPos;
-                m_notify.pvData = buf.m_pRead;
-                m_notify.cbData = n;
-                if (!OnDownloadNotify(&m_notify))
-                {
-                    AbortBinding();
-                    return S_OK;
-                }
-                m_dwPartPos += n;
-                ShowDrainProgress(FALSE);
-            }
-            if (m_dwPartPos == m_dwPartEnd)
-            {
-                buf.m_pRead += n;
-                continue;  // the next part may be buffered already
-            }
-            buf.m_pRead = buf.m_pWrite = buf.m_pBase;
-            break;
-        }
+        if (!PlaceBufferedParts(hrRead))
+            return S_OK;
 
         if (hrRead != S_OK)
             break;
@@ -154,4 +102,54 @@ HRESULT CURLDownloading::ReadMultipartData()
     if (hrRead == S_FALSE || hrRead == E_PENDING)
         return S_OK;
     return hrRead;
+}
+
+BOOL CURLDownloading::PlaceBufferedParts(HRESULT hrRead)
+{
+    CReadBuffer& buf = m_readBuffer;
+    for (;;)
+    {
+        if (m_dwPartPos == m_dwPartEnd)
+        {
+            // Header stage: wait for enough text unless the stream has ended.
+            if (hrRead != S_FALSE && buf.m_pRead + kHeaderLookahead > buf.m_pWrite)
+            {
+                buf.Compact();
+                return TRUE;
+            }
+            if (!ParsePartHeader())
+            {
+                // At the end of the stream the byte count decides (a missing closing delimiter
+                // loses nothing). Before it, the framing is malformed: nothing more can be placed
+                // in the file, so the binding is ended; the partial file stays resumable.
+                if (hrRead != S_FALSE)
+                    ReportFailure(INET_E_DATA_NOT_AVAILABLE);
+                return FALSE;
+            }
+            if (m_dwPartPos == m_dwPartEnd)
+            {
+                // The closing delimiter: the body is complete; what follows is ignored.
+                m_fMultipartDone = TRUE;
+                buf.m_pRead = buf.m_pWrite = buf.m_pBase;
+                return FALSE;
+            }
+        }
+
+        // Delivery stage.
+        const DWORD cbBuffered = static_cast<DWORD>(buf.m_pWrite - buf.m_pRead);
+        const DWORD cbMissing = m_dwPartEnd - m_dwPartPos;
+        const DWORD n = cbBuffered < cbMissing ? cbBuffered : cbMissing;
+        if (n > 0)
+        {
+            if (!NotifyData(m_dwPartPos, buf.m_pRead, n))
+                return FALSE;
+            m_dwPartPos += n;
+        }
+        if (m_dwPartPos != m_dwPartEnd)
+        {
+            buf.m_pRead = buf.m_pWrite = buf.m_pBase;
+            return TRUE;
+        }
+        buf.m_pRead += n;  // the next part may be buffered already
+    }
 }
