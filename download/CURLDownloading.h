@@ -256,6 +256,8 @@ public:
     BOOL EnterNegotiation(LPWSTR* ppszHeaders);
     static HRESULT RefusalOf(DWORD dwResponseCode);
     HRESULT QueryHttpInfo(IWinInetHttpInfo** ppInfo);
+    // The binding with a reference of the caller's own (NULL when there is none).
+    IBinding* CopyBinding();
     HRESULT ContinueLocalFile(IWinInetHttpInfo* pInfo);
     BOOL ReplaceLocalFile(IWinInetHttpInfo* pInfo);
     void NotifyResponse(IWinInetHttpInfo* pInfo, DWORD dwResponseCode);
@@ -315,7 +317,8 @@ protected:
     void OnProgressRestOver();
     // Dialog thread: the window side of the end of a transfer (timer, buttons, focus, status, caption).
     void ApplyTransferEnded();
-    // Asks the worker to abort its binding on its own thread.
+    // Stop/Pause and the close box: the aborting state, and the worker asked to abort its binding on
+    // its own thread.
     void RequestBindingAbort();
     // The binding pointer as the worker last left it (read under m_csShared).
     BOOL HasBinding();

@@ -118,11 +118,6 @@ void CURLDownloading::OnStop()
     if (HasBinding())
     {
         TraceWithUrl("Start OnStop in CURLDownloading for ");
-        SetServerStatus(kAborting);
-        m_stServerStatus.SetText(kAborting);
-        m_btnStop.EnableWindow(FALSE);
-        g_fAbortDownload = TRUE;
-        IntDlgStatus = 2;
         RequestBindingAbort();
     }
     TraceWithUrl("End OnStop in CURLDownloading for");
@@ -145,13 +140,6 @@ void CURLDownloading::OnClose()
         if (HasBinding())
         {
             TraceWithUrl("m_pBinding is not null OnClose 1 in CURLDownloading for ");
-            SetServerStatus(kAborting);
-            m_stServerStatus.SetText(kAborting);
-            m_btnStop.EnableWindow(FALSE);
-            g_fAbortDownload = TRUE;
-            IntDlgStatus = 2;
-            // The worker aborts the binding on its own thread and gives up the one reference
-            // when the binding reports its end.
             RequestBindingAbort();
         }
         SetServerStatus(kStoppedByUser);
@@ -162,6 +150,13 @@ void CURLDownloading::OnClose()
 
 void CURLDownloading::RequestBindingAbort()
 {
+    SetServerStatus(kAborting);
+    m_stServerStatus.SetText(kAborting);
+    m_btnStop.EnableWindow(FALSE);
+    g_fAbortDownload = TRUE;
+    IntDlgStatus = 2;
+    // The worker aborts the binding on its own thread and gives up the one reference when the
+    // binding reports its end.
     DWORD dwWorker = m_dwWorkerThreadId.load();
     if (dwWorker != 0)
         ::PostThreadMessageA(dwWorker, WM_APP_ABORT_BINDING, 0, 0);

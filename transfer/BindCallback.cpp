@@ -60,11 +60,7 @@ void CURLDownloading::AbortBinding()
 {
     if (m_fAbortCalled)
         return;
-    ::EnterCriticalSection(&m_csShared);
-    IBinding* pBinding = m_pBinding;
-    if (pBinding != nullptr)
-        pBinding->AddRef();
-    ::LeaveCriticalSection(&m_csShared);
+    IBinding* pBinding = CopyBinding();
     if (pBinding == nullptr)
         return;
     m_fAbortCalled = TRUE;
@@ -482,13 +478,19 @@ HRESULT CURLDownloading::RefusalOf(DWORD dwResponseCode)
     return S_OK;
 }
 
-HRESULT CURLDownloading::QueryHttpInfo(IWinInetHttpInfo** ppInfo)
+IBinding* CURLDownloading::CopyBinding()
 {
     ::EnterCriticalSection(&m_csShared);
     IBinding* pBinding = m_pBinding;
     if (pBinding != nullptr)
         pBinding->AddRef();
     ::LeaveCriticalSection(&m_csShared);
+    return pBinding;
+}
+
+HRESULT CURLDownloading::QueryHttpInfo(IWinInetHttpInfo** ppInfo)
+{
+    IBinding* pBinding = CopyBinding();
     if (pBinding == nullptr)
         return E_NOINTERFACE;
     HRESULT hr = pBinding->QueryInterface(IID_IWinInetHttpInfo, reinterpret_cast<void**>(ppInfo));
