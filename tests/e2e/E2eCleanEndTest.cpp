@@ -1,16 +1,13 @@
-// The end of the program while a transfer runs: Exit and the close box, many times over. The
-// download dialog ends the program from its own thread while the worker is still busy; every run
-// must be gone within 5 s of the last answer and must not end in a crash.
+// The end of the program while a transfer runs: Exit and the close box, many times over. The download
+// dialog ends the program from its own thread while the worker is still busy; every run must be gone
+// within 5 s of the last answer and must not end in a crash.
 #include <gtest/gtest.h>
 #include <string>
 #include "app/LastSetupPath.h"
 #include "res/resource.h"
-#include "tests/support/DialogDriver.h"
 #include "tests/support/E2eProgram.h"
 #include "tests/support/WindowDriver.h"
 
-namespace
-{
 class E2eCleanEnd : public CE2eTest
 {
 };
@@ -19,7 +16,7 @@ TEST_F(E2eCleanEnd, ExitAndTheCloseBoxEndTheProgramAtOnceEveryTime)
 {
     CServedInstaller served(2 * 1024 * 1024);
     CNginxThrottle throttle;  // the transfer is still running when the user ends the program
-    CE2eFolder folder("end");
+    CTempFolder folder("end");
     for (int nRun = 0; nRun < 60; ++nRun)
     {
         const bool fCloseBox = nRun % 2 == 1;
@@ -27,11 +24,7 @@ TEST_F(E2eCleanEnd, ExitAndTheCloseBoxEndTheProgramAtOnceEveryTime)
         ::DeleteFileA(folder.File("brindlemox.exe").c_str());
         DeleteRegistryValue(HKEY_LOCAL_MACHINE, LASTSETUP_KEY, LASTSETUP_VALUE);  // no resume question
         CProgramRun program(E2eProgram("E2E"));
-        HWND hSetup = program.WaitSetupDialog(kStepWait);
-        ASSERT_NE((HWND)NULL, hSetup);
-        SetFolderBox(hSetup, folder.Path());
-        ASSERT_TRUE(ClickButton(hSetup, IDC_BUTTON_START));
-        HWND hDownload = program.WaitDownloadDialog(kStepWait);
+        HWND hDownload = program.StartDownload(folder.Path(), kStepWait);
         ASSERT_NE((HWND)NULL, hDownload);
         if (fCloseBox)
         {
@@ -48,4 +41,3 @@ TEST_F(E2eCleanEnd, ExitAndTheCloseBoxEndTheProgramAtOnceEveryTime)
         EXPECT_LT(dwExitCode, 0xC0000000u) << "ended by an exception";
     }
 }
-}  // namespace

@@ -3,14 +3,13 @@
 #include <algorithm>
 #include <map>
 #include "app/CNewUrlDlg.h"
+#include "tests/support/E2eProgram.h"
+#include "tests/support/FakeWorker.h"
 
 bool WaitUntil(const std::function<bool()>& pred, DWORD dwTimeoutMs)
 {
-    const DWORD dwStart = ::GetTickCount();
-    for (;;)
+    for (const DWORD dwStart = ::GetTickCount(); !pred();)
     {
-        if (pred())
-            return true;
         if (::GetTickCount() - dwStart > dwTimeoutMs)
             return false;
         // Messages sent to this thread (there should be none) are still delivered while waiting.
@@ -18,57 +17,51 @@ bool WaitUntil(const std::function<bool()>& pred, DWORD dwTimeoutMs)
         MSG msg;
         ::PeekMessageA(&msg, NULL, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
     }
+    return true;
 }
 
 // ---- the Setup dialog's stand-in ------------------------------------------------------------------
 
+namespace
+{
+LRESULT CALLBACK StandInProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message != WM_CLOSE)
+        return ::DefWindowProcA(hWnd, message, wParam, lParam);
+    ++*reinterpret_cast<std::atomic<LONG>*>(::GetWindowLongPtrA(hWnd, GWLP_USERDATA));
+    return 0;  // stays: the test process goes on
+}
+}  // namespace
+
 CSetupWindowStandIn::CSetupWindowStandIn()
 {
-    m_hReady = ::CreateEventA(NULL, TRUE, FALSE, NULL);
-    m_hThread = ::CreateThread(NULL, 0, &CSetupWindowStandIn::ThreadProc, this, 0, &m_dwThreadId);
-    ::WaitForSingleObject(m_hReady, 10000);
-    g_dlgSetup.m_hWnd = m_hWnd;
+    HANDLE hReady = ::CreateEventA(NULL, TRUE, FALSE, NULL);
+    m_thread = CTestThread([this, hReady] {
+        WNDCLASSA wc = {};
+        wc.lpfnWndProc = StandInProc;
+        wc.hInstance = ::GetModuleHandleA(NULL);
+        wc.lpszClassName = "DialogTestSetupStandIn";
+        ::RegisterClassA(&wc);  // fails harmlessly when already registered
+        HWND hWnd = ::CreateWindowExA(0, wc.lpszClassName, "Download Setup", WS_POPUP, 0, 0, 10, 10, NULL, NULL,
+                                      wc.hInstance, NULL);
+        ::SetWindowLongPtrA(hWnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&m_nClose));
+        g_dlgSetup.m_hWnd = hWnd;
+        m_dwThreadId = ::GetCurrentThreadId();
+        ::SetEvent(hReady);
+        MSG msg;
+        while (::GetMessageA(&msg, NULL, 0, 0) > 0)
+            ::DispatchMessageA(&msg);
+        ::DestroyWindow(hWnd);
+    });
+    ::WaitForSingleObject(hReady, 10000);
+    ::CloseHandle(hReady);
 }
 
 CSetupWindowStandIn::~CSetupWindowStandIn()
 {
     g_dlgSetup.m_hWnd = NULL;
     ::PostThreadMessageA(m_dwThreadId, WM_QUIT, 0, 0);
-    ::WaitForSingleObject(m_hThread, 10000);
-    ::CloseHandle(m_hThread);
-    ::CloseHandle(m_hReady);
-}
-
-LRESULT CALLBACK CSetupWindowStandIn::WndProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam)
-{
-    if (message == WM_CLOSE)
-    {
-        auto* pThis = reinterpret_cast<CSetupWindowStandIn*>(::GetWindowLongPtrA(hWnd, GWLP_USERDATA));
-        if (pThis != nullptr)
-            ++pThis->m_nClose;
-        return 0;  // stays: the test process goes on
-    }
-    return ::DefWindowProcA(hWnd, message, wParam, lParam);
-}
-
-DWORD WINAPI CSetupWindowStandIn::ThreadProc(LPVOID pParam)
-{
-    auto* pThis = static_cast<CSetupWindowStandIn*>(pParam);
-    WNDCLASSA wc = {};
-    wc.lpfnWndProc = &CSetupWindowStandIn::WndProc;
-    wc.hInstance = ::GetModuleHandleA(NULL);
-    wc.lpszClassName = "DialogTestSetupStandIn";
-    ::RegisterClassA(&wc);  // fails harmlessly when already registered
-    HWND hWnd = ::CreateWindowExA(0, wc.lpszClassName, "Download Setup", WS_POPUP, 0, 0, 10, 10, NULL, NULL,
-                                  wc.hInstance, NULL);
-    ::SetWindowLongPtrA(hWnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(pThis));
-    pThis->m_hWnd = hWnd;
-    ::SetEvent(pThis->m_hReady);
-    MSG msg;
-    while (::GetMessageA(&msg, NULL, 0, 0) > 0)
-        ::DispatchMessageA(&msg);
-    ::DestroyWindow(hWnd);
-    return 0;
+    m_thread.join();
 }
 
 // ---- the scripted worker ---------------------------------------------------------------------------
@@ -78,63 +71,16 @@ namespace
 CTestMutex g_scriptsMutex;
 std::map<CURLDownloading*, CFakeWorkerScript*> g_scripts;
 
-CFakeWorkerScript* ScriptOf(CURLDownloading* pDialog)
-{
-    std::lock_guard<CTestMutex> lock(g_scriptsMutex);
-    auto it = g_scripts.find(pDialog);
-    return it == g_scripts.end() ? nullptr : it->second;
-}
-
-// A binding that records where Abort is called; its references are counted in the script.
-class CFakeBinding : public IBinding
-{
-public:
-    CFakeBinding(CFakeWorkerScript* pScript) : m_pScript(pScript), m_dwOwner(::GetCurrentThreadId()) {}
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override
-    {
-        if (riid == IID_IUnknown || riid == IID_IBinding)
-        {
-            *ppv = static_cast<IBinding*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *ppv = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return (ULONG)++m_pScript->nBindingRefs; }
-    ULONG STDMETHODCALLTYPE Release() override { return (ULONG)--m_pScript->nBindingRefs; }
-    HRESULT STDMETHODCALLTYPE Abort() override
-    {
-        if (::GetCurrentThreadId() == m_dwOwner)
-            ++m_pScript->nAbortsOnWorkerThread;
-        else
-            ++m_pScript->nAbortsElsewhere;
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE Suspend() override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE Resume() override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE SetPriority(LONG) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE GetPriority(LONG*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE GetBindResult(CLSID*, DWORD*, LPOLESTR*, DWORD*) override { return E_NOTIMPL; }
-
-private:
-    CFakeWorkerScript* m_pScript;
-    DWORD m_dwOwner;
-};
-
 // The binding pointer as the engine keeps it: one reference, set and cleared under m_csShared.
-void HoldBinding(CURLDownloading* pDlg, CFakeBinding* pBinding)
+void HoldBinding(CURLDownloading* pDlg, IBinding* pBinding)
 {
     ::EnterCriticalSection(&pDlg->m_csShared);
     if (pDlg->m_pBinding == nullptr)
-    {
-        pDlg->m_pBinding = pBinding;
-        pBinding->AddRef();
-    }
+        (pDlg->m_pBinding = pBinding)->AddRef();
     ::LeaveCriticalSection(&pDlg->m_csShared);
 }
 
-BOOL DropBinding(CURLDownloading* pDlg)
+void DropBinding(CURLDownloading* pDlg)
 {
     ::EnterCriticalSection(&pDlg->m_csShared);
     IBinding* pBinding = pDlg->m_pBinding;
@@ -142,89 +88,73 @@ BOOL DropBinding(CURLDownloading* pDlg)
     ::LeaveCriticalSection(&pDlg->m_csShared);
     if (pBinding != nullptr)
         pBinding->Release();
-    return pBinding != nullptr;
-}
-}  // namespace
-
-void SetFakeWorkerScript(CURLDownloading* pDialog, CFakeWorkerScript* pScript)
-{
-    std::lock_guard<CTestMutex> lock(g_scriptsMutex);
-    if (pScript != nullptr)
-        g_scripts[pDialog] = pScript;
-    else
-        g_scripts.erase(pDialog);
 }
 
+// The worker procedure in WorkerThreadEntry's place (m_pfnWorkerEntry).
 UINT FakeWorkerEntry(LPVOID pParam)
 {
     auto* pDlg = static_cast<CURLDownloading*>(pParam);
-    CFakeWorkerScript* pScript = ScriptOf(pDlg);
-    if (pDlg == nullptr || pScript == nullptr)
+    CFakeWorkerScript* pScript = nullptr;
+    {
+        std::lock_guard<CTestMutex> lock(g_scriptsMutex);
+        pScript = g_scripts[pDlg];
+    }
+    if (pScript == nullptr)
         return 0;
-
     MSG msg;
     ::PeekMessageA(&msg, NULL, 0, 0, PM_NOREMOVE);  // the thread's queue exists from here on
     HANDLE hSelf = NULL;
-    ::DuplicateHandle(::GetCurrentProcess(), ::GetCurrentThread(), ::GetCurrentProcess(), &hSelf, SYNCHRONIZE, FALSE,
-                      0);
+    ::DuplicateHandle(::GetCurrentProcess(), ::GetCurrentThread(), ::GetCurrentProcess(), &hSelf, SYNCHRONIZE, FALSE, 0);
     {
         std::lock_guard<CTestMutex> lock(pScript->mutex);
         pScript->threads.push_back(hSelf);
         pScript->threadIds.push_back(::GetCurrentThreadId());
     }
-    pDlg->m_dwWorkerThreadId = ::GetCurrentThreadId();
-    pScript->dwLastThreadId = ::GetCurrentThreadId();
-
-    CFakeBinding binding(pScript);
+    const DWORD dwSelf = ::GetCurrentThreadId();
+    pDlg->m_dwWorkerThreadId = pScript->dwLastThreadId = dwSelf;
+    FakeBinding binding;
+    binding.m_onAbort = [&] { ++(::GetCurrentThreadId() == dwSelf ? pScript->nAbortsOnWorkerThread : pScript->nAbortsElsewhere); };
     if (pScript->bBindAtOnce)
         HoldBinding(pDlg, &binding);
     ++pScript->nStarted;
 
-    bool bRunning = true;
-    while (bRunning && ::GetMessageA(&msg, NULL, 0, 0) > 0)
-    {
-        switch (msg.message)
+    // The end of a transfer as the engine reports it.
+    auto end = [&](const char* pszOutcome, bool bComplete) {
+        DropBinding(pDlg);
+        pDlg->SetServerStatus(pszOutcome);
+        if (bComplete)
         {
-        case WM_FAKE_BIND:
+            g_fDownloadComplete = TRUE;
+            pDlg->IntDlgStatus = 3;
+        }
+        pDlg->CloseFileCtrlDlg();
+        return false;
+    };
+    for (bool bRunning = true; bRunning && ::GetMessageA(&msg, NULL, 0, 0) > 0;)
+    {
+        if (msg.message == WM_FAKE_BIND)
             HoldBinding(pDlg, &binding);
-            break;
-        case WM_APP_ABORT_BINDING:
+        else if (msg.message == WM_FAKE_COMPLETE)
+            bRunning = end("Download Complete", true);
+        else if (msg.message == WM_FAKE_FAIL)
+            bRunning = end("The attempt to connect to the Internet has failed", false);
+        else if (msg.message == WM_APP_ABORT_BINDING)
+        {
             ++pScript->nAbortRequests;
             ::EnterCriticalSection(&pDlg->m_csShared);
             if (pDlg->m_pBinding != nullptr)
                 pDlg->m_pBinding->Abort();
             ::LeaveCriticalSection(&pDlg->m_csShared);
-            if (pScript->bEndOnAbort)
-            {
-                // The engine's end of an aborted binding: OnStopBinding with E_ABORT.
-                DropBinding(pDlg);
-                pDlg->SetServerStatus("Download Interrupted / Time Out Action _ By User");
-                pDlg->CloseFileCtrlDlg();
-                bRunning = false;
-            }
-            break;
-        case WM_FAKE_COMPLETE:
-            DropBinding(pDlg);
-            pDlg->SetServerStatus("Download Complete");
-            g_fDownloadComplete = TRUE;
-            pDlg->IntDlgStatus = 3;
-            pDlg->CloseFileCtrlDlg();
-            bRunning = false;
-            break;
-        case WM_FAKE_FAIL:
-            DropBinding(pDlg);
-            pDlg->SetServerStatus("The attempt to connect to the Internet has failed");
-            pDlg->CloseFileCtrlDlg();
-            bRunning = false;
-            break;
-        default:
-            break;
+            if (pScript->bEndOnAbort)  // the engine's end of an aborted binding
+                bRunning = end("Download Interrupted / Time Out Action _ By User", false);
         }
     }
     DropBinding(pDlg);
+    pScript->nBindingRefs += binding.m_cRef - 1;
     ++pScript->nEnded;
     return 0;
 }
+}  // namespace
 
 bool CFakeWorkerScript::WaitStarted(LONG n, DWORD dwTimeoutMs)
 {
@@ -233,8 +163,7 @@ bool CFakeWorkerScript::WaitStarted(LONG n, DWORD dwTimeoutMs)
 
 bool CFakeWorkerScript::Post(UINT message)
 {
-    DWORD dwThreadId = dwLastThreadId.load();
-    return dwThreadId != 0 && ::PostThreadMessageA(dwThreadId, message, 0, 0);
+    return dwLastThreadId.load() != 0 && ::PostThreadMessageA(dwLastThreadId.load(), message, 0, 0);
 }
 
 bool CFakeWorkerScript::JoinAll(DWORD dwTimeoutMs)
@@ -245,8 +174,7 @@ bool CFakeWorkerScript::JoinAll(DWORD dwTimeoutMs)
     bool bAllEnded = true;
     for (HANDLE hThread : threads)
     {
-        if (::WaitForSingleObject(hThread, dwTimeoutMs) != WAIT_OBJECT_0)
-            bAllEnded = false;
+        bAllEnded = ::WaitForSingleObject(hThread, dwTimeoutMs) == WAIT_OBJECT_0 && bAllEnded;
         ::CloseHandle(hThread);
     }
     threads.clear();
@@ -258,9 +186,12 @@ bool CFakeWorkerScript::JoinAll(DWORD dwTimeoutMs)
 
 CDownloadDialogRun::CDownloadDialogRun(const std::string& strUrl, const std::string& strFilePath,
                                        CFakeWorkerScript* pScript)
+    : m_pThread(new CDownThread)
 {
-    m_pThread = new CDownThread;
-    SetFakeWorkerScript(&m_pThread->m_dlgDownload, pScript);
+    {
+        std::lock_guard<CTestMutex> lock(g_scriptsMutex);
+        g_scripts[&m_pThread->m_dlgDownload] = pScript;
+    }
     m_pThread->m_strURL = strUrl.c_str();
     m_pThread->m_strFilePath = strFilePath.c_str();
     m_pThread->m_dlgDownload.m_pfnWorkerEntry = FakeWorkerEntry;
@@ -269,11 +200,11 @@ CDownloadDialogRun::CDownloadDialogRun(const std::string& strUrl, const std::str
 CDownloadDialogRun::~CDownloadDialogRun()
 {
     // A dialog whose thread has not ended is left alone (and leaked) rather than freed under it.
-    if (m_pThread->m_hThread == NULL || EndNow(10000))
-    {
-        SetFakeWorkerScript(&m_pThread->m_dlgDownload, nullptr);
-        delete m_pThread;
-    }
+    if (m_pThread->m_hThread != NULL && !EndNow(10000))
+        return;
+    std::lock_guard<CTestMutex> lock(g_scriptsMutex);
+    g_scripts.erase(&m_pThread->m_dlgDownload);
+    delete m_pThread;
 }
 
 bool CDownloadDialogRun::EndNow(DWORD dwTimeoutMs)
@@ -296,10 +227,10 @@ bool CDownloadDialogRun::Launch(bool bStartLikeTheLaunch)
 
 bool CDownloadDialogRun::WaitUp(DWORD dwTimeoutMs)
 {
-    bool bUp = WaitUntil([&] { return Dlg().m_lDialogUp.load() != 0; }, dwTimeoutMs);
-    if (bUp)
-        m_hWndSeen = Dlg().m_hWndDialog.load();
-    return bUp;
+    if (!WaitUntil([&] { return Dlg().m_lDialogUp.load() != 0; }, dwTimeoutMs))
+        return false;
+    m_hWndSeen = Dlg().m_hWndDialog.load();
+    return true;
 }
 
 bool CDownloadDialogRun::Ended()
@@ -311,8 +242,6 @@ bool CDownloadDialogRun::WaitEnded(DWORD dwTimeoutMs)
 {
     return WaitUntil([&] { return Ended(); }, dwTimeoutMs);
 }
-
-void CDownloadDialogRun::Click(int nID) { ::PostMessageA(Item(nID), BM_CLICK, 0, 0); }
 
 std::string CDownloadDialogRun::Text(int nID)
 {
@@ -338,61 +267,22 @@ std::string TraceLogPath()
     ::GetSystemDirectoryA(szDir, sizeof(szDir));
     return std::string(szDir) + "\\DownLoadSetup.log";
 }
-
-LONGLONG FileSizeOf(const std::string& strPath)
-{
-    WIN32_FILE_ATTRIBUTE_DATA data;
-    if (!::GetFileAttributesExA(strPath.c_str(), GetFileExInfoStandard, &data))
-        return 0;
-    return ((LONGLONG)data.nFileSizeHigh << 32) | data.nFileSizeLow;
-}
 }  // namespace
 
-CDialogTraceLog::CDialogTraceLog() : m_strPath(TraceLogPath()), m_llStart(FileSizeOf(m_strPath)) {}
+CDialogTraceLog::CDialogTraceLog() : m_llStart(FileLength(TraceLogPath())) {}
 
 std::vector<std::string> CDialogTraceLog::Texts() const
 {
-    std::vector<std::string> texts;
-    HANDLE hFile = ::CreateFileA(m_strPath.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                 NULL, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
-    if (hFile == INVALID_HANDLE_VALUE)
-        return texts;
-    LARGE_INTEGER size;
-    ::GetFileSizeEx(hFile, &size);
     // The log deletes itself at its size limit; a shorter file than at the start is a new one.
-    LONGLONG llStart = size.QuadPart >= m_llStart ? m_llStart : 0;
-    LARGE_INTEGER pos;
-    pos.QuadPart = llStart;
-    ::SetFilePointerEx(hFile, pos, NULL, FILE_BEGIN);
-    std::string strData((size_t)(size.QuadPart - llStart), '\0');
-    DWORD cbRead = 0;
-    if (!strData.empty())
-        ::ReadFile(hFile, &strData[0], (DWORD)strData.size(), &cbRead, NULL);
-    strData.resize(cbRead);
-    ::CloseHandle(hFile);
-
-    size_t nPos = 0;
-    while (nPos < strData.size())
+    std::string strData = ReadWholeFile(TraceLogPath());
+    std::vector<std::string> texts;
+    size_t nPos = m_llStart > 0 && (LONGLONG)strData.size() >= m_llStart ? (size_t)m_llStart : 0;
+    for (size_t nEnd; (nEnd = strData.find("\r\n", nPos)) != std::string::npos; nPos = nEnd + 2)
     {
-        size_t nEnd = strData.find("\r\n", nPos);
-        if (nEnd == std::string::npos)
-            break;  // a line being written right now
-        std::string strLine = strData.substr(nPos, nEnd - nPos);
-        // "%m/%d/%y %H:%M:%S  " is 19 characters.
-        texts.push_back(strLine.size() >= 19 ? strLine.substr(19) : strLine);
-        nPos = nEnd + 2;
+        const size_t cchStamp = nEnd - nPos >= 19 ? 19 : 0;  // "%m/%d/%y %H:%M:%S  "
+        texts.push_back(strData.substr(nPos + cchStamp, nEnd - nPos - cchStamp));
     }
     return texts;
-}
-
-std::vector<std::string> CDialogTraceLog::TextsEndingWith(const std::string& strSuffix) const
-{
-    std::vector<std::string> result;
-    for (const std::string& strText : Texts())
-        if (strText.size() >= strSuffix.size() &&
-            strText.compare(strText.size() - strSuffix.size(), strSuffix.size(), strSuffix) == 0)
-            result.push_back(strText);
-    return result;
 }
 
 int CDialogTraceLog::Count(const std::string& strText) const

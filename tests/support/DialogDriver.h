@@ -1,38 +1,31 @@
-// Drivers for the download dialog tests: the dialog run on a thread of its own exactly as the
-// program runs it (CDownThread), a stand-in window for the Setup dialog, a scripted worker that
-// takes the transfer engine's place, and the trace log read back.
+// Drivers for the download dialog tests: the dialog on a thread of its own as the program runs it
+// (CDownThread), a stand-in window for the Setup dialog, a scripted worker in the transfer engine's
+// place, and the trace log read back.
 #pragma once
 #include <windows.h>
 #include <atomic>
 #include <functional>
-#include "tests/support/TestThread.h"
 #include <string>
 #include <vector>
 #include "download/CDownThread.h"
+#include "tests/support/TestThread.h"
 
 // Polls pred every few milliseconds until it holds or dwTimeoutMs have passed.
 bool WaitUntil(const std::function<bool()>& pred, DWORD dwTimeoutMs);
 
 // The Setup dialog's window as the download dialog sees it (g_dlgSetup's handle): a window on a
-// thread of its own that counts the WM_CLOSE messages it receives and stays open.
+// thread of its own that counts the WM_CLOSE messages it gets and stays open.
 class CSetupWindowStandIn
 {
 public:
     CSetupWindowStandIn();
     ~CSetupWindowStandIn();
-    CSetupWindowStandIn(const CSetupWindowStandIn&) = delete;
-    CSetupWindowStandIn& operator=(const CSetupWindowStandIn&) = delete;
-
     LONG CloseCount() const { return m_nClose.load(); }
-    HWND m_hWnd = NULL;
 
 private:
-    static DWORD WINAPI ThreadProc(LPVOID pParam);
-    static LRESULT CALLBACK WndProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam);
     std::atomic<LONG> m_nClose{0};
-    HANDLE m_hReady = NULL;
-    HANDLE m_hThread = NULL;
     DWORD m_dwThreadId = 0;
+    CTestThread m_thread;
 };
 
 // Thread messages that drive the scripted worker.
@@ -40,49 +33,37 @@ private:
 #define WM_FAKE_COMPLETE (WM_APP + 61)  // the binding ends with the whole file
 #define WM_FAKE_FAIL (WM_APP + 62)      // the binding ends with a connection failure
 
-// What the scripted workers of one test do and what happened to them. A worker records its thread
-// as the dialog's worker, holds a binding (a fake IBinding) when told, and ends its transfer the
-// way the engine does: it settles status and outcome sentence and calls CloseFileCtrlDlg on its
-// own thread. An abort request (WM_APP_ABORT_BINDING) aborts the binding on the worker's thread.
+// What the scripted workers of one test do and what happened to them. A worker records its thread as
+// the dialog's worker, holds a binding (a FakeBinding) when told, aborts it on its own thread when the
+// dialog asks (WM_APP_ABORT_BINDING), and ends its transfer as the engine does: status, outcome
+// sentence, CloseFileCtrlDlg on its own thread.
 struct CFakeWorkerScript
 {
-    BOOL bBindAtOnce = TRUE;      // hold a binding from the start
-    BOOL bEndOnAbort = TRUE;      // an abort ends the transfer (CloseFileCtrlDlg)
+    BOOL bBindAtOnce = TRUE;  // hold a binding from the start
+    BOOL bEndOnAbort = TRUE;  // an abort ends the transfer
     std::atomic<LONG> nStarted{0};
     std::atomic<LONG> nAbortRequests{0};
-    std::atomic<LONG> nAbortsOnWorkerThread{0};  // IBinding::Abort calls made on the binding's thread
+    std::atomic<LONG> nAbortsOnWorkerThread{0};  // IBinding::Abort on the binding's thread
     std::atomic<LONG> nAbortsElsewhere{0};       // ... and on any other thread
     std::atomic<LONG> nEnded{0};
-    std::atomic<LONG> nBindingRefs{0};           // references the dialog holds on the fake binding
+    std::atomic<LONG> nBindingRefs{0};  // references the dialog kept on its workers' bindings
     std::atomic<DWORD> dwLastThreadId{0};
 
-    // Waits until n workers have started (and set themselves up).
     bool WaitStarted(LONG n, DWORD dwTimeoutMs);
-    // Posts a message to the newest worker.
-    bool Post(UINT message);
-    // Ends every worker still running (WM_QUIT) and waits for all of them.
-    bool JoinAll(DWORD dwTimeoutMs);
-
+    bool Post(UINT message);            // to the newest worker
+    bool JoinAll(DWORD dwTimeoutMs);    // ends every worker still running (WM_QUIT) and waits
     CTestMutex mutex;
     std::vector<HANDLE> threads;
     std::vector<DWORD> threadIds;
 };
 
-// The worker procedure that tests put in place of WorkerThreadEntry (m_pfnWorkerEntry).
-UINT FakeWorkerEntry(LPVOID pDialog);
-// The script that the fake workers of a dialog follow; null forgets the dialog.
-void SetFakeWorkerScript(CURLDownloading* pDialog, CFakeWorkerScript* pScript);
-
-// One download dialog on its own CDownThread. The object is freed only once its thread has ended:
-// end the dialog and join the scripted workers before destroying it.
+// One download dialog on its own CDownThread with scripted workers. The object is freed only once
+// its thread has ended.
 class CDownloadDialogRun
 {
 public:
     CDownloadDialogRun(const std::string& strUrl, const std::string& strFilePath, CFakeWorkerScript* pScript);
     ~CDownloadDialogRun();
-    CDownloadDialogRun(const CDownloadDialogRun&) = delete;
-    CDownloadDialogRun& operator=(const CDownloadDialogRun&) = delete;
-
     CURLDownloading& Dlg() { return m_pThread->m_dlgDownload; }
     // Starts the thread and, like the launch, calls OnStart on this thread right after it.
     bool Launch(bool bStartLikeTheLaunch);
@@ -91,10 +72,9 @@ public:
     bool Ended();
     // Ends a dialog that is still up the short way (IDOK) and waits for its thread.
     bool EndNow(DWORD dwTimeoutMs);
-    HWND Hwnd() { return Dlg().m_hWndDialog.load(); }
+    HWND Hwnd() { return m_hWndSeen; }
     HWND Item(int nID) { return ::GetDlgItem(m_hWndSeen, nID); }
-    // A click on a control of the dialog (posted, so a message box it opens does not block us).
-    void Click(int nID);
+    void Click(int nID) { ::PostMessageA(Item(nID), BM_CLICK, 0, 0); }  // posted: a box it opens blocks nobody
     std::string Text(int nID);
     std::string WindowText();
     bool Enabled(int nID) { return ::IsWindowEnabled(Item(nID)) != FALSE; }
@@ -103,22 +83,19 @@ public:
     HWND m_hWndSeen = NULL;  // the dialog's window, kept after the dialog forgets it
 };
 
-// The trace lines written since the object was made, from the program's trace log file (time
-// stamps removed).
+// The trace lines written since the object was made (time stamps removed).
 class CDialogTraceLog
 {
 public:
     CDialogTraceLog();
     std::vector<std::string> Texts() const;
-    std::vector<std::string> TextsEndingWith(const std::string& strSuffix) const;
     int Count(const std::string& strText) const;
 
 private:
-    std::string m_strPath;
     LONGLONG m_llStart;
 };
 
-// Unique address and local file for a test; the folder is removed with the object.
+// A unique address and a local file in a folder of its own, removed with the object.
 class CDialogTestFiles
 {
 public:

@@ -1,50 +1,13 @@
-#include <winsock2.h>  // before windows.h: the scripted server's header needs it first
 #include "tests/support/E2eProgram.h"
 #include <objbase.h>
 #include <shlobj.h>
 #include <stdio.h>
 #include <stdlib.h>
-#include <wincrypt.h>
 #include "app/LastSetupPath.h"
 #include "res/resource.h"
 #include "tests/support/DialogDriver.h"
 #include "tests/support/ScriptedHttpServer.h"
 #include "tests/support/WindowDriver.h"
-
-#ifndef PROV_RSA_AES
-#define PROV_RSA_AES 24  // declared only for newer system versions than the program targets
-#endif
-#ifndef CALG_SHA_256
-#define CALG_SHA_256 0x0000800c  // declared only for newer system versions than the program targets
-#endif
-
-// ---- environment --------------------------------------------------------------------------------
-
-std::string E2eEnv(const char* pszName)
-{
-    char szValue[1024] = "";
-    DWORD cch = ::GetEnvironmentVariableA(pszName, szValue, sizeof(szValue));
-    return cch > 0 && cch < sizeof(szValue) ? std::string(szValue) : std::string();
-}
-
-bool E2eAvailable(std::string* pstrWhy)
-{
-    const char* required[] = {"DLS_PROGRAM_DIR", "DLS_WWW_WIN", "DLS_BUILD_DIR_WIN", "DLS_NGINX_PORT"};
-    for (const char* pszName : required)
-        if (E2eEnv(pszName).empty())
-        {
-            *pstrWhy = std::string(pszName) + " is not set: run the end-to-end tests through tools/test";
-            return false;
-        }
-    return true;
-}
-
-std::string E2eProgram(const std::string& strFlavour)
-{
-    return E2eEnv("DLS_PROGRAM_DIR") + "\\DownloadSetup" + strFlavour + ".exe";
-}
-
-std::string E2eWww() { return E2eEnv("DLS_WWW_WIN"); }
 
 // ---- files ----------------------------------------------------------------------------------------
 
@@ -71,53 +34,17 @@ bool WriteWholeFile(const std::string& strPath, const std::string& strData)
     if (hFile == INVALID_HANDLE_VALUE)
         return false;
     DWORD cbWritten = 0;
-    BOOL bDone = ::WriteFile(hFile, strData.data(), (DWORD)strData.size(), &cbWritten, NULL);
+    const BOOL bDone = ::WriteFile(hFile, strData.data(), (DWORD)strData.size(), &cbWritten, NULL);
     ::CloseHandle(hFile);
     return bDone && cbWritten == strData.size();
 }
 
-std::string Sha256OfFile(const std::string& strPath)
+LONGLONG FileLength(const std::string& strPath)
 {
-    return FileExists(strPath) ? Sha256Of(ReadWholeFile(strPath)) : std::string();
-}
-
-std::string Sha256Of(const std::string& strData)
-{
-    std::string strHex;
-    HCRYPTPROV hProv = 0;
-    if (!::CryptAcquireContextA(&hProv, NULL, NULL, PROV_RSA_AES, CRYPT_VERIFYCONTEXT))
-        return "";
-    HCRYPTHASH hHash = 0;
-    if (::CryptCreateHash(hProv, CALG_SHA_256, 0, 0, &hHash))
-    {
-        BYTE digest[32];
-        DWORD cbDigest = sizeof(digest);
-        if (::CryptHashData(hHash, reinterpret_cast<const BYTE*>(strData.data()), (DWORD)strData.size(), 0) &&
-            ::CryptGetHashParam(hHash, HP_HASHVAL, digest, &cbDigest, 0))
-        {
-            char szByte[3];
-            for (DWORD i = 0; i < cbDigest; ++i)
-            {
-                snprintf(szByte, sizeof(szByte), "%02x", digest[i]);
-                strHex += szByte;
-            }
-        }
-        ::CryptDestroyHash(hHash);
-    }
-    ::CryptReleaseContext(hProv, 0);
-    return strHex;
-}
-
-bool MakeFolders(const std::string& strFolder)
-{
-    for (size_t nPos = strFolder.find('\\', 3); ; nPos = strFolder.find('\\', nPos + 1))
-    {
-        std::string strPart = strFolder.substr(0, nPos);
-        if (!strPart.empty() && !FileExists(strPart) && !::CreateDirectoryA(strPart.c_str(), NULL))
-            return false;
-        if (nPos == std::string::npos)
-            return true;
-    }
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!::GetFileAttributesExA(strPath.c_str(), GetFileExInfoStandard, &data))
+        return -1;
+    return ((LONGLONG)data.nFileSizeHigh << 32) | data.nFileSizeLow;
 }
 
 namespace
@@ -126,39 +53,89 @@ void RemoveTree(const std::string& strFolder)
 {
     WIN32_FIND_DATAA data;
     HANDLE hFind = ::FindFirstFileA((strFolder + "\\*").c_str(), &data);
-    if (hFind != INVALID_HANDLE_VALUE)
+    for (BOOL bMore = hFind != INVALID_HANDLE_VALUE; bMore; bMore = ::FindNextFileA(hFind, &data))
     {
-        do
-        {
-            std::string strName = data.cFileName;
-            if (strName == "." || strName == "..")
-                continue;
-            std::string strPath = strFolder + "\\" + strName;
-            if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-                RemoveTree(strPath);
-            else
-            {
-                ::SetFileAttributesA(strPath.c_str(), FILE_ATTRIBUTE_NORMAL);
-                ::DeleteFileA(strPath.c_str());
-            }
-        } while (::FindNextFileA(hFind, &data));
-        ::FindClose(hFind);
+        const std::string strName = data.cFileName, strPath = strFolder + "\\" + strName;
+        if (strName == "." || strName == "..")
+            continue;
+        ::SetFileAttributesA(strPath.c_str(), FILE_ATTRIBUTE_NORMAL);
+        if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+            RemoveTree(strPath);
+        else
+            ::DeleteFileA(strPath.c_str());
     }
+    if (hFind != INVALID_HANDLE_VALUE)
+        ::FindClose(hFind);
     ::RemoveDirectoryA(strFolder.c_str());
 }
 }  // namespace
 
-CE2eFolder::CE2eFolder(const char* pszName)
+CTempFolder::CTempFolder(const char* pszName)
 {
+    static LONG s_nSerial = 0;
     char szTemp[MAX_PATH] = "";
     ::GetTempPathA(MAX_PATH, szTemp);
     char szUnique[64];
-    snprintf(szUnique, sizeof(szUnique), "-%lu-%lu", ::GetCurrentProcessId(), ::GetTickCount());
-    m_strPath = std::string(szTemp) + "e2e" + szUnique + "-" + pszName;
+    snprintf(szUnique, sizeof(szUnique), "dls%lu-%lu-%ld-", ::GetCurrentProcessId(), ::GetTickCount(),
+             ::InterlockedIncrement(&s_nSerial));
+    m_strPath = std::string(szTemp) + szUnique + pszName;
     ::CreateDirectoryA(m_strPath.c_str(), NULL);
 }
 
-CE2eFolder::~CE2eFolder() { RemoveTree(m_strPath); }
+CTempFolder::~CTempFolder() { RemoveTree(m_strPath); }
+
+bool ReadShellLink(const std::string& strLink, std::string* pstrTarget, std::string* pstrDescription)
+{
+    const HRESULT hrInit = ::CoInitialize(NULL);
+    bool bRead = false;
+    IShellLinkA* pLink = nullptr;
+    IPersistFile* pFile = nullptr;
+    WCHAR wszLink[MAX_PATH];
+    ::MultiByteToWideChar(CP_ACP, 0, strLink.c_str(), -1, wszLink, MAX_PATH);
+    if (SUCCEEDED(::CoCreateInstance(CLSID_ShellLink, NULL, CLSCTX_INPROC_SERVER, IID_IShellLinkA, (void**)&pLink)) &&
+        SUCCEEDED(pLink->QueryInterface(IID_IPersistFile, (void**)&pFile)) && SUCCEEDED(pFile->Load(wszLink, STGM_READ)))
+    {
+        char szTarget[MAX_PATH] = "", szDescription[MAX_PATH] = "";
+        pLink->GetPath(szTarget, MAX_PATH, NULL, SLGP_RAWPATH);
+        pLink->GetDescription(szDescription, MAX_PATH);
+        *pstrTarget = szTarget;
+        *pstrDescription = szDescription;
+        bRead = true;
+    }
+    if (pFile != nullptr)
+        pFile->Release();
+    if (pLink != nullptr)
+        pLink->Release();
+    if (SUCCEEDED(hrInit))
+        ::CoUninitialize();
+    return bRead;
+}
+
+std::string ResumeShortcutPath()
+{
+    // The desktop folder as the program reads it: Shell Folders "Desktop", expanded.
+    CRegistryData desktop = ReadRegistryValue(
+        HKEY_CURRENT_USER, "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders", "Desktop");
+    char szExpanded[MAX_PATH] = "";
+    ::ExpandEnvironmentStringsA(desktop.data.c_str(), szExpanded, MAX_PATH);
+    return std::string(szExpanded) + "\\Resume Brindlemox Download.lnk";
+}
+
+// ---- the end-to-end environment --------------------------------------------------------------------
+
+std::string E2eEnv(const char* pszName)
+{
+    char szValue[1024] = "";
+    const DWORD cch = ::GetEnvironmentVariableA(pszName, szValue, sizeof(szValue));
+    return cch > 0 && cch < sizeof(szValue) ? std::string(szValue) : std::string();
+}
+
+std::string E2eProgram(const std::string& strFlavour)
+{
+    return E2eEnv("DLS_PROGRAM_DIR") + "\\DownloadSetup" + strFlavour + ".exe";
+}
+
+std::string E2eNginxUrl(const std::string& strPath) { return "http://127.0.0.1:" + E2eEnv("DLS_NGINX_PORT") + strPath; }
 
 const char* const CServedInstaller::kPaths[4] = {"/download/brindlemox.exe", "/download/win9x/brindlemox.exe",
                                                  "/download/winnt/brindlemox.exe", "/download/common/brindlemox.exe"};
@@ -167,8 +144,9 @@ CServedInstaller::CServedInstaller(size_t cbSize) : m_cbSize(cbSize)
 {
     for (const char* pszPath : kPaths)
     {
-        std::string strLocal = LocalFile(pszPath);
-        MakeFolders(strLocal.substr(0, strLocal.find_last_of('\\')));
+        const std::string strLocal = LocalFile(pszPath);
+        for (size_t nPos = strLocal.find('\\', 3); nPos != std::string::npos; nPos = strLocal.find('\\', nPos + 1))
+            ::CreateDirectoryA(strLocal.substr(0, nPos).c_str(), NULL);
         WriteWholeFile(strLocal, Content(pszPath));
     }
 }
@@ -181,7 +159,7 @@ CServedInstaller::~CServedInstaller()
 
 std::string CServedInstaller::LocalFile(const std::string& strUrlPath) const
 {
-    std::string strLocal = E2eWww() + strUrlPath;
+    std::string strLocal = E2eEnv("DLS_WWW_WIN") + strUrlPath;
     for (char& ch : strLocal)
         if (ch == '/')
             ch = '\\';
@@ -190,33 +168,22 @@ std::string CServedInstaller::LocalFile(const std::string& strUrlPath) const
 
 std::string CServedInstaller::Content(const std::string& strUrlPath) const
 {
-    unsigned nSeed = 1;
+    std::string strContent;
+    if (strUrlPath == kPaths[0])  // a program that runs: the sample installer, padding after its image
+        strContent = ReadWholeFile(E2eEnv("DLS_BUILD_DIR_WIN") + "\\sample\\BrindlemoxSample.exe");
+    unsigned nSeed = 11;
     for (unsigned i = 0; i < 4; ++i)
-        if (strUrlPath == kPaths[i])
-            nSeed = 11 + i;
-    return MakeTestContent(m_cbSize, nSeed);
+        nSeed += strUrlPath == kPaths[i] ? i : 0;
+    return strContent + MakeTestContent(m_cbSize > strContent.size() ? m_cbSize - strContent.size() : 0, nSeed);
 }
 
-CNginxThrottle::CNginxThrottle() : m_bActive(WriteWholeFile(E2eWww() + "\\.throttle", "on")) {}
+CNginxThrottle::CNginxThrottle() { WriteWholeFile(E2eEnv("DLS_WWW_WIN") + "\\.throttle", "on"); }
 
-CNginxThrottle::~CNginxThrottle() { Release(); }
-
-void CNginxThrottle::Release()
-{
-    if (m_bActive)
-        ::DeleteFileA((E2eWww() + "\\.throttle").c_str());
-    m_bActive = false;
-}
+void CNginxThrottle::Release() { ::DeleteFileA((E2eEnv("DLS_WWW_WIN") + "\\.throttle").c_str()); }
 
 namespace
 {
-LONGLONG SizeOfFile(const std::string& strPath)
-{
-    WIN32_FILE_ATTRIBUTE_DATA data;
-    if (!::GetFileAttributesExA(strPath.c_str(), GetFileExInfoStandard, &data))
-        return 0;
-    return ((LONGLONG)data.nFileSizeHigh << 32) | data.nFileSizeLow;
-}
+std::string NginxLogPath() { return E2eEnv("DLS_BUILD_DIR_WIN") + "\\e2e-nginx\\access.log"; }
 
 // The value of key="..." or key=... in one log line.
 std::string Field(const std::string& strLine, const std::string& strKey)
@@ -225,47 +192,38 @@ std::string Field(const std::string& strLine, const std::string& strKey)
     if (nPos == std::string::npos)
         return "";
     nPos += strKey.size() + 2;
-    if (nPos < strLine.size() && strLine[nPos] == '"')
-    {
-        size_t nEnd = strLine.find('"', nPos + 1);
-        return strLine.substr(nPos + 1, nEnd == std::string::npos ? std::string::npos : nEnd - nPos - 1);
-    }
-    size_t nEnd = strLine.find(' ', nPos);
-    return strLine.substr(nPos, nEnd == std::string::npos ? std::string::npos : nEnd - nPos);
+    const bool bQuoted = nPos < strLine.size() && strLine[nPos] == '"';
+    const size_t nEnd = strLine.find(bQuoted ? '"' : ' ', nPos + 1);
+    return strLine.substr(nPos + bQuoted, nEnd == std::string::npos ? std::string::npos : nEnd - nPos - bQuoted);
 }
 }  // namespace
 
-CNginxLog::CNginxLog()
-    : m_strPath(E2eEnv("DLS_BUILD_DIR_WIN") + "\\e2e-nginx\\access.log"), m_llStart(SizeOfFile(m_strPath))
-{
-}
+CNginxLog::CNginxLog() : m_llStart(FileLength(NginxLogPath())) {}
 
-// Lines written by tools/test's log format:
-//   dls method=GET path=/download/brindlemox.exe range="bytes=100-" status=206
+// Lines of tools/test's log format: dls method=GET path=/download/brindlemox.exe range="bytes=100-" status=206
 std::vector<CNginxRequest> CNginxLog::Requests() const
 {
     std::vector<CNginxRequest> requests;
-    std::string strData = ReadWholeFile(m_strPath);
-    if ((LONGLONG)strData.size() < m_llStart)
-        return requests;
-    strData.erase(0, (size_t)m_llStart);
-    size_t nPos = 0;
-    while (nPos < strData.size())
+    std::string strData = ReadWholeFile(NginxLogPath());
+    size_t nPos = m_llStart > 0 ? (size_t)m_llStart : 0;
+    for (size_t nEnd; nPos < strData.size() && (nEnd = strData.find('\n', nPos)) != std::string::npos; nPos = nEnd + 1)
     {
-        size_t nEnd = strData.find('\n', nPos);
-        std::string strLine = strData.substr(nPos, nEnd == std::string::npos ? std::string::npos : nEnd - nPos);
-        nPos = nEnd == std::string::npos ? strData.size() : nEnd + 1;
+        const std::string strLine = strData.substr(nPos, nEnd - nPos);
         if (strLine.compare(0, 4, "dls ") != 0)
             continue;
         CNginxRequest request;
-        request.strMethod = Field(strLine, "method");
         request.strPath = Field(strLine, "path");
-        request.strRange = Field(strLine, "range");
-        if (request.strRange == "-")
-            request.strRange.clear();
+        request.strRange = Field(strLine, "range") == "-" ? "" : Field(strLine, "range");
         request.nStatus = atoi(Field(strLine, "status").c_str());
         requests.push_back(request);
     }
+    return requests;
+}
+
+std::vector<CNginxRequest> CNginxLog::WaitRequests(size_t n) const
+{
+    std::vector<CNginxRequest> requests;
+    WaitUntil([&] { return (requests = Requests()).size() >= n; }, 30000);
     return requests;
 }
 
@@ -273,13 +231,11 @@ std::vector<CNginxRequest> CNginxLog::Requests() const
 
 CProgramRun::CProgramRun(const std::string& strExe)
 {
-    std::string strFolder = strExe.substr(0, strExe.find_last_of('\\'));
     std::string strCommand = "\"" + strExe + "\"";
     STARTUPINFOA si = {};
     si.cb = sizeof(si);
-    if (!::CreateProcessA(strExe.c_str(), &strCommand[0], NULL, NULL, FALSE, 0, NULL, strFolder.c_str(), &si, &m_pi))
-        m_pi = PROCESS_INFORMATION{};
-    else
+    if (::CreateProcessA(strExe.c_str(), &strCommand[0], NULL, NULL, FALSE, 0, NULL,
+                         strExe.substr(0, strExe.find_last_of('\\')).c_str(), &si, &m_pi))
         ::WaitForInputIdle(m_pi.hProcess, 30000);
 }
 
@@ -288,7 +244,10 @@ CProgramRun::~CProgramRun()
     if (m_pi.hProcess == NULL)
         return;
     if (Running())
-        Kill();
+    {
+        ::TerminateProcess(m_pi.hProcess, 99);  // a failed test's clean-up
+        ::WaitForSingleObject(m_pi.hProcess, 10000);
+    }
     ::CloseHandle(m_pi.hThread);
     ::CloseHandle(m_pi.hProcess);
 }
@@ -307,100 +266,73 @@ bool CProgramRun::WaitExit(DWORD dwTimeoutMs, DWORD* pdwExitCode)
     return true;
 }
 
-void CProgramRun::Kill()
+namespace
 {
-    if (m_pi.hProcess == NULL)
-        return;
-    ::TerminateProcess(m_pi.hProcess, 99);
-    ::WaitForSingleObject(m_pi.hProcess, 10000);
+// A visible dialog of the process with the caption (any caption: nullptr) that has (or lacks) the item.
+HWND WaitDialogOf(DWORD dwPid, const char* pszCaption, int nItem, bool bWithItem, DWORD dwTimeoutMs)
+{
+    HWND hFound = NULL;
+    WaitUntil(
+        [&] {
+            for (HWND hWnd : FindTopWindows(dwPid, "#32770", pszCaption, true))
+                if ((::GetDlgItem(hWnd, nItem) != NULL) == bWithItem && (bWithItem || ::GetDlgItem(hWnd, IDC_START) == NULL))
+                    hFound = hWnd;
+            return hFound != NULL;
+        },
+        dwTimeoutMs);
+    return hFound;
 }
+}  // namespace
 
 HWND CProgramRun::WaitMessageBox(const char* pszCaption, DWORD dwTimeoutMs) const
 {
-    HWND hBox = NULL;
-    WaitUntil(
-        [&] {
-            for (HWND hWnd : FindTopWindows(Pid(), "#32770", pszCaption, true))
-                if (::GetDlgItem(hWnd, IDC_BUTTON_START) == NULL && ::GetDlgItem(hWnd, IDC_START) == NULL)
-                    hBox = hWnd;
-            return hBox != NULL;
-        },
-        dwTimeoutMs);
-    return hBox;
+    return WaitDialogOf(m_pi.dwProcessId, pszCaption, IDC_BUTTON_START, false, dwTimeoutMs);
 }
 
 HWND CProgramRun::WaitSetupDialog(DWORD dwTimeoutMs) const
 {
-    HWND hDialog = NULL;
-    WaitUntil(
-        [&] {
-            for (HWND hWnd : FindTopWindows(Pid(), "#32770", "Download Setup", true))
-                if (::GetDlgItem(hWnd, IDC_BUTTON_START) != NULL)
-                    hDialog = hWnd;
-            return hDialog != NULL;
-        },
-        dwTimeoutMs);
-    return hDialog;
+    return WaitDialogOf(m_pi.dwProcessId, "Download Setup", IDC_BUTTON_START, true, dwTimeoutMs);
 }
 
 HWND CProgramRun::WaitDownloadDialog(DWORD dwTimeoutMs) const
 {
-    HWND hDialog = NULL;
-    WaitUntil(
-        [&] {
-            for (HWND hWnd : FindTopWindows(Pid(), "#32770", nullptr, true))
-                if (::GetDlgItem(hWnd, IDC_START) != NULL && ::GetDlgItem(hWnd, IDC_STOP) != NULL)
-                    hDialog = hWnd;
-            return hDialog != NULL;
-        },
-        dwTimeoutMs);
-    return hDialog;
+    return WaitDialogOf(m_pi.dwProcessId, nullptr, IDC_START, true, dwTimeoutMs);
 }
 
 bool CProgramRun::Answer(const char* pszCaption, int nButton, DWORD dwTimeoutMs, std::string* pstrText) const
 {
     HWND hBox = NULL;
-    WaitUntil(
-        [&] {
-            hBox = WaitMessageBox(pszCaption, 0);
-            return hBox != NULL && ::GetDlgItem(hBox, nButton) != NULL;
-        },
-        dwTimeoutMs);
-    if (hBox == NULL || ::GetDlgItem(hBox, nButton) == NULL)
+    if (!WaitUntil([&] { return (hBox = WaitMessageBox(pszCaption, 0)) != NULL && ::GetDlgItem(hBox, nButton); },
+                   dwTimeoutMs))
         return false;
     if (pstrText != nullptr)
         *pstrText = MessageBoxTextOf(hBox);
-    if (!AnswerMessageBox(hBox, nButton))
-        return false;
-    return WaitUntil([&] { return !::IsWindow(hBox) || !::IsWindowVisible(hBox); }, dwTimeoutMs);
+    return AnswerMessageBox(hBox, nButton) &&
+           WaitUntil([&] { return !::IsWindow(hBox) || !::IsWindowVisible(hBox); }, dwTimeoutMs);
 }
 
-bool CProgramRun::NoMessageBoxFor(const char* pszCaption, DWORD dwMs) const
+HWND CProgramRun::StartDownload(const std::string& strFolder, DWORD dwTimeoutMs) const
 {
-    return WaitMessageBox(pszCaption, dwMs) == NULL;
-}
-
-void SetFolderBox(HWND hSetup, const std::string& strFolder)
-{
-    // WM_SETTEXT carries its text across processes.
-    DWORD_PTR dwResult = 0;
-    ::SendMessageTimeoutA(::GetDlgItem(hSetup, IDC_EDIT_FOLDER), WM_SETTEXT, 0,
-                          reinterpret_cast<LPARAM>(strFolder.c_str()), SMTO_ABORTIFHUNG, 10000, &dwResult);
+    HWND hSetup = WaitSetupDialog(dwTimeoutMs);
+    DWORD_PTR dwResult = 0;  // WM_SETTEXT carries its text across processes
+    if (hSetup == NULL || !::SendMessageTimeoutA(::GetDlgItem(hSetup, IDC_EDIT_FOLDER), WM_SETTEXT, 0,
+                                                 (LPARAM)strFolder.c_str(), SMTO_ABORTIFHUNG, 10000, &dwResult))
+        return NULL;
+    return ClickButton(hSetup, IDC_BUTTON_START) ? WaitDownloadDialog(dwTimeoutMs) : NULL;
 }
 
 bool WaitTransferEnded(HWND hDownload, DWORD dwTimeoutMs, std::string* pstrStatus)
 {
-    // Ended: Start/Resume enabled, Stop/Pause disabled and a status sentence shown. The dialog
-    // opens in that button state too, but with no sentence yet, and a transfer under way shows
-    // "Please wait while connecting......." or progress with Start/Resume disabled.
+    // The dialog opens with Start/Resume enabled too, but without a sentence; a transfer under way
+    // has Start/Resume disabled. The end enables it just before it shows the outcome.
     std::string strStatus;
-    bool bEnded = WaitUntil(
+    const bool bEnded = WaitUntil(
         [&] {
-            if (!::IsWindowEnabled(::GetDlgItem(hDownload, IDC_START)) ||
-                ::IsWindowEnabled(::GetDlgItem(hDownload, IDC_STOP)))
-                return false;
             strStatus = ItemTextOf(hDownload, IDC_SERVERSTATUS);
-            return !strStatus.empty() && strStatus != "Please wait while connecting.......";
+            return ::IsWindowEnabled(::GetDlgItem(hDownload, IDC_START)) &&
+                   !::IsWindowEnabled(::GetDlgItem(hDownload, IDC_STOP)) && !strStatus.empty() &&
+                   strStatus != "Please wait while connecting......." &&
+                   strStatus != "Please wait while aborting ..........";
         },
         dwTimeoutMs);
     if (pstrStatus != nullptr)
@@ -408,61 +340,30 @@ bool WaitTransferEnded(HWND hDownload, DWORD dwTimeoutMs, std::string* pstrStatu
     return bEnded;
 }
 
-// ---- the desktop ----------------------------------------------------------------------------------
-
-std::string DesktopFolder()
+namespace
 {
-    std::string strDesktop;
-    HKEY hKey = NULL;
-    if (::RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders", 0,
-                        KEY_READ, &hKey) == ERROR_SUCCESS)
-    {
-        char szValue[MAX_PATH + 1] = "";
-        DWORD cbValue = MAX_PATH;
-        if (::RegQueryValueExA(hKey, "Desktop", NULL, NULL, reinterpret_cast<BYTE*>(szValue), &cbValue) ==
-            ERROR_SUCCESS)
-        {
-            char szExpanded[MAX_PATH] = "";
-            ::ExpandEnvironmentStringsA(szValue, szExpanded, MAX_PATH);
-            strDesktop = szExpanded;
-        }
-        ::RegCloseKey(hKey);
-    }
-    return strDesktop;
+struct CFindDialog
+{
+    const char* pszCaption;
+    HWND hFound;
+};
+
+BOOL CALLBACK FindDialogProc(HWND hWnd, LPARAM lParam)
+{
+    auto* pFind = reinterpret_cast<CFindDialog*>(lParam);
+    char szClass[16] = "";
+    ::GetClassNameA(hWnd, szClass, sizeof(szClass));
+    if (::IsWindowVisible(hWnd) && lstrcmpA(szClass, "#32770") == 0 && WindowTextOf(hWnd) == pFind->pszCaption)
+        pFind->hFound = hWnd;
+    return TRUE;
 }
+}  // namespace
 
-std::string ResumeShortcutPath() { return DesktopFolder() + "\\Resume Brindlemox Download.lnk"; }
-
-bool ReadShellLink(const std::string& strLink, std::string* pstrTarget, std::string* pstrDescription)
+HWND WaitAnyDialog(const char* pszCaption, DWORD dwTimeoutMs)
 {
-    HRESULT hrInit = ::CoInitialize(NULL);
-    bool bRead = false;
-    IShellLinkA* pLink = nullptr;
-    if (SUCCEEDED(::CoCreateInstance(CLSID_ShellLink, NULL, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
-                                     reinterpret_cast<void**>(&pLink))))
-    {
-        IPersistFile* pFile = nullptr;
-        if (SUCCEEDED(pLink->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&pFile))))
-        {
-            WCHAR wszLink[MAX_PATH];
-            ::MultiByteToWideChar(CP_ACP, 0, strLink.c_str(), -1, wszLink, MAX_PATH);
-            if (SUCCEEDED(pFile->Load(wszLink, STGM_READ)))
-            {
-                char szTarget[MAX_PATH] = "";
-                char szDescription[MAX_PATH] = "";
-                pLink->GetPath(szTarget, MAX_PATH, NULL, SLGP_RAWPATH);
-                pLink->GetDescription(szDescription, MAX_PATH);
-                *pstrTarget = szTarget;
-                *pstrDescription = szDescription;
-                bRead = true;
-            }
-            pFile->Release();
-        }
-        pLink->Release();
-    }
-    if (SUCCEEDED(hrInit))
-        ::CoUninitialize();
-    return bRead;
+    CFindDialog find = {pszCaption, NULL};
+    WaitUntil([&] { return ::EnumWindows(FindDialogProc, (LPARAM)&find) && find.hFound != NULL; }, dwTimeoutMs);
+    return find.hFound;
 }
 
 // ---- the fixture ----------------------------------------------------------------------------------
@@ -471,14 +372,14 @@ CE2eTest::CE2eTest() : m_lastSetupPath(HKEY_LOCAL_MACHINE, LASTSETUP_KEY, LASTSE
 
 void CE2eTest::SetUp()
 {
-    std::string strWhy;
-    if (!E2eAvailable(&strWhy))
-        GTEST_SKIP() << strWhy;
+    for (const char* pszName : {"DLS_PROGRAM_DIR", "DLS_WWW_WIN", "DLS_BUILD_DIR_WIN", "DLS_NGINX_PORT"})
+        if (E2eEnv(pszName).empty())
+            GTEST_SKIP() << pszName << " is not set: run the end-to-end tests through tools/test";
     DeleteRegistryValue(HKEY_LOCAL_MACHINE, LASTSETUP_KEY, LASTSETUP_VALUE);
     DeleteRegistryValue(HKEY_LOCAL_MACHINE, LASTSETUP_KEY, LASTSETUP_VALIDATOR_VALUE);
+    SupportServer();  // listening before the program could send a notice
     m_bHadShortcut = FileExists(ResumeShortcutPath());
-    if (m_bHadShortcut)
-        m_strSavedShortcut = ReadWholeFile(ResumeShortcutPath());
+    m_strSavedShortcut = ReadWholeFile(ResumeShortcutPath());
     ::DeleteFileA(ResumeShortcutPath().c_str());
 }
 
@@ -488,4 +389,9 @@ void CE2eTest::TearDown()
     ::DeleteFileA(ResumeShortcutPath().c_str());
     if (m_bHadShortcut)
         WriteWholeFile(ResumeShortcutPath(), m_strSavedShortcut);
+}
+
+std::string CE2eTest::StoredFolder()
+{
+    return ReadRegistryValue(HKEY_LOCAL_MACHINE, LASTSETUP_KEY, LASTSETUP_VALUE).data;
 }

@@ -1,6 +1,6 @@
-// The end-to-end tests' view of the world: the program builds and the servers that tools/test
-// starts (environment from tools/test and CTest), the program started as a process of its own and
-// driven only through its windows, the served files, the nginx access log, files and shortcuts.
+// The end-to-end tests' world: the program builds and the servers tools/test starts, the program as a
+// process of its own driven through its windows, the served files and nginx's access log; and the
+// file, folder and shell-link helpers every test shares.
 #pragma once
 #include <windows.h>
 #include <gtest/gtest.h>
@@ -8,38 +8,20 @@
 #include <vector>
 #include "tests/support/RegistryValue.h"
 
-// ---- environment --------------------------------------------------------------------------------
-
-// An environment variable, or "" when unset.
-std::string E2eEnv(const char* pszName);
-// True when tools/test has started the servers and CTest has named the program; otherwise the test
-// is skipped with pstrWhy set.
-bool E2eAvailable(std::string* pstrWhy);
-// <build>\DownloadSetup<strFlavour>.exe: "E2E" (nginx, byte ranges), "E2EPlain" (python3 -m
-// http.server, no ranges), "E2EScripted" (the test's own scripted server on 127.0.0.1:18634).
-std::string E2eProgram(const std::string& strFlavour);
-// The folder nginx and the plain server serve (Windows form).
-std::string E2eWww();
-
 // ---- files ----------------------------------------------------------------------------------------
-
 bool FileExists(const std::string& strPath);
-std::string ReadWholeFile(const std::string& strPath);
+std::string ReadWholeFile(const std::string& strPath);  // "" when it cannot be read
 bool WriteWholeFile(const std::string& strPath, const std::string& strData);
-// SHA-256 as lower-case hex, of bytes or of a file's bytes ("" when the file cannot be read).
-std::string Sha256Of(const std::string& strData);
-std::string Sha256OfFile(const std::string& strPath);
-// Creates every missing folder of strFolder.
-bool MakeFolders(const std::string& strFolder);
+LONGLONG FileLength(const std::string& strPath);  // -1 when there is no such file
 
-// A fresh folder under the temporary folder, removed (with its files) on destruction.
-class CE2eFolder
+// A fresh folder under the temporary folder, removed with its files on destruction.
+class CTempFolder
 {
 public:
-    explicit CE2eFolder(const char* pszName);
-    ~CE2eFolder();
-    CE2eFolder(const CE2eFolder&) = delete;
-    CE2eFolder& operator=(const CE2eFolder&) = delete;
+    explicit CTempFolder(const char* pszName);
+    ~CTempFolder();
+    CTempFolder(const CTempFolder&) = delete;
+    CTempFolder& operator=(const CTempFolder&) = delete;
     const std::string& Path() const { return m_strPath; }
     std::string File(const std::string& strName) const { return m_strPath + "\\" + strName; }
 
@@ -47,17 +29,27 @@ private:
     std::string m_strPath;
 };
 
-// The installer as the servers hold it: distinct content under each of the four variant paths
-// (so the downloaded bytes also tell which path was fetched); removed on destruction.
+// Target and description of a shell link; the resume shortcut's path on the desktop.
+bool ReadShellLink(const std::string& strLink, std::string* pstrTarget, std::string* pstrDescription);
+std::string ResumeShortcutPath();
+
+// ---- the end-to-end environment --------------------------------------------------------------------
+std::string E2eEnv(const char* pszName);  // "" when unset
+// <build>\DownloadSetup<strFlavour>.exe: "E2E" (nginx, byte ranges), "E2EPlain" (python3 -m
+// http.server, no ranges), "E2EScripted" (the test's scripted server on 127.0.0.1:18634).
+std::string E2eProgram(const std::string& strFlavour);
+// The address the E2E build asks nginx for the general installer.
+std::string E2eNginxUrl(const std::string& strPath = "/download/brindlemox.exe");
+
+// The installer in the served folder under its four variant paths, each with its own bytes; the
+// general one is the sample installer (a program that shows "Brindlemox installer (sample)") padded
+// to the size. Removed on destruction.
 class CServedInstaller
 {
 public:
     explicit CServedInstaller(size_t cbSize);
     ~CServedInstaller();
-    CServedInstaller(const CServedInstaller&) = delete;
-    CServedInstaller& operator=(const CServedInstaller&) = delete;
-    static const char* const kPaths[4];  // "/download/brindlemox.exe", ".../win9x/...", ".../winnt/...", ".../common/..."
-    // Local copy of what is served under strUrlPath.
+    static const char* const kPaths[4];
     std::string LocalFile(const std::string& strUrlPath) const;
     std::string Content(const std::string& strUrlPath) const;
 
@@ -65,108 +57,76 @@ private:
     size_t m_cbSize;
 };
 
-// Throttles nginx (a marker file in the served folder) while it exists, so that a download lasts
-// long enough to be paused by hand.
+// nginx sends at 256 KB/s while this object lives (or until Release).
 class CNginxThrottle
 {
 public:
     CNginxThrottle();
-    ~CNginxThrottle();
+    ~CNginxThrottle() { Release(); }
     void Release();
-
-private:
-    bool m_bActive;
 };
 
-// One request as nginx logged it.
 struct CNginxRequest
 {
-    std::string strMethod;
     std::string strPath;
-    std::string strRange;  // the Range header, "" when none
+    std::string strRange;  // "" when none
     int nStatus = 0;
 };
 
-// The requests nginx logs from now on.
+// The requests nginx logs from now on (it logs a request when its connection ends).
 class CNginxLog
 {
 public:
     CNginxLog();
     std::vector<CNginxRequest> Requests() const;
+    std::vector<CNginxRequest> WaitRequests(size_t n) const;  // waits (bounded) for n of them
 
 private:
-    std::string m_strPath;
     LONGLONG m_llStart;
 };
 
 // ---- the program as a process ----------------------------------------------------------------------
-
 class CProgramRun
 {
 public:
-    // Starts strExe (no arguments) in its own folder.
-    explicit CProgramRun(const std::string& strExe);
-    // Ends the program if it is still running.
-    ~CProgramRun();
+    explicit CProgramRun(const std::string& strExe);  // started in its own folder
+    ~CProgramRun();                                    // killed if still running
     CProgramRun(const CProgramRun&) = delete;
     CProgramRun& operator=(const CProgramRun&) = delete;
-
-    bool Started() const { return m_pi.hProcess != NULL; }
     DWORD Pid() const { return m_pi.dwProcessId; }
     bool Running() const;
-    // Waits for the process to end; its exit code goes to *pdwExitCode.
     bool WaitExit(DWORD dwTimeoutMs, DWORD* pdwExitCode = nullptr);
-    // Ends the process the hard way (a failed test's clean-up).
-    void Kill();
-
-    // A visible message box of this program with that caption (the program's own two dialogs are
-    // not counted, so a box may share the Setup dialog's caption); NULL on timeout.
+    // A visible message box of this program with that caption (not one of its two dialogs).
     HWND WaitMessageBox(const char* pszCaption, DWORD dwTimeoutMs) const;
-    // The visible "Download Setup" dialog.
     HWND WaitSetupDialog(DWORD dwTimeoutMs) const;
-    // The download dialog (the dialog with the Start/Resume button), visible.
     HWND WaitDownloadDialog(DWORD dwTimeoutMs) const;
-    // Waits for a message box with this caption, answers it with nButton and returns its text;
-    // false when no such box came.
+    // Answers a message box with this caption with nButton (its text to *pstrText); false when none came.
     bool Answer(const char* pszCaption, int nButton, DWORD dwTimeoutMs, std::string* pstrText = nullptr) const;
-    // True when no message box with this caption shows up within dwMs.
-    bool NoMessageBoxFor(const char* pszCaption, DWORD dwMs) const;
+    // The Setup dialog: the folder typed, Start Download clicked; the download dialog, or NULL.
+    HWND StartDownload(const std::string& strFolder, DWORD dwTimeoutMs) const;
 
 private:
     PROCESS_INFORMATION m_pi{};
 };
 
-// Waits until the download dialog has ended its transfer (Start/Resume enabled again); the status
-// sentence goes to *pstrStatus.
+// Waits until the download dialog has ended its transfer (Start/Resume enabled, a sentence shown).
 bool WaitTransferEnded(HWND hDownload, DWORD dwTimeoutMs, std::string* pstrStatus = nullptr);
+// A visible top-level dialog or message box of any process with this caption, or NULL.
+HWND WaitAnyDialog(const char* pszCaption, DWORD dwTimeoutMs);
 
-// Types a folder into the Setup dialog's folder box.
-void SetFolderBox(HWND hSetup, const std::string& strFolder);
-
-// ---- the desktop ----------------------------------------------------------------------------------
-
-// The desktop folder as the program reads it (Shell Folders "Desktop", expanded).
-std::string DesktopFolder();
-// The resume shortcut's path on the desktop.
-std::string ResumeShortcutPath();
-// Target and description of a shell link.
-bool ReadShellLink(const std::string& strLink, std::string* pstrTarget, std::string* pstrDescription);
-
-// ---- the fixture ----------------------------------------------------------------------------------
-
-// Every end-to-end test: skipped outside tools/test; the stored folder and the resume shortcut are
-// taken away before and put back as they were afterwards.
+// Every end-to-end test: skipped outside tools/test; the support server listens; the stored folder,
+// its validator and the resume shortcut are taken away before and put back as they were afterwards.
 class CE2eTest : public ::testing::Test
 {
 protected:
     CE2eTest();
     void SetUp() override;
     void TearDown() override;
-    // Bounded waits for one step of the program (start-up, a transfer of a few megabytes).
-    static const DWORD kStepWait = 90000;
+    static const DWORD kStepWait = 90000;  // one step of the program (start-up, a transfer)
+    std::string StoredFolder();            // LASTSETUPPATH's bytes, "" when absent
 
 private:
     CSavedRegistryValue m_lastSetupPath;
-    std::string m_strSavedShortcut;  // the shortcut's bytes if one was there before
+    std::string m_strSavedShortcut;
     bool m_bHadShortcut = false;
 };

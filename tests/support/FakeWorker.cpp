@@ -1,58 +1,68 @@
-// FakeWorker and the transfer tests' file helpers: see the header.
-#include "FakeWorker.h"
-#include <stdio.h>
+// The fakes of the URL moniker's objects and FakeWorker: see the header.
+#include "tests/support/FakeWorker.h"
+#include <stdlib.h>
+#include <string.h>
 
-namespace xfer
+HRESULT FakeStream::Read(void* pv, ULONG cb, ULONG* pcbRead)
 {
-std::string MakeTempFilePath(const char* pszName)
-{
-    char szTemp[MAX_PATH];
-    GetTempPathA(MAX_PATH, szTemp);
-    static LONG s_nCounter = 0;
-    char szDir[MAX_PATH];
-    snprintf(szDir, sizeof(szDir), "%sdlxfer_%lu_%ld", szTemp, GetCurrentProcessId(),
-             InterlockedIncrement(&s_nCounter));
-    CreateDirectoryA(szDir, NULL);
-    return std::string(szDir) + "\\" + pszName;
-}
-
-void WriteWholeFile(const std::string& strPath, const std::string& strContent)
-{
-    HANDLE h = CreateFileA(strPath.c_str(), GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
-    DWORD cb = 0;
-    if (!strContent.empty())
-        WriteFile(h, strContent.data(), static_cast<DWORD>(strContent.size()), &cb, NULL);
-    CloseHandle(h);
-}
-
-std::string ReadWholeFile(const std::string& strPath)
-{
-    HANDLE h = CreateFileA(strPath.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                           NULL, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
-    if (h == INVALID_HANDLE_VALUE)
-        return std::string();
-    std::string s(GetFileSize(h, NULL), '\0');
-    DWORD cb = 0;
-    if (!s.empty())
-        ReadFile(h, &s[0], static_cast<DWORD>(s.size()), &cb, NULL);
-    CloseHandle(h);
-    s.resize(cb);
-    return s;
-}
-
-void RemoveTempFile(const std::string& strPath)
-{
-    SetFileAttributesA(strPath.c_str(), FILE_ATTRIBUTE_NORMAL);
-    DeleteFileA(strPath.c_str());
-    const size_t slash = strPath.find_last_of('\\');
-    if (slash != std::string::npos)
+    if (m_onRead)
+        m_onRead(++m_cReads);
+    *pcbRead = 0;
+    if (m_nextSlice < m_slices.size())
     {
-        const std::string strDir = strPath.substr(0, slash);
-        SetFileAttributesA(strDir.c_str(), FILE_ATTRIBUTE_NORMAL);
-        RemoveDirectoryA(strDir.c_str());
+        const ULONG cbSlice = m_slices[m_nextSlice++];
+        if (cbSlice == 0)
+            return E_PENDING;
+        cb = cbSlice < cb ? cbSlice : cb;
     }
+    if (m_pos == m_strData.size())
+        return m_hrAtEnd;
+    *pcbRead = m_strData.size() - m_pos < cb ? static_cast<ULONG>(m_strData.size() - m_pos) : cb;
+    memcpy(pv, m_strData.data() + m_pos, *pcbRead);
+    m_pos += *pcbRead;
+    return S_OK;
 }
-}  // namespace xfer
+
+HRESULT FakeHttpInfo::QueryInterface(REFIID riid, void** ppv)
+{
+    *ppv = IsEqualIID(riid, IID_IWinInetHttpInfo) || IsEqualIID(riid, IID_IWinInetInfo) ? this : nullptr;
+    return *ppv != nullptr ? S_OK : E_NOINTERFACE;
+}
+
+HRESULT FakeHttpInfo::QueryInfo(DWORD dwOption, LPVOID pBuffer, DWORD* pcbBuf, DWORD*, DWORD*)
+{
+    auto it = m_headers.find(dwOption & HTTP_QUERY_HEADER_MASK);
+    if (it == m_headers.end())
+        return S_FALSE;  // the buffer stays untouched
+    const std::string& strValue = it->second;
+    DWORD cbNeeded = (dwOption & HTTP_QUERY_FLAG_NUMBER)       ? sizeof(DWORD)
+                           : (dwOption & HTTP_QUERY_FLAG_SYSTEMTIME) ? sizeof(SYSTEMTIME)
+                                                                     : static_cast<DWORD>(strValue.size() + 1);
+    if (pBuffer == nullptr || *pcbBuf < cbNeeded)
+    {
+        *pcbBuf = cbNeeded;
+        return S_FALSE;
+    }
+    if (dwOption & HTTP_QUERY_FLAG_NUMBER)
+        *static_cast<DWORD*>(pBuffer) = strtoul(strValue.c_str(), nullptr, 10);
+    else if (dwOption & HTTP_QUERY_FLAG_SYSTEMTIME)
+        return InternetTimeToSystemTimeA(strValue.c_str(), static_cast<SYSTEMTIME*>(pBuffer), 0) ? S_OK : S_FALSE;
+    else
+        memcpy(pBuffer, strValue.c_str(), cbNeeded--);  // the length without the zero goes back
+    *pcbBuf = cbNeeded;
+    return S_OK;
+}
+
+HRESULT FakeBinding::QueryInterface(REFIID riid, void** ppv)
+{
+    if (m_fHttpInfo && (IsEqualIID(riid, IID_IWinInetHttpInfo) || IsEqualIID(riid, IID_IWinInetInfo)))
+        return m_info.QueryInterface(riid, ppv);
+    *ppv = IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IBinding) ? this : nullptr;
+    if (*ppv == nullptr)
+        return E_NOINTERFACE;
+    AddRef();
+    return S_OK;
+}
 
 FakeWorker::FakeWorker(CURLDownloading& dlg, const std::string& strPath, const char* pszUrl)
     : m_dlg(dlg), m_strPath(strPath)
@@ -63,41 +73,22 @@ FakeWorker::FakeWorker(CURLDownloading& dlg, const std::string& strPath, const c
 
 FakeWorker::~FakeWorker()
 {
-    HANDLE h = m_dlg.m_hFile;
-    m_dlg.m_hFile = NULL;
-    if (h != NULL && h != INVALID_HANDLE_VALUE)
-        CloseHandle(h);
+    m_dlg.SetLocalFile(NULL);
     if (m_dlg.m_pszBoundary != nullptr)
-    {
         LocalFree(m_dlg.m_pszBoundary);
-        m_dlg.m_pszBoundary = nullptr;
-    }
+    m_dlg.m_pszBoundary = nullptr;
     m_dlg.m_pStream = nullptr;
     m_dlg.m_pRequest = nullptr;
 }
 
 DWORD FakeWorker::Begin()
 {
-    HANDLE h = CreateFileA(m_strPath.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL,
-                           OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
-    m_dlg.m_hFile = h;
-    DWORD dwEnd = SetFilePointer(h, 0, NULL, FILE_END);
-    if (dwEnd == INVALID_SET_FILE_POINTER)
-        dwEnd = 0;
-    m_dlg.m_dwResumeOffset = dwEnd;
-    m_range.dwOffset = dwEnd;
-    m_range.dwLength = 0;
-    m_stStarted.wYear = 2026;
-    m_stStarted.wMonth = 12;
-    m_stStarted.wDayOfWeek = 0;
-    m_stStarted.wDay = 6;
-    m_stStarted.wHour = 22;
-    m_request.cbSize = sizeof(DOWNLOAD_REQUEST);
-    m_request.pszUrl = m_dlg.m_strURL;
-    m_request.dwFlags = 15;
-    m_request.pRanges = &m_range;
-    m_request.cRanges = 1;
-    m_request.pstUnlessModifiedSince = &m_stStarted;
+    m_dlg.SetLocalFile(CreateFileA(m_strPath.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                   NULL, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL));
+    DWORD dwEnd = SetFilePointer(m_dlg.m_hFile, 0, NULL, FILE_END);
+    dwEnd = dwEnd == INVALID_SET_FILE_POINTER ? 0 : dwEnd;
+    m_dlg.m_dwResumeOffset = m_range.dwOffset = dwEnd;
+    m_request = {sizeof(DOWNLOAD_REQUEST), nullptr, m_dlg.m_strURL, 15, &m_range, 1, &m_stStarted};
     m_dlg.m_dwWorkerThreadId = GetCurrentThreadId();  // the callbacks run on the worker's thread
     m_dlg.InitCallback(&m_request);
     m_dlg.OnStartBinding(0, &m_binding);
@@ -116,5 +107,5 @@ HRESULT FakeWorker::Data(IStream* pStream)
 std::string FakeWorker::File()
 {
     m_dlg.FlushWrites();
-    return xfer::ReadWholeFile(m_strPath);
+    return ReadWholeFile(m_strPath);
 }

@@ -1,42 +1,124 @@
-// FakeWorker: puts a CURLDownloading (no window) into the state in which WorkerThreadProc hands it
-// to a binding: the local file opened at its end, the request record, InitCallback, and a
-// FakeBinding passed to OnStartBinding. Unit tests then drive the callback methods directly.
-// Also small file helpers for the transfer tests.
+// Fakes of the URL moniker's objects (a stream handing out its bytes in chosen slices, the response
+// headers as Wine's IWinInetHttpInfo answers them, a binding that counts Abort), and FakeWorker,
+// which puts a CURLDownloading without a window into the state in which WorkerThreadProc hands it
+// to a binding, so that tests can call the callback methods directly. The objects live on the
+// test's stack; their counts only count.
 #pragma once
 #include <windows.h>
+#include <urlmon.h>
+#include <wininet.h>
+#include <functional>
+#include <map>
 #include <string>
-#include "FakeBinding.h"
+#include <vector>
 #include "download/CURLDownloading.h"
+#include "tests/support/E2eProgram.h"
 
-namespace xfer
+namespace xfer  // the file helpers under their older names
 {
-// A fresh temporary folder path + file name; the file does not exist yet.
-std::string MakeTempFilePath(const char* pszName);
-void WriteWholeFile(const std::string& strPath, const std::string& strContent);
-std::string ReadWholeFile(const std::string& strPath);
-// Deletes the file and its folder (as made by MakeTempFilePath).
-void RemoveTempFile(const std::string& strPath);
+using ::ReadWholeFile;
+using ::WriteWholeFile;
 }  // namespace xfer
+
+class FakeStream : public IStream
+{
+public:
+    // Each Read returns at most the next slice (a slice of 0 answers E_PENDING once); after the
+    // slices, reads as large as asked. At the end of the data Read answers hrAtEnd.
+    FakeStream(std::string strData, std::vector<ULONG> slices = {}, HRESULT hrAtEnd = S_FALSE)
+        : m_strData(std::move(strData)), m_slices(std::move(slices)), m_hrAtEnd(hrAtEnd)
+    {
+    }
+    size_t Position() const { return m_pos; }
+    LONG m_cRef = 1;
+    int m_cReads = 0;
+    std::function<void(int)> m_onRead;  // runs before each Read with the read's number (from 1)
+
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void**) override { return E_NOINTERFACE; }
+    ULONG STDMETHODCALLTYPE AddRef() override { return InterlockedIncrement(&m_cRef); }
+    ULONG STDMETHODCALLTYPE Release() override { return InterlockedDecrement(&m_cRef); }
+    HRESULT STDMETHODCALLTYPE Read(void* pv, ULONG cb, ULONG* pcbRead) override;
+    HRESULT STDMETHODCALLTYPE Write(const void*, ULONG, ULONG*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE Seek(LARGE_INTEGER, DWORD, ULARGE_INTEGER*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE SetSize(ULARGE_INTEGER) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE CopyTo(IStream*, ULARGE_INTEGER, ULARGE_INTEGER*, ULARGE_INTEGER*) override
+    {
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE Commit(DWORD) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE Revert() override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE LockRegion(ULARGE_INTEGER, ULARGE_INTEGER, DWORD) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE UnlockRegion(ULARGE_INTEGER, ULARGE_INTEGER, DWORD) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE Stat(STATSTG*, DWORD) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE Clone(IStream**) override { return E_NOTIMPL; }
+
+private:
+    std::string m_strData;
+    std::vector<ULONG> m_slices;
+    size_t m_nextSlice = 0;
+    size_t m_pos = 0;
+    HRESULT m_hrAtEnd;
+};
+
+class FakeHttpInfo : public IWinInetHttpInfo
+{
+public:
+    std::map<DWORD, std::string> m_headers;  // by HTTP_QUERY_ code, as text
+    FakeHttpInfo& Set(DWORD dwQuery, const std::string& strValue)
+    {
+        m_headers[dwQuery] = strValue;
+        return *this;
+    }
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override;
+    ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
+    ULONG STDMETHODCALLTYPE Release() override { return 1; }
+    HRESULT STDMETHODCALLTYPE QueryOption(DWORD, LPVOID, DWORD*) override { return E_NOTIMPL; }
+    // A missing header or too small a buffer: S_FALSE, the size needed in *pcbBuf.
+    HRESULT STDMETHODCALLTYPE QueryInfo(DWORD dwOption, LPVOID pBuffer, DWORD* pcbBuf, DWORD*, DWORD*) override;
+};
+
+class FakeBinding : public IBinding
+{
+public:
+    FakeHttpInfo m_info;
+    bool m_fHttpInfo = true;  // false: no IWinInetHttpInfo
+    int m_cAborts = 0;
+    std::function<void()> m_onAbort;  // runs inside Abort
+    LONG m_cRef = 1;
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override;
+    ULONG STDMETHODCALLTYPE AddRef() override { return InterlockedIncrement(&m_cRef); }
+    ULONG STDMETHODCALLTYPE Release() override { return InterlockedDecrement(&m_cRef); }
+    HRESULT STDMETHODCALLTYPE Abort() override
+    {
+        ++m_cAborts;
+        if (m_onAbort)
+            m_onAbort();
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE Suspend() override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE Resume() override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE SetPriority(LONG) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetPriority(LONG*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetBindResult(CLSID*, DWORD*, LPOLESTR*, DWORD*) override { return E_NOTIMPL; }
+};
 
 class FakeWorker
 {
 public:
-    // strExisting: the local file's content before the transfer (absent: no file).
     FakeWorker(CURLDownloading& dlg, const std::string& strPath, const char* pszUrl);
     ~FakeWorker();
-
-    // Opens the file (OPEN_ALWAYS) at its end, fills the request and starts the callback with
-    // m_binding. Returns the resume offset.
+    // On this thread: opens the local file at its end, fills the request, InitCallback and
+    // OnStartBinding with m_binding. Returns the resume offset.
     DWORD Begin();
     // OnDataAvailable with the stream as Wine passes it.
     HRESULT Data(IStream* pStream);
-    // The local file as it stands once the gathered blocks are written.
+    // The local file once the gathered blocks are written.
     std::string File();
 
     CURLDownloading& m_dlg;
     FakeBinding m_binding;
     DOWNLOAD_REQUEST m_request = {};
     BYTE_RANGE m_range = {};
-    SYSTEMTIME m_stStarted = {};
+    SYSTEMTIME m_stStarted = {2026, 12, 0, 6, 22, 0, 0, 0};  // Sun, 06 Dec 2026 22:00:00 GMT
     std::string m_strPath;
 };

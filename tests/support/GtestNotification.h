@@ -1,6 +1,6 @@
-// GoogleTest's thread start-up helper on a Win32 event. The win32-thread compiler that builds the
-// program for old Windows has no std::mutex, which GoogleTest's own version needs; GoogleTest takes
-// this one instead (GTEST_HAS_NOTIFICATION_), included ahead of every source of the test build.
+// GoogleTest's thread start-up helper on a Win32 event: the win32-thread compiler has no std::mutex,
+// which GoogleTest's own needs. Taken instead (GTEST_HAS_NOTIFICATION_), included ahead of every test
+// source.
 #pragma once
 #include <winsock2.h>  // ahead of windows.h, for the tests that use sockets
 #include <windows.h>

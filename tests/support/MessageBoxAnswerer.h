@@ -1,24 +1,22 @@
-// CMessageBoxAnswerer: answers this process's message boxes by caption from a thread of its own,
-// the way a user would (a click on one of the box's buttons), and records what each box said.
+// CMessageBoxAnswerer: answers this process's message boxes by caption from a thread of its own, as
+// a user would (a click on one of the box's buttons), and records what each box said.
 #pragma once
 #include <windows.h>
 #include <map>
-#include "tests/support/TestThread.h"
 #include <string>
 #include <vector>
+#include "tests/support/TestThread.h"
 
 class CMessageBoxAnswerer
 {
 public:
-    CMessageBoxAnswerer();  // starts watching
+    CMessageBoxAnswerer();   // starts watching
     ~CMessageBoxAnswerer();  // stops watching
     CMessageBoxAnswerer(const CMessageBoxAnswerer&) = delete;
     CMessageBoxAnswerer& operator=(const CMessageBoxAnswerer&) = delete;
 
-    // Boxes with this caption are answered with the button nCommand (IDYES, IDNO, IDOK...).
-    // Boxes with a caption nobody named are recorded and answered with No, or OK without a No.
+    // Boxes with this caption get the button nCommand (IDYES, IDNO, IDOK...); others No, or OK.
     void Answer(const std::string& strCaption, int nCommand);
-
     // Boxes answered so far with this caption, and their texts in order.
     int Count(const std::string& strCaption);
     std::vector<std::string> Texts(const std::string& strCaption);
@@ -28,15 +26,12 @@ public:
     bool WaitFor(const std::string& strCaption, int nCount, DWORD dwTimeoutMs);
 
 private:
-    static DWORD WINAPI ThreadProc(LPVOID pParam);
-    static BOOL CALLBACK EnumProc(HWND hWnd, LPARAM lParam);
     void Scan();
-
     CTestMutex m_mutex;
     std::map<std::string, int> m_answers;
     std::map<std::string, std::vector<std::string>> m_texts;
     std::vector<std::string> m_captions;
     std::vector<HWND> m_answered;  // boxes answered that may not have closed yet
     HANDLE m_hStop;
-    HANDLE m_hThread;
+    CTestThread m_thread;
 };

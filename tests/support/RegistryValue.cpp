@@ -10,13 +10,10 @@ CRegistryData ReadRegistryValue(HKEY hRoot, const char* pszKey, const char* pszV
     DWORD cbData = 0;
     if (::RegQueryValueExA(hKey, pszValue, NULL, &result.dwType, NULL, &cbData) == ERROR_SUCCESS)
     {
-        result.data.resize(cbData);
-        if (::RegQueryValueExA(hKey, pszValue, NULL, &result.dwType,
-                               cbData != 0 ? reinterpret_cast<BYTE*>(&result.data[0]) : NULL, &cbData) == ERROR_SUCCESS)
-        {
-            result.bExists = true;
-            result.data.resize(cbData);
-        }
+        result.data.resize(cbData + 1);  // never empty, so &data[0] is always a buffer
+        result.bExists = ::RegQueryValueExA(hKey, pszValue, NULL, &result.dwType,
+                                            reinterpret_cast<BYTE*>(&result.data[0]), &cbData) == ERROR_SUCCESS;
+        result.data.resize(result.bExists ? cbData : 0);
     }
     ::RegCloseKey(hKey);
     return result;
@@ -25,11 +22,10 @@ CRegistryData ReadRegistryValue(HKEY hRoot, const char* pszKey, const char* pszV
 bool WriteRegistryValue(HKEY hRoot, const char* pszKey, const char* pszValue, DWORD dwType, const std::string& data)
 {
     HKEY hKey = NULL;
-    if (::RegCreateKeyExA(hRoot, pszKey, 0, NULL, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, NULL, &hKey, NULL) !=
-        ERROR_SUCCESS)
+    if (::RegCreateKeyExA(hRoot, pszKey, 0, NULL, 0, KEY_ALL_ACCESS, NULL, &hKey, NULL) != ERROR_SUCCESS)
         return false;
-    bool bDone = ::RegSetValueExA(hKey, pszValue, 0, dwType, reinterpret_cast<const BYTE*>(data.data()),
-                                  (DWORD)data.size()) == ERROR_SUCCESS;
+    const bool bDone = ::RegSetValueExA(hKey, pszValue, 0, dwType, reinterpret_cast<const BYTE*>(data.data()),
+                                        (DWORD)data.size()) == ERROR_SUCCESS;
     ::RegCloseKey(hKey);
     return bDone;
 }
@@ -44,20 +40,15 @@ bool DeleteRegistryValue(HKEY hRoot, const char* pszKey, const char* pszValue)
     HKEY hKey = NULL;
     if (::RegOpenKeyExA(hRoot, pszKey, 0, KEY_ALL_ACCESS, &hKey) != ERROR_SUCCESS)
         return true;
-    LONG lResult = ::RegDeleteValueA(hKey, pszValue);
+    const LONG lResult = ::RegDeleteValueA(hKey, pszValue);
     ::RegCloseKey(hKey);
     return lResult == ERROR_SUCCESS || lResult == ERROR_FILE_NOT_FOUND;
 }
 
 bool DeleteRegistryTree(HKEY hRoot, const char* pszKey)
 {
-    DWORD dwResult = ::SHDeleteKeyA(hRoot, pszKey);
+    const DWORD dwResult = ::SHDeleteKeyA(hRoot, pszKey);
     return dwResult == ERROR_SUCCESS || dwResult == ERROR_FILE_NOT_FOUND;
-}
-
-CSavedRegistryValue::CSavedRegistryValue(HKEY hRoot, const char* pszKey, const char* pszValue)
-    : m_hRoot(hRoot), m_strKey(pszKey), m_strValue(pszValue), m_saved(ReadRegistryValue(hRoot, pszKey, pszValue))
-{
 }
 
 CSavedRegistryValue::~CSavedRegistryValue()

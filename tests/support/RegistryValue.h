@@ -13,7 +13,7 @@ struct CRegistryData
 CRegistryData ReadRegistryValue(HKEY hRoot, const char* pszKey, const char* pszValue);
 // Creates the key when needed; the bytes are stored exactly as given.
 bool WriteRegistryValue(HKEY hRoot, const char* pszKey, const char* pszValue, DWORD dwType, const std::string& data);
-// A REG_SZ value from text: the text and its terminating zero.
+// A REG_SZ value: the text and its terminating zero.
 bool WriteRegistryString(HKEY hRoot, const char* pszKey, const char* pszValue, const std::string& strText);
 bool DeleteRegistryValue(HKEY hRoot, const char* pszKey, const char* pszValue);
 // Deletes a key with all its values and subkeys.
@@ -23,7 +23,10 @@ bool DeleteRegistryTree(HKEY hRoot, const char* pszKey);
 class CSavedRegistryValue
 {
 public:
-    CSavedRegistryValue(HKEY hRoot, const char* pszKey, const char* pszValue);
+    CSavedRegistryValue(HKEY hRoot, const char* pszKey, const char* pszValue)
+        : m_hRoot(hRoot), m_strKey(pszKey), m_strValue(pszValue), m_saved(ReadRegistryValue(hRoot, pszKey, pszValue))
+    {
+    }
     ~CSavedRegistryValue();
     CSavedRegistryValue(const CSavedRegistryValue&) = delete;
     CSavedRegistryValue& operator=(const CSavedRegistryValue&) = delete;

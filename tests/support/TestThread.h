@@ -1,12 +1,11 @@
-// A thread and a lock for test code. The win32-thread compiler that builds the program for old
-// Windows has neither CTestThread nor CTestMutex; these are the small parts the tests use.
+// A thread and a lock for test code: the win32-thread compiler that builds for old Windows has no
+// std::thread or std::mutex.
 #pragma once
 #include <windows.h>
 #include <functional>
 #include <mutex>  // std::lock_guard, which works with CTestMutex
 #include <utility>
 
-// A critical section; usable with std::lock_guard.
 class CTestMutex
 {
 public:
@@ -21,13 +20,12 @@ private:
     CRITICAL_SECTION m_cs;
 };
 
-// Runs a function on a thread of its own; join() waits for it. Movable, like CTestThread.
+// Runs a function on a thread of its own; join() (or the destructor) waits for it.
 class CTestThread
 {
 public:
     CTestThread() = default;
-    template <class F, class... Args>
-    explicit CTestThread(F&& f, Args&&... args)
+    template <class F, class... Args> explicit CTestThread(F&& f, Args&&... args)
     {
         auto* pfn = new std::function<void()>(std::bind(std::forward<F>(f), std::forward<Args>(args)...));
         m_hThread = ::CreateThread(NULL, 0, Run, pfn, 0, NULL);
@@ -49,6 +47,21 @@ public:
             return;
         ::WaitForSingleObject(m_hThread, INFINITE);
         ::CloseHandle(m_hThread);
+        m_hThread = NULL;
+    }
+
+    // Waits at most dwTimeoutMs: false, the thread still running, when it has not ended.
+    bool join(DWORD dwTimeoutMs)
+    {
+        if (m_hThread != NULL && ::WaitForSingleObject(m_hThread, dwTimeoutMs) != WAIT_OBJECT_0)
+            return false;
+        join();
+        return true;
+    }
+    void detach()
+    {
+        if (m_hThread != NULL)
+            ::CloseHandle(m_hThread);
         m_hThread = NULL;
     }
 

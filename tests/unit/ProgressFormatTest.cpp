@@ -1,221 +1,151 @@
-// The progress display's arithmetic and texts: rate and duration formatting, the once-a-second
-// rate sample with its time-left estimate, and what ProgressUpdate accepts for display (checked on
-// a dialog object without a window: the snapshot it would show, and whether it asked to show it).
+// The progress display's arithmetic and texts: rate and duration formats, the once-a-second rate
+// sample with its time-left estimate (also after a resume), and what ProgressUpdate takes for
+// display, checked on a dialog without a window (the snapshot it would show).
 #include <gtest/gtest.h>
 #include <string>
+#include <vector>
 #include "download/CURLDownloading.h"
 #include "tests/support/DialogDriver.h"
+#include "tests/support/E2eProgram.h"
 
 namespace
 {
 const char kUrl[] = "http://127.0.0.1:9/progress/unit/brindlemox.exe";
-
 DWORD g_dwFakeTick = 0;
 DWORD WINAPI FakeTickCount() { return g_dwFakeTick; }
-
-class ProgressFormatTest : public ::testing::Test
-{
-protected:
-    void SetUp() override { m_dlg.m_strURL = kUrl; }
-    std::string Title()
-    {
-        ::EnterCriticalSection(&m_dlg.m_csShared);
-        std::string strTitle = (LPCTSTR)m_dlg.m_progressShown.strTitle;
-        ::LeaveCriticalSection(&m_dlg.m_csShared);
-        return strTitle;
-    }
-    std::string ShownStatus()
-    {
-        ::EnterCriticalSection(&m_dlg.m_csShared);
-        std::string strStatus = (LPCTSTR)m_dlg.m_progressShown.strServerStatus;
-        ::LeaveCriticalSection(&m_dlg.m_csShared);
-        return strStatus;
-    }
-    CURLDownloading m_dlg;
-};
 }  // namespace
 
-TEST_F(ProgressFormatTest, RateIsShownInBytesBelowOneAndInKilobytesAbove)
+TEST(ProgressFormatTest, RatesAndDurations)
 {
-    EXPECT_STREQ("512 bytes/sec", m_dlg.FormatTransferRate(0.5));
-    EXPECT_STREQ("0 bytes/sec", m_dlg.FormatTransferRate(0.0));
-    EXPECT_STREQ("1023 bytes/sec", m_dlg.FormatTransferRate(0.999));
-    EXPECT_STREQ("1.00 K/sec", m_dlg.FormatTransferRate(1.0));
-    EXPECT_STREQ("2.35 K/sec", m_dlg.FormatTransferRate(2.345));
-    EXPECT_STREQ("9.99 K/sec", m_dlg.FormatTransferRate(9.99));
-    EXPECT_STREQ("10 K/sec", m_dlg.FormatTransferRate(10.0));
-    EXPECT_STREQ("38 K/sec", m_dlg.FormatTransferRate(37.6));
+    CURLDownloading dlg;
+    const std::pair<double, const char*> rates[] = {{0.0, "0 bytes/sec"},  {0.5, "512 bytes/sec"},
+                                                    {0.999, "1023 bytes/sec"}, {1.0, "1.00 K/sec"},
+                                                    {2.345, "2.35 K/sec"},  {9.99, "9.99 K/sec"},
+                                                    {10.0, "10 K/sec"},     {37.6, "38 K/sec"}};
+    for (const auto& rate : rates)
+        EXPECT_STREQ(rate.second, dlg.FormatTransferRate(rate.first));
+    const std::pair<int, const char*> durations[] = {{0, "00 : 00 : 00"},
+                                                     {3725, "01 : 02 : 05"},
+                                                     {86399, "23 : 59 : 59"},
+                                                     {86400, "1 days, 00 : 00 : 00"},
+                                                     {90061, "1 days, 01 : 01 : 01"}};
+    for (const auto& duration : durations)
+        EXPECT_STREQ(duration.second, dlg.FormatTimeLeft(duration.first));
+    EXPECT_NE(nullptr, strstr(dlg.FormatTimeLeft(-1), "days, "));  // a huge unsigned count
 }
 
-TEST_F(ProgressFormatTest, DurationsUnderADayShowHoursMinutesSecondsAndLongerOnesTheDays)
+TEST(ProgressFormatTest, RateAndTimeLeftAreSampledOnceASecondFromTheBytesStillMissing)
 {
-    EXPECT_STREQ("00 : 00 : 00", m_dlg.FormatTimeLeft(0));
-    EXPECT_STREQ("01 : 02 : 05", m_dlg.FormatTimeLeft(3725));
-    EXPECT_STREQ("23 : 59 : 59", m_dlg.FormatTimeLeft(86399));
-    EXPECT_STREQ("1 days, 00 : 00 : 00", m_dlg.FormatTimeLeft(86400));
-    EXPECT_STREQ("1 days, 01 : 01 : 01", m_dlg.FormatTimeLeft(90061));
-    // A negative count is a huge unsigned one: the long form.
-    EXPECT_NE(nullptr, strstr(m_dlg.FormatTimeLeft(-1), "days, "));
-}
-
-TEST_F(ProgressFormatTest, RateAndTimeLeftAreSampledAtMostOnceASecond)
-{
-    char szTemp[MAX_PATH];
-    char szPath[MAX_PATH];
-    ::GetTempPathA(MAX_PATH, szTemp);
-    ::GetTempFileNameA(szTemp, "prg", 0, szPath);
-    m_dlg.m_hFile = ::CreateFileA(szPath, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL,
-                                  CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
-    ASSERT_NE(INVALID_HANDLE_VALUE, m_dlg.m_hFile);
-    m_dlg.m_pfnGetTickCount = FakeTickCount;
-    // The response arrived at tick 1000; 10000 bytes are expected.
-    m_dlg.m_dwStartTick = m_dlg.m_dwRateMarkTick = 1000;
-    m_dlg.m_dwBytesThisTransfer = m_dlg.m_dwRateMarkBytes = 0;
-    m_dlg.m_dwTotalSize = 10000;
-    m_dlg.m_dRate = 0.0;
-    m_dlg.m_nSecondsLeft = 0;
-    std::string strBlock(1000, 'x');
-
-    g_dwFakeTick = 1500;
-    m_dlg.WriteReceivedData(strBlock.data(), 1000);
-    EXPECT_EQ(1000u, m_dlg.m_dwBytesThisTransfer);
-    EXPECT_EQ(0.0, m_dlg.m_dRate);
-
-    g_dwFakeTick = 2000;  // exactly one second: not yet
-    m_dlg.WriteReceivedData(strBlock.data(), 1000);
-    EXPECT_EQ(0.0, m_dlg.m_dRate);
-    EXPECT_EQ(1000u, m_dlg.m_dwRateMarkTick);
-
-    g_dwFakeTick = 2001;
-    m_dlg.WriteReceivedData(strBlock.data(), 500);
-    EXPECT_DOUBLE_EQ(2500.0 / 1001.0, m_dlg.m_dRate);
-    EXPECT_EQ(2001u, m_dlg.m_dwRateMarkTick);
-    EXPECT_EQ(2500u, m_dlg.m_dwRateMarkBytes);
-    // 1001 ms for 2500 bytes, 7500 bytes to go: 3.003 s, truncated.
-    EXPECT_EQ(3, m_dlg.m_nSecondsLeft);
-
-    g_dwFakeTick = 2900;  // within the next second: figures stay
-    m_dlg.WriteReceivedData(strBlock.data(), 1000);
-    EXPECT_DOUBLE_EQ(2500.0 / 1001.0, m_dlg.m_dRate);
-    EXPECT_EQ(3500u, m_dlg.m_dwBytesThisTransfer);
-
-    g_dwFakeTick = 4002;  // the next sample covers the 2000 bytes since tick 2001
-    m_dlg.WriteReceivedData(strBlock.data(), 1000);
-    EXPECT_DOUBLE_EQ(2000.0 / 2001.0, m_dlg.m_dRate);
-    EXPECT_EQ(4500u, m_dlg.m_dwBytesThisTransfer);
-    // (4002 - 1000) / 4500 * 5500 / 1000 = 3.669...: truncated
-    EXPECT_EQ(3, m_dlg.m_nSecondsLeft);
-
-    LARGE_INTEGER size;
-    ::GetFileSizeEx(m_dlg.m_hFile, &size);
-    EXPECT_EQ(4500, size.QuadPart);
-    ::CloseHandle(m_dlg.m_hFile);
-    m_dlg.m_hFile = NULL;
-    ::DeleteFileA(szPath);
-}
-
-TEST_F(ProgressFormatTest, TimeLeftCountsOnlyTheBytesStillMissingAfterAResume)
-{
-    // 2000 bytes written in 1001 ms; the whole file and what the file held before this transfer.
-    struct Case { DWORD dwTotal, dwResumeOffset; int nSecondsLeft; } cases[] = {
-        {10000, 0, 4},     // 8000 missing: 4.004 s
-        {10000, 6000, 1},  // 2000 missing: 1.001 s (the whole size would say 4)
-        {10000, 9000, 0},  // nothing missing: never a wrapped-round count
-    };
-    char szTemp[MAX_PATH], szPath[MAX_PATH];
-    ::GetTempPathA(MAX_PATH, szTemp);
-    ::GetTempFileNameA(szTemp, "prg", 0, szPath);
-    m_dlg.m_pfnGetTickCount = FakeTickCount;
-    const std::string strBlock(2000, 'x');
-    for (const Case& c : cases)
+    CTempFolder folder("progress");
+    CURLDownloading dlg;
+    dlg.m_pfnGetTickCount = FakeTickCount;
+    // Each run: the response at tick 1000, the file's total and what it held before this transfer,
+    // then blocks written at given ticks with the figures expected after each.
+    struct Step
     {
-        m_dlg.m_hFile = ::CreateFileA(szPath, GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
-        m_dlg.m_dwStartTick = m_dlg.m_dwRateMarkTick = 1000;
-        m_dlg.m_dwBytesThisTransfer = m_dlg.m_dwRateMarkBytes = 0;
-        m_dlg.m_dwTotalSize = c.dwTotal;
-        m_dlg.m_dwResumeOffset = c.dwResumeOffset;
-        g_dwFakeTick = 2001;
-        m_dlg.WriteReceivedData(strBlock.data(), 2000);
-        EXPECT_EQ(c.nSecondsLeft, m_dlg.m_nSecondsLeft) << "resumed at " << c.dwResumeOffset;
-        ::CloseHandle(m_dlg.m_hFile);
+        DWORD dwTick, cbBlock;
+        double dRate;
+        int nSecondsLeft;
+    };
+    struct Run
+    {
+        DWORD dwTotal, dwResumeOffset;
+        std::vector<Step> steps;
+    } runs[] = {
+        {10000, 0,
+         {{1500, 1000, 0.0, 0},                     // within the first second: nothing sampled
+          {2000, 1000, 0.0, 0},                     // exactly one second: not yet
+          {2001, 500, 2500.0 / 1001.0, 3},          // 7500 bytes to go at 1001 ms per 2500: 3.003 s
+          {2900, 1000, 2500.0 / 1001.0, 3},         // within the next second: the figures stay
+          {4002, 1000, 2000.0 / 2001.0, 3}}},       // 2000 bytes since tick 2001; 3002 / 4500 * 5500 ms
+        {10000, 6000, {{2001, 2000, 2000.0 / 1001.0, 1}}},  // 2000 missing, not 8000
+        {10000, 9000, {{2001, 2000, 2000.0 / 1001.0, 0}}},  // nothing missing: never a wrapped count
+    };
+    for (const Run& run : runs)
+    {
+        SCOPED_TRACE(run.dwResumeOffset);
+        dlg.SetLocalFile(::CreateFileA(folder.File("f").c_str(), GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, 0, NULL));
+        dlg.m_dwStartTick = dlg.m_dwRateMarkTick = 1000;
+        dlg.m_dwBytesThisTransfer = dlg.m_dwRateMarkBytes = 0;
+        dlg.m_dwTotalSize = run.dwTotal;
+        dlg.m_dwResumeOffset = run.dwResumeOffset;
+        dlg.m_dRate = 0.0;
+        dlg.m_nSecondsLeft = 0;
+        DWORD cbWritten = 0;
+        for (const Step& step : run.steps)
+        {
+            g_dwFakeTick = step.dwTick;
+            dlg.WriteReceivedData(std::string(step.cbBlock, 'x').data(), step.cbBlock);
+            cbWritten += step.cbBlock;
+            EXPECT_EQ(cbWritten, dlg.m_dwBytesThisTransfer);
+            EXPECT_DOUBLE_EQ(step.dRate, dlg.m_dRate) << step.dwTick;
+            EXPECT_EQ(step.nSecondsLeft, dlg.m_nSecondsLeft) << step.dwTick;
+        }
+        dlg.SetLocalFile(NULL);
+        EXPECT_EQ((LONGLONG)cbWritten, FileLength(folder.File("f")));
     }
-    m_dlg.m_hFile = NULL;
-    ::DeleteFileA(szPath);
-}
 
-TEST_F(ProgressFormatTest, AFailedWriteCountsNoBytesAndLeavesTheEstimate)
-{
-    m_dlg.m_hFile = INVALID_HANDLE_VALUE;
-    m_dlg.m_pfnGetTickCount = FakeTickCount;
-    m_dlg.m_dwStartTick = m_dlg.m_dwRateMarkTick = 0;
-    m_dlg.m_dwBytesThisTransfer = m_dlg.m_dwRateMarkBytes = 0;
-    m_dlg.m_dwTotalSize = 100;
-    m_dlg.m_dRate = 5.0;
-    m_dlg.m_nSecondsLeft = 42;
+    // A write that fails counts no bytes: the rate sample sees none, the estimate stays.
+    dlg.m_hFile = INVALID_HANDLE_VALUE;
+    dlg.m_dwStartTick = dlg.m_dwRateMarkTick = dlg.m_dwBytesThisTransfer = dlg.m_dwRateMarkBytes = 0;
+    dlg.m_dRate = 5.0;
+    dlg.m_nSecondsLeft = 42;
     g_dwFakeTick = 5000;
-    char data[10] = {};
-    m_dlg.WriteReceivedData(data, sizeof(data));
-    EXPECT_EQ(0u, m_dlg.m_dwBytesThisTransfer);
-    EXPECT_EQ(0.0, m_dlg.m_dRate);  // sampled: nothing in 5 s
-    EXPECT_EQ(42, m_dlg.m_nSecondsLeft);
-    m_dlg.m_hFile = NULL;
+    dlg.WriteReceivedData("0123456789", 10);
+    EXPECT_EQ(0u, dlg.m_dwBytesThisTransfer);
+    EXPECT_EQ(0.0, dlg.m_dRate);
+    EXPECT_EQ(42, dlg.m_nSecondsLeft);
+    dlg.m_hFile = NULL;
 }
 
-TEST_F(ProgressFormatTest, TheCaptionGivesThePercentageAndTheFileNameWithATrailingBlank)
+TEST(ProgressFormatTest, WhatProgressUpdateShows)
 {
-    m_dlg.ProgressUpdate("Not Known", "Not Known", "Connecting", "Downloaded 0 bytes (total size unknown)", 0);
-    EXPECT_EQ("0% done brindlemox.exe ", Title());
-    m_dlg.ProgressUpdate("00 : 00 : 07", "2.35 K/sec", "Receiving", "Downloaded 1.00 KB of 2.00 KB", 42);
-    EXPECT_EQ("42% done brindlemox.exe ", Title());
-    ::EnterCriticalSection(&m_dlg.m_csShared);
-    EXPECT_STREQ("Receiving", m_dlg.m_progressShown.strServerStatus);
-    EXPECT_STREQ("Downloaded 1.00 KB of 2.00 KB", m_dlg.m_progressShown.strDownloadStatus);
-    EXPECT_STREQ("2.35 K/sec", m_dlg.m_progressShown.strTransferRate);
-    EXPECT_STREQ("00 : 00 : 07", m_dlg.m_progressShown.strTimeLeft);
-    EXPECT_EQ(42, m_dlg.m_progressShown.nPercent);
-    ::LeaveCriticalSection(&m_dlg.m_csShared);
+    CURLDownloading dlg;
+    dlg.m_strURL = kUrl;
+    auto shown = [&](const std::string& strField) {
+        ::EnterCriticalSection(&dlg.m_csShared);
+        const CURLDownloading::ProgressSnapshot s = dlg.m_progressShown;
+        ::LeaveCriticalSection(&dlg.m_csShared);
+        return std::string(static_cast<LPCTSTR>(strField == "title"    ? s.strTitle
+                                                : strField == "status" ? s.strServerStatus
+                                                : strField == "line"   ? s.strDownloadStatus
+                                                : strField == "rate"   ? s.strTransferRate
+                                                                       : s.strTimeLeft)) +
+               "|" + std::to_string(s.nPercent);
+    };
+    dlg.ProgressUpdate("00 : 00 : 07", "2.35 K/sec", "Receiving", "Downloaded 1.00 KB of 2.00 KB", 42);
+    EXPECT_EQ("42% done brindlemox.exe |42", shown("title"));
+    EXPECT_EQ("Receiving|42", shown("status"));
+    EXPECT_EQ("Downloaded 1.00 KB of 2.00 KB|42", shown("line"));
+    EXPECT_EQ("2.35 K/sec|42", shown("rate"));
+    EXPECT_EQ("00 : 00 : 07|42", shown("time"));
+    // The whole address as the status text reads "Downloading......"; a part of it stays as it is.
+    dlg.ProgressUpdate("Not Known", "Not Known", kUrl, "line", 0);
+    EXPECT_EQ("Downloading......|0", shown("status"));
+    dlg.ProgressUpdate("Not Known", "Not Known", "http://127.0.0.1:9/progress/unit/", "line", 7);
+    EXPECT_EQ("http://127.0.0.1:9/progress/unit/|7", shown("status"));
 
-    // An address without '/' is its own file name.
-    m_dlg.m_strURL = "brindlemox";
-    m_dlg.ProgressUpdate("Not Known", "Not Known", "Connecting", "Downloaded", 100);
-    EXPECT_EQ("100% done brindlemox ", Title());
-}
+    // Out-of-range percentages and unreadable texts show nothing; without a window nothing is posted.
+    for (int nPercent : {101, -1})
+        dlg.ProgressUpdate("Not Known", "Not Known", "after", "line", nPercent);
+    for (const char* psz : {(const char*)nullptr, reinterpret_cast<const char*>(16)})
+    {
+        dlg.ProgressUpdate("Not Known", "Not Known", psz, "line", 50);
+        dlg.ProgressUpdate("Not Known", "Not Known", "after", psz, 50);
+    }
+    EXPECT_EQ("7% done brindlemox.exe |7", shown("title"));
+    EXPECT_EQ(0, dlg.m_lProgressPosted.load());
 
-TEST_F(ProgressFormatTest, TheAddressAsStatusTextIsShownAsDownloading)
-{
-    m_dlg.ProgressUpdate("Not Known", "Not Known", kUrl, "Downloaded 0 bytes (total size unknown)", 0);
-    EXPECT_EQ("Downloading......", ShownStatus());
-    // Only the whole address is replaced.
-    m_dlg.ProgressUpdate("Not Known", "Not Known", "http://127.0.0.1:9/progress/unit/", "line", 0);
-    EXPECT_EQ("http://127.0.0.1:9/progress/unit/", ShownStatus());
-}
-
-TEST_F(ProgressFormatTest, OutOfRangePercentagesAndUnreadableTextsShowNothing)
-{
-    m_dlg.ProgressUpdate("Not Known", "Not Known", "before", "line", 7);
-    ASSERT_EQ("7% done brindlemox.exe ", Title());
-
-    m_dlg.ProgressUpdate("Not Known", "Not Known", "after", "line", 101);
-    m_dlg.ProgressUpdate("Not Known", "Not Known", "after", "line", -1);
-    m_dlg.ProgressUpdate("Not Known", "Not Known", nullptr, "line", 50);
-    m_dlg.ProgressUpdate("Not Known", "Not Known", "after", nullptr, 50);
-    m_dlg.ProgressUpdate("Not Known", "Not Known", reinterpret_cast<const char*>(16), "line", 50);
-    m_dlg.ProgressUpdate("Not Known", "Not Known", "after", reinterpret_cast<const char*>(16), 50);
-
-    EXPECT_EQ("7% done brindlemox.exe ", Title());
-    EXPECT_EQ("before", ShownStatus());
-    EXPECT_EQ(0, m_dlg.m_lProgressPosted.load());  // no window: nothing is on its way either
-}
-
-TEST_F(ProgressFormatTest, AfterTheAbortOnlyTheTraceLineIsWritten)
-{
+    // After Stop only a trace line is written.
     CDialogTraceLog log;
-    m_dlg.ProgressUpdate("Not Known", "Not Known", "before", "line", 7);
-    m_dlg.g_fAbortDownload = TRUE;
-    m_dlg.ProgressUpdate("Not Known", "Not Known", "after", "line", 8);
-    m_dlg.ProgressUpdate("Not Known", "Not Known", "after", "line", 9);
-    EXPECT_EQ("before", ShownStatus());
+    dlg.g_fAbortDownload = TRUE;
+    dlg.ProgressUpdate("Not Known", "Not Known", "after", "line", 8);
+    dlg.ProgressUpdate("Not Known", "Not Known", "after", "line", 9);
+    EXPECT_EQ("http://127.0.0.1:9/progress/unit/|7", shown("status"));
     EXPECT_EQ(2, log.Count(std::string("End ProgressUpdate as aborted in CURLDownloading for ") + kUrl));
+    // An address without '/' is its own file name.
+    dlg.g_fAbortDownload = FALSE;
+    dlg.m_strURL = "brindlemox";
+    dlg.ProgressUpdate("Not Known", "Not Known", "x", "line", 100);
+    EXPECT_EQ("100% done brindlemox |100", shown("title"));
 }
-
-TEST(WorkerThreadEntryTest, WithoutADialogItDoesNothing) { EXPECT_EQ(0u, WorkerThreadEntry(nullptr)); }
