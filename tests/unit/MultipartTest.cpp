@@ -23,7 +23,7 @@ void Fill(CReadBuffer& buf, const std::string& strText)
 }
 }  // namespace
 
-TEST(CReadBufferTest, SearchNumbersAndCompaction)
+TEST(CReadBufferTest, SearchContentRangesAndCompaction)
 {
     CReadBuffer buf;
     ASSERT_TRUE(buf.Allocate(64));
@@ -49,24 +49,31 @@ TEST(CReadBufferTest, SearchNumbersAndCompaction)
         EXPECT_EQ(c.nReadPos, buf.m_pRead - buf.m_pBase) << c.pszText;
     }
 
-    // ReadNumber skips noise before the digits, stops on its terminator and refuses 33-bit numbers.
-    struct Number
+    // Content-Range values, as a response header or a part header gives them.
+    struct Range
     {
-        const char* pszText;
-        char chTerm;
-        BOOL bRead;
-        DWORD dwValue;
-    } numbers[] = {{"  123-456", '-', TRUE, 123}, {"-5", '-', TRUE, 0}, {"12a-", '-', FALSE, 77},
-                   {"12345", '/', FALSE, 77}, {"   ", '/', FALSE, 77}, {"4294967295/", '/', TRUE, 4294967295u},
-                   {"4294967296/", '/', FALSE, 77}, {"4294967300/", '/', FALSE, 77}, {"99999999999/", '/', FALSE, 77}};
-    for (const Number& c : numbers)
+        const char* pszValue;
+        BOOL bParsed, fRange;
+        DWORD dwFirst, dwLast;
+        BOOL fTotal;
+        DWORD dwTotal;
+    } ranges[] = {{"bytes 8-19/20", TRUE, TRUE, 8, 19, TRUE, 20},      {" bytes=5-9/*", TRUE, TRUE, 5, 9, FALSE, 0},
+                  {"bytes */20", TRUE, FALSE, 0, 0, TRUE, 20},         {"bytes */*", FALSE},
+                  {"bytes 9-5/20", FALSE},                             {"bytes 0-19/19", FALSE},
+                  {"bytes 0-4294967295/*", FALSE},                     {"bytes 0-1/4294967296", FALSE},
+                  {"bytes 0-4294967294/4294967295", TRUE, TRUE, 0, 4294967294u, TRUE, 4294967295u},
+                  {"items 0-1/2", FALSE},                              {"bytes 1-2", FALSE}};
+    for (const Range& c : ranges)
     {
-        DWORD dw = 77;
-        Fill(buf, c.pszText);
-        EXPECT_EQ(c.bRead, buf.ReadNumber(&dw, c.chTerm)) << c.pszText;
-        EXPECT_EQ(c.dwValue, dw) << c.pszText;
-        if (c.bRead)
-            EXPECT_EQ(c.chTerm, (char)*buf.m_pRead) << c.pszText;  // the cursor stays on the terminator
+        CURLDownloading::CONTENT_RANGE range;
+        EXPECT_EQ(c.bParsed, CURLDownloading::ParseContentRange(c.pszValue, &range)) << c.pszValue;
+        if (!c.bParsed)
+            continue;
+        EXPECT_EQ(c.fRange, range.fRange) << c.pszValue;
+        EXPECT_EQ(c.dwFirst, range.dwFirst) << c.pszValue;
+        EXPECT_EQ(c.dwLast, range.dwLast) << c.pszValue;
+        EXPECT_EQ(c.fTotal, range.fTotal) << c.pszValue;
+        EXPECT_EQ(c.dwTotal, range.dwTotal) << c.pszValue;
     }
 
     Fill(buf, "0123456789");
