@@ -1,6 +1,8 @@
 // Run-time records and the out-of-line members of the small control wrappers.
 #include "afxwin.h"
 
+IMPLEMENT_DYNAMIC(CButton, CWnd)
+IMPLEMENT_DYNAMIC(CBitmapButton, CButton)
 IMPLEMENT_DYNAMIC(CStatic, CWnd)
 IMPLEMENT_DYNAMIC(CEdit, CWnd)
 IMPLEMENT_DYNAMIC(CProgressCtrl, CWnd)
@@ -57,4 +59,14 @@ BOOL CToolTipCtrl::GetToolInfo(TOOLINFOA* pToolInfo, CWnd* pWnd, UINT_PTR nIDToo
 {
     FillInToolInfo(*pToolInfo, pWnd, nIDTool);
     return (BOOL)::SendMessageA(m_hWnd, TTM_GETTOOLINFOA, 0, (LPARAM)pToolInfo);
+}
+
+BOOL CButton::OnChildNotify(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* pResult)
+{
+    if (message != WM_DRAWITEM)
+        return CWnd::OnChildNotify(message, wParam, lParam, pResult);
+    DrawItem(reinterpret_cast<LPDRAWITEMSTRUCT>(lParam));
+    if (pResult != nullptr)
+        *pResult = TRUE;
+    return TRUE;
 }

@@ -2,49 +2,18 @@
 
 IMPLEMENT_DYNCREATE(CDC, CObject)
 
-namespace
-{
-// Temporary CDC wrappers live in the thread's GDI temp map like the other temporary objects.
-class CTempDC : public CGdiObject
-{
-public:
-    CDC m_dc;
-    ~CTempDC() override { m_dc.m_hDC = NULL; }
-};
-}  // namespace
-
-CDC* PASCAL CDC::FromHandle(HDC hDC)
-{
-    if (hDC == NULL)
-        return nullptr;
-    CGdiObject*& pTemp = AfxGetThreadState()->m_temporaryGdi[(HGDIOBJ)hDC];
-    CTempDC* pTempDC = dynamic_cast<CTempDC*>(pTemp);
-    if (pTempDC == nullptr)
-    {
-        if (pTemp != nullptr)
-        {
-            pTemp->m_hObject = NULL;
-            delete pTemp;
-        }
-        pTempDC = new CTempDC;
-        pTempDC->m_dc.m_hDC = hDC;
-        pTemp = pTempDC;
-    }
-    return &pTempDC->m_dc;
-}
-
 BOOL CDC::Attach(HDC hDC)
 {
     if (hDC == NULL)
         return FALSE;
-    m_hDC = m_hAttribDC = hDC;
+    m_hDC = hDC;
     return TRUE;
 }
 
 HDC CDC::Detach()
 {
     HDC hDC = m_hDC;
-    m_hDC = m_hAttribDC = NULL;
+    m_hDC = NULL;
     return hDC;
 }
 
@@ -60,11 +29,6 @@ BOOL CDC::DeleteDC()
     return ::DeleteDC(Detach());
 }
 
-CGdiObject* CDC::SelectObject(CGdiObject* pObject)
-{
-    return CGdiObject::FromHandle(::SelectObject(m_hDC, pObject->m_hObject));
-}
-
 CBitmap* CDC::SelectObject(CBitmap* pBitmap)
 {
     return CBitmap::FromHandle((HBITMAP)::SelectObject(m_hDC, pBitmap->m_hObject));
@@ -78,11 +42,6 @@ CBrush* CDC::SelectObject(CBrush* pBrush)
 CFont* CDC::SelectObject(CFont* pFont)
 {
     return CFont::FromHandle((HFONT)::SelectObject(m_hDC, pFont->m_hObject));
-}
-
-CGdiObject* CDC::SelectStockObject(int nIndex)
-{
-    return CGdiObject::FromHandle(::SelectObject(m_hDC, ::GetStockObject(nIndex)));
 }
 
 void CDC::FillSolidRect(LPCRECT lpRect, COLORREF clr)
@@ -101,13 +60,6 @@ CPaintDC::~CPaintDC()
     ::EndPaint(m_hWnd, &m_ps);
     Detach();
 }
-
-CClientDC::CClientDC(CWnd* pWnd) : m_hWnd(pWnd != nullptr ? pWnd->m_hWnd : NULL)
-{
-    Attach(::GetDC(m_hWnd));
-}
-
-CClientDC::~CClientDC() { ::ReleaseDC(m_hWnd, Detach()); }
 
 CWindowDC::CWindowDC(CWnd* pWnd) : m_hWnd(pWnd != nullptr ? pWnd->m_hWnd : NULL)
 {

@@ -1,4 +1,4 @@
-// Device contexts: CDC and the scoped CPaintDC, CClientDC and CWindowDC.
+// Device contexts: CDC and the scoped CPaintDC and CWindowDC.
 #pragma once
 #include "CObject.h"
 #include "CRect.h"
@@ -11,11 +11,10 @@ class CDC : public CObject
 {
     DECLARE_DYNCREATE(CDC)
 public:
-    CDC() : m_hDC(NULL), m_hAttribDC(NULL) {}
+    CDC() : m_hDC(NULL) {}
     ~CDC() override { DeleteDC(); }
 
     HDC m_hDC;
-    HDC m_hAttribDC;
     operator HDC() const { return m_hDC; }
     HDC GetSafeHdc() const { return m_hDC; }
 
@@ -25,28 +24,17 @@ public:
     BOOL CreateCompatibleDC(CDC* pDC);
     BOOL DeleteDC();
 
-    CGdiObject* SelectObject(CGdiObject* pObject);
     CBitmap* SelectObject(CBitmap* pBitmap);
     CBrush* SelectObject(CBrush* pBrush);
     CFont* SelectObject(CFont* pFont);
-    CGdiObject* SelectStockObject(int nIndex);
-    int SelectClipRgn(CRgn* pRgn) { return ::SelectClipRgn(m_hDC, pRgn != nullptr ? (HRGN)pRgn->m_hObject : NULL); }
     int ExcludeClipRect(LPCRECT lpRect)
     {
         return ::ExcludeClipRect(m_hDC, lpRect->left, lpRect->top, lpRect->right, lpRect->bottom);
     }
-    int IntersectClipRect(LPCRECT lpRect)
-    {
-        return ::IntersectClipRect(m_hDC, lpRect->left, lpRect->top, lpRect->right, lpRect->bottom);
-    }
-    int SaveDC() { return ::SaveDC(m_hDC); }
-    BOOL RestoreDC(int nSavedDC) { return ::RestoreDC(m_hDC, nSavedDC); }
-    int GetDeviceCaps(int nIndex) const { return ::GetDeviceCaps(m_hDC, nIndex); }
 
     COLORREF SetBkColor(COLORREF crColor) { return ::SetBkColor(m_hDC, crColor); }
     int SetBkMode(int nBkMode) { return ::SetBkMode(m_hDC, nBkMode); }
     COLORREF SetTextColor(COLORREF crColor) { return ::SetTextColor(m_hDC, crColor); }
-    COLORREF GetPixel(int x, int y) const { return ::GetPixel(m_hDC, x, y); }
 
     BOOL BitBlt(int x, int y, int nWidth, int nHeight, CDC* pSrcDC, int xSrc, int ySrc, DWORD dwRop)
     {
@@ -59,14 +47,18 @@ public:
     void FillRect(LPCRECT lpRect, CBrush* pBrush) { ::FillRect(m_hDC, lpRect, (HBRUSH)pBrush->m_hObject); }
     void FillSolidRect(LPCRECT lpRect, COLORREF clr);
     BOOL DrawIcon(int x, int y, HICON hIcon) { return ::DrawIcon(m_hDC, x, y, hIcon); }
-    int DrawText(LPCTSTR lpszString, int nCount, LPRECT lpRect, UINT nFormat)
-    {
-        return ::DrawTextA(m_hDC, lpszString, nCount, lpRect, nFormat);
-    }
     int DrawText(const CString& str, LPRECT lpRect, UINT nFormat)
     {
         return ::DrawTextA(m_hDC, (LPCTSTR)str, str.GetLength(), lpRect, nFormat);
     }
+};
+
+// A CDC over a device context owned elsewhere (a message's, a temporary wrapper's): never deletes it.
+class CBorrowedDC : public CDC
+{
+public:
+    explicit CBorrowedDC(HDC hDC = NULL) { m_hDC = hDC; }
+    ~CBorrowedDC() override { m_hDC = NULL; }
 };
 
 // BeginPaint/EndPaint for the lifetime of the object.
@@ -76,17 +68,6 @@ public:
     explicit CPaintDC(CWnd* pWnd);
     ~CPaintDC() override;
     PAINTSTRUCT m_ps;
-
-protected:
-    HWND m_hWnd;
-};
-
-// GetDC/ReleaseDC of the client area for the lifetime of the object.
-class CClientDC : public CDC
-{
-public:
-    explicit CClientDC(CWnd* pWnd);
-    ~CClientDC() override;
 
 protected:
     HWND m_hWnd;

@@ -8,15 +8,8 @@ BEGIN_MESSAGE_MAP(CDialog, CWnd)
     ON_COMMAND(IDCANCEL, OnCancel)
 END_MESSAGE_MAP()
 
-CDialog::CDialog() : m_lpszTemplateName(NULL), m_pParentWnd(NULL), m_nModalResult(-1) {}
-
 CDialog::CDialog(UINT nIDTemplate, CWnd* pParentWnd)
     : m_lpszTemplateName(MAKEINTRESOURCEA(nIDTemplate)), m_pParentWnd(pParentWnd), m_nModalResult(-1)
-{
-}
-
-CDialog::CDialog(LPCTSTR lpszTemplateName, CWnd* pParentWnd)
-    : m_lpszTemplateName(lpszTemplateName), m_pParentWnd(pParentWnd), m_nModalResult(-1)
 {
 }
 
@@ -192,13 +185,7 @@ void AFXAPI DDX_Text(CDataExchange* pDX, int nIDC, CString& value)
     if (hWndCtrl == NULL)
         return;
     if (pDX->m_bSaveAndValidate)
-    {
-        int nLen = ::GetWindowTextLengthA(hWndCtrl);
-        ::GetWindowTextA(hWndCtrl, value.GetBufferSetLength(nLen), nLen + 1);
-        value.ReleaseBuffer();
-    }
+        AfxGetWindowText(hWndCtrl, value);
     else
-    {
         AfxSetWindowText(hWndCtrl, value);
-    }
 }

@@ -21,16 +21,12 @@ class CDialog : public CWnd
 {
     DECLARE_DYNAMIC(CDialog)
 public:
-    CDialog();
     explicit CDialog(UINT nIDTemplate, CWnd* pParentWnd = NULL);
-    explicit CDialog(LPCTSTR lpszTemplateName, CWnd* pParentWnd = NULL);
 
     virtual INT_PTR DoModal();
     BOOL Create(UINT nIDTemplate, CWnd* pParentWnd = NULL);  // modeless
     void EndDialog(int nResult);
     BOOL UpdateData(BOOL bSaveAndValidate = TRUE);
-    void NextDlgCtrl() const { ::SendMessageA(m_hWnd, WM_NEXTDLGCTL, 0, 0); }
-    void GotoDlgCtrl(CWnd* pWndCtrl) { ::SendMessageA(m_hWnd, WM_NEXTDLGCTL, (WPARAM)pWndCtrl->m_hWnd, TRUE); }
 
     virtual BOOL OnInitDialog();
     virtual void OnOK();

@@ -18,8 +18,6 @@ public:
     // Frees a heap exception; one built on the stack (bAutoDelete FALSE) stays.
     void Delete();
 
-    virtual BOOL GetErrorMessage(LPTSTR lpszError, UINT nMaxError, PUINT pnHelpContext = nullptr);
-
     BOOL m_bAutoDelete;
 };
 
@@ -27,61 +25,28 @@ class CFileException : public CException
 {
     DECLARE_DYNAMIC(CFileException)
 public:
-    enum
-    {
-        none,
-        generic,
-        fileNotFound,
-        badPath,
-        tooManyOpenFiles,
-        accessDenied,
-        invalidFile,
-        removeCurrentDir,
-        directoryFull,
-        badSeek,
-        hardIO,
-        sharingViolation,
-        lockViolation,
-        diskFull,
-        endOfFile
-    };
-
-    explicit CFileException(int cause = CFileException::none, LONG lOsError = -1, LPCTSTR lpszFileName = nullptr);
+    explicit CFileException(LONG lOsError = -1, LPCTSTR lpszFileName = nullptr);
 
     // Throws a CFileException for a Win32 error code (GetLastError); 0 throws nothing.
     static void PASCAL ThrowOsError(LONG lOsError, LPCTSTR lpszFileName = nullptr);
-    static void PASCAL ThrowErrno(int nErrno, LPCTSTR lpszFileName = nullptr);
-    static int PASCAL OsErrorToException(LONG lOsError);
-    static int PASCAL ErrnoToException(int nErrno);
 
-    BOOL GetErrorMessage(LPTSTR lpszError, UINT nMaxError, PUINT pnHelpContext = nullptr) override;
-
-    int m_cause;
     LONG m_lOsError;  // the Win32 error code, -1 when none applies
     CString m_strFileName;
 };
-
-void AFXAPI AfxThrowFileException(int cause, LONG lOsError = -1, LPCTSTR lpszFileName = nullptr);
 
 class CFile : public CObject
 {
     DECLARE_DYNAMIC(CFile)
 public:
+    // Without shareDenyNone nobody else may open the file while it is open.
     enum OpenFlags
     {
         modeRead = 0x0000,
         modeWrite = 0x0001,
         modeReadWrite = 0x0002,
-        shareCompat = 0x0000,
-        shareExclusive = 0x0010,
-        shareDenyWrite = 0x0020,
-        shareDenyRead = 0x0030,
         shareDenyNone = 0x0040,
-        modeNoInherit = 0x0080,
         modeCreate = 0x1000,
-        modeNoTruncate = 0x2000,
-        typeText = 0x4000,
-        typeBinary = (int)0x8000
+        modeNoTruncate = 0x2000
     };
 
     enum SeekPosition
@@ -95,11 +60,7 @@ public:
     static const HANDLE hFileNull;
 
     CFile();
-    // Wraps a handle the caller owns: the destructor leaves it open.
-    explicit CFile(HANDLE hFile);
-    // Opens or throws a CFileException.
-    CFile(LPCTSTR lpszFileName, UINT nOpenFlags);
-    // Closes an open file that this object opened, never throwing.
+    // Closes an open file, never throwing.
     ~CFile() override;
 
     // FALSE on failure, with the reason in *pError when given; never throws.
@@ -107,28 +68,18 @@ public:
 
     // The members below throw a CFileException on failure.
     virtual UINT Read(void* lpBuf, UINT nCount);
-    virtual void Write(const void* lpBuf, UINT nCount);  // a short write throws diskFull
+    virtual void Write(const void* lpBuf, UINT nCount);  // a short write throws ERROR_DISK_FULL
     virtual LONG Seek(LONG lOff, UINT nFrom);            // answers the new position
-    DWORD SeekToEnd();
-    void SeekToBegin();
+    DWORD SeekToEnd() { return (DWORD)Seek(0, end); }
     virtual DWORD GetLength() const;
-    virtual DWORD GetPosition() const;
-    virtual void SetLength(DWORD dwNewLen);
-    virtual void Flush();
     virtual void Close();
     // Closes and forgets errors.
     virtual void Abort();
 
     static void PASCAL Remove(LPCTSTR lpszFileName);
-    static void PASCAL Rename(LPCTSTR lpszOldName, LPCTSTR lpszNewName);
-
-    // The full path given to Open; empty while closed.
-    virtual CString GetFilePath() const { return m_strFileName; }
-    virtual CString GetFileName() const;
 
     HANDLE m_hFile;
 
 protected:
-    BOOL m_bCloseOnDelete;
-    CString m_strFileName;
+    CString m_strFileName;  // as given to Open, for the exceptions
 };

@@ -7,7 +7,12 @@ IMPLEMENT_DYNAMIC(CBrush, CGdiObject)
 IMPLEMENT_DYNAMIC(CFont, CGdiObject)
 IMPLEMENT_DYNAMIC(CRgn, CGdiObject)
 
-template <class T> T* CGdiObject::TempFromHandle(HGDIOBJ hObject)
+namespace
+{
+// The thread's temporary wrapper of class T for a handle owned elsewhere, freed when the thread
+// idles; a wrapper of another class for the same handle is replaced.
+template <class T>
+T* TempFromHandle(HGDIOBJ hObject)
 {
     if (hObject == NULL)
         return nullptr;
@@ -25,11 +30,26 @@ template <class T> T* CGdiObject::TempFromHandle(HGDIOBJ hObject)
     return static_cast<T*>(pTemp);
 }
 
-CGdiObject* PASCAL CGdiObject::FromHandle(HGDIOBJ hObject) { return TempFromHandle<CGdiObject>(hObject); }
+// A temporary CDC lives in the same map as the GDI objects.
+class CTempDC : public CGdiObject
+{
+public:
+    CBorrowedDC m_dc;
+};
+}  // namespace
+
+CDC* PASCAL CDC::FromHandle(HDC hDC)
+{
+    CTempDC* pTemp = TempFromHandle<CTempDC>(hDC);
+    if (pTemp == nullptr)
+        return nullptr;
+    pTemp->m_dc.m_hDC = hDC;
+    return &pTemp->m_dc;
+}
+
 CBitmap* PASCAL CBitmap::FromHandle(HBITMAP hBitmap) { return TempFromHandle<CBitmap>(hBitmap); }
 CBrush* PASCAL CBrush::FromHandle(HBRUSH hBrush) { return TempFromHandle<CBrush>(hBrush); }
 CFont* PASCAL CFont::FromHandle(HFONT hFont) { return TempFromHandle<CFont>(hFont); }
-CRgn* PASCAL CRgn::FromHandle(HRGN hRgn) { return TempFromHandle<CRgn>(hRgn); }
 
 BOOL CGdiObject::Attach(HGDIOBJ hObject)
 {

@@ -12,17 +12,10 @@ public:
 
     HGDIOBJ m_hObject;
     operator HGDIOBJ() const { return m_hObject; }
-    HGDIOBJ GetSafeHandle() const { return m_hObject; }
 
-    static CGdiObject* PASCAL FromHandle(HGDIOBJ hObject);
     BOOL Attach(HGDIOBJ hObject);
     HGDIOBJ Detach();
     BOOL DeleteObject();
-    int GetObject(int nCount, LPVOID lpObject) const { return ::GetObjectA(m_hObject, nCount, lpObject); }
-
-protected:
-    // Temporary wrapper of the given class for a handle owned elsewhere; freed when the thread idles.
-    template <class T> static T* TempFromHandle(HGDIOBJ hObject);
 };
 
 class CBitmap : public CGdiObject
@@ -34,10 +27,6 @@ public:
     BOOL LoadBitmap(LPCTSTR lpszResourceName);
     BOOL LoadBitmap(UINT nIDResource) { return LoadBitmap(MAKEINTRESOURCEA(nIDResource)); }
     BOOL CreateCompatibleBitmap(class CDC* pDC, int nWidth, int nHeight);
-    BOOL CreateBitmap(int nWidth, int nHeight, UINT nPlanes, UINT nBitcount, const void* lpBits)
-    {
-        return Attach(::CreateBitmap(nWidth, nHeight, nPlanes, nBitcount, lpBits));
-    }
     int GetBitmap(BITMAP* pBitMap) const { return ::GetObjectA(m_hObject, sizeof(BITMAP), pBitMap); }
 };
 
@@ -65,7 +54,6 @@ class CRgn : public CGdiObject
 {
     DECLARE_DYNAMIC(CRgn)
 public:
-    static CRgn* PASCAL FromHandle(HRGN hRgn);
     operator HRGN() const { return (HRGN)m_hObject; }
     BOOL CreateRectRgn(int x1, int y1, int x2, int y2) { return Attach(::CreateRectRgn(x1, y1, x2, y2)); }
     BOOL CreateRectRgnIndirect(LPCRECT lpRect) { return Attach(::CreateRectRgnIndirect(lpRect)); }
@@ -73,9 +61,4 @@ public:
     {
         return Attach(::CreateRoundRectRgn(x1, y1, x2, y2, x3, y3));
     }
-    int CombineRgn(CRgn* pRgn1, CRgn* pRgn2, int nCombineMode)
-    {
-        return ::CombineRgn((HRGN)m_hObject, (HRGN)pRgn1->m_hObject, (HRGN)pRgn2->m_hObject, nCombineMode);
-    }
-    BOOL RectInRegion(LPCRECT lpRect) const { return ::RectInRegion((HRGN)m_hObject, lpRect); }
 };

@@ -15,9 +15,6 @@ struct CRuntimeClass
     UINT m_wSchema;
     CObject*(PASCAL* m_pfnCreateObject)();  // null for classes that are not dynamically creatable
     CRuntimeClass* m_pBaseClass;
-
-    CObject* CreateObject();
-    BOOL IsDerivedFrom(const CRuntimeClass* pBaseClass) const;
 };
 
 class CObject
@@ -25,9 +22,6 @@ class CObject
 public:
     virtual CRuntimeClass* GetRuntimeClass() const;
     virtual ~CObject() = default;
-    virtual void Serialize(void*) {}
-
-    BOOL IsKindOf(const CRuntimeClass* pClass) const;
 
     static CRuntimeClass classCObject;
 
@@ -61,7 +55,3 @@ public:                             \
 #define IMPLEMENT_DYNCREATE(class_name, base_class_name)                      \
     CObject* PASCAL class_name::CreateObject() { return new class_name; }     \
     IMPLEMENT_RUNTIMECLASS(class_name, base_class_name, 0xFFFF, class_name::CreateObject)
-
-// Checked downcast: null when the object is not of the class.
-#define DYNAMIC_DOWNCAST(class_name, object) \
-    ((object) != nullptr && (object)->IsKindOf(RUNTIME_CLASS(class_name)) ? static_cast<class_name*>(object) : nullptr)

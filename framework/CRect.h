@@ -7,7 +7,6 @@ class CSize : public SIZE
 public:
     CSize() { cx = cy = 0; }
     CSize(int initCX, int initCY) { cx = initCX; cy = initCY; }
-    CSize(SIZE initSize) { cx = initSize.cx; cy = initSize.cy; }
     BOOL operator==(SIZE size) const { return cx == size.cx && cy == size.cy; }
     BOOL operator!=(SIZE size) const { return !(*this == size); }
 };
@@ -17,16 +16,12 @@ class CPoint : public POINT
 public:
     CPoint() { x = y = 0; }
     CPoint(int initX, int initY) { x = initX; y = initY; }
-    CPoint(POINT initPt) { x = initPt.x; y = initPt.y; }
     // From a message's lParam: both words signed.
     explicit CPoint(LPARAM dwPoint)
     {
         x = (short)LOWORD(dwPoint);
         y = (short)HIWORD(dwPoint);
     }
-    void Offset(int xOffset, int yOffset) { x += xOffset; y += yOffset; }
-    BOOL operator==(POINT point) const { return x == point.x && y == point.y; }
-    BOOL operator!=(POINT point) const { return !(*this == point); }
 };
 
 class CRect : public RECT
@@ -35,14 +30,11 @@ public:
     CRect() { left = top = right = bottom = 0; }
     CRect(int l, int t, int r, int b) { left = l; top = t; right = r; bottom = b; }
     CRect(const RECT& srcRect) { ::CopyRect(this, &srcRect); }
-    CRect(LPCRECT lpSrcRect) { ::CopyRect(this, lpSrcRect); }
-    CRect(POINT topLeft, SIZE size) { left = topLeft.x; top = topLeft.y; right = left + size.cx; bottom = top + size.cy; }
 
     int Width() const { return right - left; }
     int Height() const { return bottom - top; }
     CSize Size() const { return CSize(Width(), Height()); }
     CPoint& TopLeft() { return *reinterpret_cast<CPoint*>(this); }
-    CPoint& BottomRight() { return *(reinterpret_cast<CPoint*>(this) + 1); }
     CPoint CenterPoint() const { return CPoint((left + right) / 2, (top + bottom) / 2); }
 
     operator LPRECT() { return this; }
@@ -50,14 +42,9 @@ public:
 
     BOOL IsRectEmpty() const { return ::IsRectEmpty(this); }
     BOOL IsRectNull() const { return left == 0 && right == 0 && top == 0 && bottom == 0; }
-    BOOL PtInRect(POINT point) const { return ::PtInRect(this, point); }
+
     void SetRect(int x1, int y1, int x2, int y2) { ::SetRect(this, x1, y1, x2, y2); }
-    void SetRectEmpty() { ::SetRectEmpty(this); }
-    void InflateRect(int x, int y) { ::InflateRect(this, x, y); }
     void DeflateRect(int x, int y) { ::InflateRect(this, -x, -y); }
     void OffsetRect(int x, int y) { ::OffsetRect(this, x, y); }
     void OffsetRect(POINT point) { ::OffsetRect(this, point.x, point.y); }
-    BOOL IntersectRect(LPCRECT lpRect1, LPCRECT lpRect2) { return ::IntersectRect(this, lpRect1, lpRect2); }
-    BOOL operator==(const RECT& rect) const { return ::EqualRect(this, &rect); }
-    BOOL operator!=(const RECT& rect) const { return !::EqualRect(this, &rect); }
 };

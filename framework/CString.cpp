@@ -78,31 +78,7 @@ CString::CString(const CString& stringSrc)
     }
 }
 
-CString::CString(TCHAR ch, int nRepeat)
-{
-    Init();
-    if (nRepeat > 0)
-    {
-        AllocBuffer(nRepeat);
-        memset(m_pchData, ch, nRepeat);
-    }
-}
-
-CString::CString(LPCSTR lpsz)
-{
-    Init();
-    if (lpsz != nullptr && HIWORD((DWORD_PTR)lpsz) == 0)
-    {
-        LoadString(LOWORD((DWORD_PTR)lpsz));
-        return;
-    }
-    int nLen = SafeStrlen(lpsz);
-    if (nLen != 0)
-    {
-        AllocBuffer(nLen);
-        memcpy(m_pchData, lpsz, nLen);
-    }
-}
+CString::CString(LPCSTR lpsz) : CString(lpsz, SafeStrlen(lpsz)) {}
 
 CString::CString(LPCSTR lpch, int nLength)
 {
@@ -114,20 +90,12 @@ CString::CString(LPCSTR lpch, int nLength)
     }
 }
 
-CString::CString(const unsigned char* psz) : CString(reinterpret_cast<LPCSTR>(psz)) {}
-
 CString::~CString() { Release(GetData()); }
 
 void CString::Empty()
 {
     if (GetData()->nRefs >= 0)
         Release();
-}
-
-void CString::SetAt(int nIndex, TCHAR ch)
-{
-    CopyBeforeWrite();
-    m_pchData[nIndex] = ch;
 }
 
 // Makes the buffer private before a change in place.
@@ -183,32 +151,10 @@ const CString& CString::operator=(const CString& stringSrc)
     return *this;
 }
 
-const CString& CString::operator=(TCHAR ch)
-{
-    AssignCopy(1, &ch);
-    return *this;
-}
-
 const CString& CString::operator=(LPCSTR lpsz)
 {
     AssignCopy(SafeStrlen(lpsz), lpsz);
     return *this;
-}
-
-const CString& CString::operator=(const unsigned char* psz) { return *this = reinterpret_cast<LPCSTR>(psz); }
-
-// Builds this (a string holding nothing yet) from two pieces.
-void CString::ConcatCopy(int nSrc1Len, LPCTSTR lpszSrc1Data, int nSrc2Len, LPCTSTR lpszSrc2Data)
-{
-    if (nSrc2Len > INT_MAX - nSrc1Len)
-        throw std::bad_alloc();
-    int nNewLen = nSrc1Len + nSrc2Len;
-    AllocBuffer(nNewLen);
-    if (nNewLen != 0)
-    {
-        memcpy(m_pchData, lpszSrc1Data, nSrc1Len);
-        memcpy(m_pchData + nSrc1Len, lpszSrc2Data, nSrc2Len);
-    }
 }
 
 // Appends; a growing buffer gets half again as much room, so repeated += stays linear.
@@ -258,55 +204,26 @@ const CString& CString::operator+=(LPCTSTR lpsz)
     return *this;
 }
 
+// The copy shares the left string's buffer, so the append makes one of exactly the joined length.
 CString AFXAPI operator+(const CString& string1, const CString& string2)
 {
-    CString s;
-    s.ConcatCopy(string1.GetLength(), string1.m_pchData, string2.GetLength(), string2.m_pchData);
-    return s;
-}
-
-CString AFXAPI operator+(const CString& string, TCHAR ch)
-{
-    CString s;
-    s.ConcatCopy(string.GetLength(), string.m_pchData, 1, &ch);
-    return s;
-}
-
-CString AFXAPI operator+(TCHAR ch, const CString& string)
-{
-    CString s;
-    s.ConcatCopy(1, &ch, string.GetLength(), string.m_pchData);
+    CString s(string1);
+    s += string2;
     return s;
 }
 
 CString AFXAPI operator+(const CString& string, LPCTSTR lpsz)
 {
-    CString s;
-    s.ConcatCopy(string.GetLength(), string.m_pchData, CString::SafeStrlen(lpsz), lpsz);
-    return s;
-}
-
-CString AFXAPI operator+(LPCTSTR lpsz, const CString& string)
-{
-    CString s;
-    s.ConcatCopy(CString::SafeStrlen(lpsz), lpsz, string.GetLength(), string.m_pchData);
+    CString s(string);
+    s += lpsz;
     return s;
 }
 
 int CString::Compare(LPCTSTR lpsz) const { return strcmp(m_pchData, lpsz != nullptr ? lpsz : ""); }
 
-int CString::CompareNoCase(LPCTSTR lpsz) const { return _stricmp(m_pchData, lpsz != nullptr ? lpsz : ""); }
-
-int CString::Collate(LPCTSTR lpsz) const { return strcoll(m_pchData, lpsz != nullptr ? lpsz : ""); }
-
 // Out-of-range requests are clamped to the string: a negative start counts as 0, a start past
 // the end or a negative count gives an empty string, a count past the end stops at the end.
-CString CString::Mid(int nFirst) const
-{
-    if (nFirst < 0)
-        nFirst = 0;
-    return Mid(nFirst, GetLength() - nFirst);
-}
+CString CString::Mid(int nFirst) const { return Mid(nFirst, INT_MAX); }
 
 CString CString::Mid(int nFirst, int nCount) const
 {
@@ -324,121 +241,7 @@ CString CString::Mid(int nFirst, int nCount) const
     return CString(m_pchData + nFirst, nCount);
 }
 
-CString CString::Left(int nCount) const
-{
-    if (nCount < 0)
-        nCount = 0;
-    if (nCount >= GetLength())
-        return *this;
-    return CString(m_pchData, nCount);
-}
-
-CString CString::Right(int nCount) const
-{
-    if (nCount < 0)
-        nCount = 0;
-    if (nCount >= GetLength())
-        return *this;
-    return CString(m_pchData + GetLength() - nCount, nCount);
-}
-
-CString CString::SpanIncluding(LPCTSTR lpszCharSet) const
-{
-    return Left((int)strspn(m_pchData, lpszCharSet != nullptr ? lpszCharSet : ""));
-}
-
-CString CString::SpanExcluding(LPCTSTR lpszCharSet) const
-{
-    return Left((int)strcspn(m_pchData, lpszCharSet != nullptr ? lpszCharSet : ""));
-}
-
-void CString::MakeUpper()
-{
-    CopyBeforeWrite();
-    for (TCHAR* p = m_pchData; *p != '\0'; ++p)
-        *p = (TCHAR)toupper(static_cast<unsigned char>(*p));
-}
-
-void CString::MakeLower()
-{
-    CopyBeforeWrite();
-    for (TCHAR* p = m_pchData; *p != '\0'; ++p)
-        *p = (TCHAR)tolower(static_cast<unsigned char>(*p));
-}
-
-void CString::MakeReverse()
-{
-    CopyBeforeWrite();
-    for (int i = 0, j = GetLength() - 1; i < j; ++i, --j)
-    {
-        TCHAR ch = m_pchData[i];
-        m_pchData[i] = m_pchData[j];
-        m_pchData[j] = ch;
-    }
-}
-
-int CString::Replace(TCHAR chOld, TCHAR chNew)
-{
-    if (chOld == chNew || chOld == '\0')
-        return 0;
-    int nCount = 0;
-    for (int i = 0; i < GetLength(); ++i)
-    {
-        if (m_pchData[i] == chOld)
-        {
-            if (nCount++ == 0)
-                CopyBeforeWrite();
-            m_pchData[i] = chNew;
-        }
-    }
-    return nCount;
-}
-
-// Replaces every non-overlapping occurrence, scanning left to right; returns how many.
-int CString::Replace(LPCTSTR lpszOld, LPCTSTR lpszNew)
-{
-    int nOldLen = SafeStrlen(lpszOld);
-    if (nOldLen == 0)
-        return 0;
-    int nNewLen = SafeStrlen(lpszNew);
-
-    int nCount = 0;
-    for (LPCTSTR p = strstr(m_pchData, lpszOld); p != nullptr; p = strstr(p + nOldLen, lpszOld))
-        ++nCount;
-    if (nCount == 0)
-        return 0;
-
-    long long llResult = (long long)GetLength() + (long long)(nNewLen - nOldLen) * nCount;
-    if (llResult > INT_MAX)
-        throw std::bad_alloc();
-    CStringData* pNew = NewData((int)llResult);
-    TCHAR* pOut = pNew->data();
-    LPCTSTR pIn = m_pchData;
-    for (LPCTSTR p = strstr(pIn, lpszOld); p != nullptr; p = strstr(pIn, lpszOld))
-    {
-        memcpy(pOut, pIn, p - pIn);
-        pOut += p - pIn;
-        memcpy(pOut, lpszNew, nNewLen);
-        pOut += nNewLen;
-        pIn = p + nOldLen;
-    }
-    size_t nRest = strlen(pIn);
-    memcpy(pOut, pIn, nRest + 1);
-    pNew->nDataLength = (int)llResult;
-
-    CStringData* pOld = GetData();
-    if (pNew->nDataLength == 0)
-    {
-        ::operator delete(pNew);
-        Init();
-    }
-    else
-    {
-        m_pchData = pNew->data();
-    }
-    Release(pOld);
-    return nCount;
-}
+CString CString::Left(int nCount) const { return Mid(0, nCount); }
 
 void CString::TrimLeft()
 {
@@ -458,64 +261,17 @@ void CString::TrimRight()
         AssignCopy(nLen, m_pchData);
 }
 
-void CString::TrimLeft(TCHAR chTarget)
-{
-    int nSkip = 0;
-    while (nSkip < GetLength() && m_pchData[nSkip] == chTarget)
-        ++nSkip;
-    if (nSkip != 0)
-        AssignCopy(GetLength() - nSkip, m_pchData + nSkip);
-}
-
-void CString::TrimRight(TCHAR chTarget)
-{
-    int nLen = GetLength();
-    while (nLen > 0 && m_pchData[nLen - 1] == chTarget)
-        --nLen;
-    if (nLen != GetLength())
-        AssignCopy(nLen, m_pchData);
-}
-
-// Find('\0') answers the length, as strchr finds the terminator.
-int CString::Find(TCHAR ch) const
-{
-    LPCTSTR p = strchr(m_pchData, static_cast<unsigned char>(ch));
-    return p == nullptr ? -1 : (int)(p - m_pchData);
-}
-
-int CString::Find(TCHAR ch, int nStart) const
-{
-    if (nStart < 0)
-        nStart = 0;
-    if (nStart >= GetLength())
-        return -1;
-    LPCTSTR p = strchr(m_pchData + nStart, static_cast<unsigned char>(ch));
-    return p == nullptr ? -1 : (int)(p - m_pchData);
-}
-
-int CString::Find(LPCTSTR lpszSub) const { return Find(lpszSub, 0); }
-
+// A start before the string counts as 0, one past its end finds nothing.
 int CString::Find(LPCTSTR lpszSub, int nStart) const
 {
     if (nStart < 0)
         nStart = 0;
     if (nStart > GetLength())
         return -1;
-    LPCTSTR p = strstr(m_pchData + nStart, lpszSub != nullptr ? lpszSub : "");
-    return p == nullptr ? -1 : (int)(p - m_pchData);
+    return IndexOf(strstr(m_pchData + nStart, lpszSub != nullptr ? lpszSub : ""));
 }
 
-int CString::ReverseFind(TCHAR ch) const
-{
-    LPCTSTR p = strrchr(m_pchData, static_cast<unsigned char>(ch));
-    return p == nullptr ? -1 : (int)(p - m_pchData);
-}
-
-int CString::FindOneOf(LPCTSTR lpszCharSet) const
-{
-    LPCTSTR p = strpbrk(m_pchData, lpszCharSet != nullptr ? lpszCharSet : "");
-    return p == nullptr ? -1 : (int)(p - m_pchData);
-}
+int CString::ReverseFind(TCHAR ch) const { return IndexOf(strrchr(m_pchData, static_cast<unsigned char>(ch))); }
 
 void CString::Format(LPCTSTR lpszFormat, ...)
 {
@@ -525,75 +281,30 @@ void CString::Format(LPCTSTR lpszFormat, ...)
     va_end(argList);
 }
 
-void CString::Format(UINT nFormatID, ...)
-{
-    CString strFormat;
-    strFormat.LoadString(nFormatID);
-    va_list argList;
-    va_start(argList, nFormatID);
-    FormatV(strFormat, argList);
-    va_end(argList);
-}
-
 // Formats into a new buffer, so arguments may point into this string. A C99 vsnprintf tells the
 // needed size at once; an older one answers -1 on overflow, and then the buffer doubles.
 void CString::FormatV(LPCTSTR lpszFormat, va_list argList)
 {
     if (lpszFormat == nullptr)
         lpszFormat = "";
-    int nRoom = 256;
-    for (;;)
+    for (int nRoom = 256;;)
     {
-        CStringData* pNew = NewData(nRoom);
+        CString strNew;
         va_list args;
         va_copy(args, argList);
-        int nLen = vsnprintf(pNew->data(), (size_t)nRoom + 1, lpszFormat, args);
+        int nLen = vsnprintf(strNew.GetBuffer(nRoom), (size_t)nRoom + 1, lpszFormat, args);
         va_end(args);
         if (nLen >= 0 && nLen <= nRoom)
         {
-            CStringData* pOld = GetData();
-            if (nLen == 0)
-            {
-                ::operator delete(pNew);
-                Init();
-            }
-            else
-            {
-                pNew->nDataLength = nLen;
-                pNew->data()[nLen] = '\0';
-                m_pchData = pNew->data();
-            }
-            Release(pOld);
+            AssignCopy(nLen, strNew.m_pchData);
             return;
         }
-        ::operator delete(pNew);
         if (nLen > nRoom)
             nRoom = nLen;
         else if (nRoom <= INT_MAX / 2 - 64)
             nRoom *= 2;
         else
             throw std::bad_alloc();
-    }
-}
-
-// Like the framework: a missing resource leaves the string empty and answers FALSE.
-BOOL CString::LoadString(UINT nID)
-{
-    HINSTANCE hInst = ::GetModuleHandleA(nullptr);
-    int nSize = 256;
-    for (;;)
-    {
-        CStringData* pNew = NewData(nSize);
-        int nLen = ::LoadStringA(hInst, nID, pNew->data(), nSize + 1);
-        if (nLen < nSize || nSize >= 65536)
-        {
-            CString strLoaded(pNew->data(), nLen);
-            ::operator delete(pNew);
-            *this = strLoaded;
-            return nLen > 0;
-        }
-        ::operator delete(pNew);
-        nSize *= 4;
     }
 }
 
@@ -642,31 +353,9 @@ LPTSTR CString::GetBufferSetLength(int nNewLength)
     return m_pchData;
 }
 
-void CString::FreeExtra()
-{
-    CStringData* pOld = GetData();
-    if (pOld->nRefs >= 0 && pOld->nDataLength != pOld->nAllocLength)
-    {
-        CString strCopy(pOld->data(), pOld->nDataLength);
-        *this = strCopy;
-    }
-}
-
 bool AFXAPI operator==(const CString& s1, const CString& s2) { return s1.Compare(s2) == 0; }
 bool AFXAPI operator==(const CString& s1, LPCTSTR s2) { return s1.Compare(s2) == 0; }
 bool AFXAPI operator==(LPCTSTR s1, const CString& s2) { return s2.Compare(s1) == 0; }
 bool AFXAPI operator!=(const CString& s1, const CString& s2) { return s1.Compare(s2) != 0; }
 bool AFXAPI operator!=(const CString& s1, LPCTSTR s2) { return s1.Compare(s2) != 0; }
 bool AFXAPI operator!=(LPCTSTR s1, const CString& s2) { return s2.Compare(s1) != 0; }
-bool AFXAPI operator<(const CString& s1, const CString& s2) { return s1.Compare(s2) < 0; }
-bool AFXAPI operator<(const CString& s1, LPCTSTR s2) { return s1.Compare(s2) < 0; }
-bool AFXAPI operator<(LPCTSTR s1, const CString& s2) { return s2.Compare(s1) > 0; }
-bool AFXAPI operator>(const CString& s1, const CString& s2) { return s1.Compare(s2) > 0; }
-bool AFXAPI operator>(const CString& s1, LPCTSTR s2) { return s1.Compare(s2) > 0; }
-bool AFXAPI operator>(LPCTSTR s1, const CString& s2) { return s2.Compare(s1) < 0; }
-bool AFXAPI operator<=(const CString& s1, const CString& s2) { return s1.Compare(s2) <= 0; }
-bool AFXAPI operator<=(const CString& s1, LPCTSTR s2) { return s1.Compare(s2) <= 0; }
-bool AFXAPI operator<=(LPCTSTR s1, const CString& s2) { return s2.Compare(s1) >= 0; }
-bool AFXAPI operator>=(const CString& s1, const CString& s2) { return s1.Compare(s2) >= 0; }
-bool AFXAPI operator>=(const CString& s1, LPCTSTR s2) { return s1.Compare(s2) >= 0; }
-bool AFXAPI operator>=(LPCTSTR s1, const CString& s2) { return s2.Compare(s1) >= 0; }

@@ -27,82 +27,48 @@ class CString
 public:
     CString();
     CString(const CString& stringSrc);
-    CString(TCHAR ch, int nRepeat = 1);
-    // A null pointer gives an empty string; a MAKEINTRESOURCE value loads that string resource.
+    // A null pointer gives an empty string.
     CString(LPCSTR lpsz);
     CString(LPCSTR lpch, int nLength);
-    CString(const unsigned char* psz);
     ~CString();
 
     int GetLength() const { return GetData()->nDataLength; }
     BOOL IsEmpty() const { return GetData()->nDataLength == 0; }
     void Empty();
 
-    TCHAR GetAt(int nIndex) const { return m_pchData[nIndex]; }
     TCHAR operator[](int nIndex) const { return m_pchData[nIndex]; }
-    void SetAt(int nIndex, TCHAR ch);
     operator LPCTSTR() const { return m_pchData; }
 
     const CString& operator=(const CString& stringSrc);
-    const CString& operator=(TCHAR ch);
     const CString& operator=(LPCSTR lpsz);
-    const CString& operator=(const unsigned char* psz);
 
     const CString& operator+=(const CString& string);
     const CString& operator+=(TCHAR ch);
     const CString& operator+=(LPCTSTR lpsz);
 
-    friend CString AFXAPI operator+(const CString& string1, const CString& string2);
-    friend CString AFXAPI operator+(const CString& string, TCHAR ch);
-    friend CString AFXAPI operator+(TCHAR ch, const CString& string);
-    friend CString AFXAPI operator+(const CString& string, LPCTSTR lpsz);
-    friend CString AFXAPI operator+(LPCTSTR lpsz, const CString& string);
-
-    // strcmp / _stricmp order; a null pointer compares as an empty string.
+    // strcmp order; a null pointer compares as an empty string.
     int Compare(LPCTSTR lpsz) const;
-    int CompareNoCase(LPCTSTR lpsz) const;
-    int Collate(LPCTSTR lpsz) const;
 
     CString Mid(int nFirst) const;
     CString Mid(int nFirst, int nCount) const;
     CString Left(int nCount) const;
-    CString Right(int nCount) const;
-    CString SpanIncluding(LPCTSTR lpszCharSet) const;
-    CString SpanExcluding(LPCTSTR lpszCharSet) const;
-
-    void MakeUpper();
-    void MakeLower();
-    void MakeReverse();
-    int Replace(TCHAR chOld, TCHAR chNew);
-    int Replace(LPCTSTR lpszOld, LPCTSTR lpszNew);
 
     // White space is what isspace says of the byte.
     void TrimLeft();
     void TrimRight();
-    void TrimLeft(TCHAR chTarget);
-    void TrimRight(TCHAR chTarget);
 
-    // Index of the first match, or -1.
-    int Find(TCHAR ch) const;
-    int Find(TCHAR ch, int nStart) const;
-    int Find(LPCTSTR lpszSub) const;
-    int Find(LPCTSTR lpszSub, int nStart) const;
+    // Index of the first match at or after nStart, or -1.
+    int Find(LPCTSTR lpszSub, int nStart = 0) const;
     int ReverseFind(TCHAR ch) const;
-    int FindOneOf(LPCTSTR lpszCharSet) const;
 
     // printf formatting of any length. Pass CString arguments as (LPCTSTR).
     void Format(LPCTSTR lpszFormat, ...);
-    void Format(UINT nFormatID, ...);
     void FormatV(LPCTSTR lpszFormat, va_list argList);
-
-    // Loads a string resource of the program's module; a missing one gives FALSE and an empty string.
-    BOOL LoadString(UINT nID);
 
     // Direct access: the buffer is private to this string until ReleaseBuffer.
     LPTSTR GetBuffer(int nMinBufLength);
     void ReleaseBuffer(int nNewLength = -1);
     LPTSTR GetBufferSetLength(int nNewLength);
-    void FreeExtra();
 
 protected:
     LPTSTR m_pchData;
@@ -111,29 +77,19 @@ protected:
     void Init();
     void AllocBuffer(int nLen);
     void AssignCopy(int nSrcLen, LPCTSTR lpszSrcData);
-    void ConcatCopy(int nSrc1Len, LPCTSTR lpszSrc1Data, int nSrc2Len, LPCTSTR lpszSrc2Data);
     void ConcatInPlace(int nSrcLen, LPCTSTR lpszSrcData);
     void CopyBeforeWrite();
     void Release();
     static void Release(CStringData* pData);
     static int SafeStrlen(LPCTSTR lpsz);
+    int IndexOf(LPCTSTR p) const { return p == nullptr ? -1 : (int)(p - m_pchData); }
 };
 
+CString AFXAPI operator+(const CString& string1, const CString& string2);
+CString AFXAPI operator+(const CString& string, LPCTSTR lpsz);
 bool AFXAPI operator==(const CString& s1, const CString& s2);
 bool AFXAPI operator==(const CString& s1, LPCTSTR s2);
 bool AFXAPI operator==(LPCTSTR s1, const CString& s2);
 bool AFXAPI operator!=(const CString& s1, const CString& s2);
 bool AFXAPI operator!=(const CString& s1, LPCTSTR s2);
 bool AFXAPI operator!=(LPCTSTR s1, const CString& s2);
-bool AFXAPI operator<(const CString& s1, const CString& s2);
-bool AFXAPI operator<(const CString& s1, LPCTSTR s2);
-bool AFXAPI operator<(LPCTSTR s1, const CString& s2);
-bool AFXAPI operator>(const CString& s1, const CString& s2);
-bool AFXAPI operator>(const CString& s1, LPCTSTR s2);
-bool AFXAPI operator>(LPCTSTR s1, const CString& s2);
-bool AFXAPI operator<=(const CString& s1, const CString& s2);
-bool AFXAPI operator<=(const CString& s1, LPCTSTR s2);
-bool AFXAPI operator<=(LPCTSTR s1, const CString& s2);
-bool AFXAPI operator>=(const CString& s1, const CString& s2);
-bool AFXAPI operator>=(const CString& s1, LPCTSTR s2);
-bool AFXAPI operator>=(LPCTSTR s1, const CString& s2);

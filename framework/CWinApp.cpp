@@ -25,10 +25,9 @@ void GetModuleBaseName(char* pszName, DWORD cchName)
 }  // namespace
 
 CWinApp::CWinApp(LPCTSTR lpszAppName)
-    : m_pszAppName(lpszAppName), m_hInstance(::GetModuleHandleA(NULL)), m_lpCmdLine(nullptr), m_nCmdShow(SW_SHOWNORMAL)
+    : m_pszAppName(lpszAppName)
 {
     m_bAutoDelete = FALSE;  // a global object
-    m_nThreadID = ::GetCurrentThreadId();
     g_pCurrentWinApp = this;
     if (m_pszAppName == NULL)
     {
@@ -45,21 +44,10 @@ CWinApp::~CWinApp()
 
 int CWinApp::ExitInstance() { return (int)AfxGetThreadState()->m_msgCur.wParam; }
 
-HICON CWinApp::LoadIcon(UINT nIDResource) const
-{
-    return ::LoadIconA(AfxGetResourceHandle(), MAKEINTRESOURCEA(nIDResource));
-}
-
 // The program ships no help file, so the help command has nothing to show.
 void CWinApp::OnHelp() {}
 
 CWinApp* AFXAPI AfxGetApp() { return g_pCurrentWinApp; }
-
-CWnd* AFXAPI AfxGetMainWnd()
-{
-    CWinThread* pThread = AfxGetThread();
-    return pThread != nullptr ? pThread->m_pMainWnd : nullptr;
-}
 
 // Usable before the application object exists (global objects load resources while being built).
 HINSTANCE AFXAPI AfxGetInstanceHandle() { return ::GetModuleHandleA(NULL); }
@@ -75,14 +63,11 @@ LPCTSTR AFXAPI AfxGetAppName()
     return s_szName;
 }
 
-int AFXAPI AfxWinMain(HINSTANCE hInstance, HINSTANCE, LPTSTR lpCmdLine, int nCmdShow)
+int AFXAPI AfxWinMain(HINSTANCE, HINSTANCE, LPTSTR, int)
 {
     CWinApp* pApp = AfxGetApp();
     if (pApp == nullptr)
         return -1;
-    pApp->m_hInstance = hInstance;
-    pApp->m_lpCmdLine = lpCmdLine;
-    pApp->m_nCmdShow = nCmdShow;
     AfxGetThreadState()->m_pCurrentWinThread = pApp;
 
     int nReturnCode = -1;

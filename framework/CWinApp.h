@@ -10,14 +10,10 @@ public:
     ~CWinApp() override;
 
     LPCTSTR m_pszAppName;  // defaults to the executable's base name
-    HINSTANCE m_hInstance;
-    LPTSTR m_lpCmdLine;
-    int m_nCmdShow;
 
     virtual BOOL InitApplication() { return TRUE; }
     BOOL InitInstance() override { return TRUE; }
     int ExitInstance() override;
-    HICON LoadIcon(UINT nIDResource) const;
     // Kept for the classic start-up sequence: every supported system draws controls in 3-D.
     BOOL Enable3dControlsStatic() { return TRUE; }
 
@@ -31,7 +27,6 @@ private:
 };
 
 CWinApp* AFXAPI AfxGetApp();
-CWnd* AFXAPI AfxGetMainWnd();
 HINSTANCE AFXAPI AfxGetInstanceHandle();
 HINSTANCE AFXAPI AfxGetResourceHandle();
 LPCTSTR AFXAPI AfxGetAppName();

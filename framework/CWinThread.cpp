@@ -17,8 +17,7 @@ struct ThreadStartup
 }  // namespace
 
 CWinThread::CWinThread()
-    : m_pMainWnd(nullptr), m_bAutoDelete(TRUE), m_hThread(NULL), m_nThreadID(0), m_pfnThreadProc(nullptr),
-      m_pThreadParams(nullptr)
+    : m_pMainWnd(nullptr), m_bAutoDelete(TRUE), m_hThread(NULL), m_pfnThreadProc(nullptr), m_pThreadParams(nullptr)
 {
 }
 
@@ -74,16 +73,14 @@ BOOL CWinThread::CreateThread(DWORD dwCreateFlags, UINT nStackSize, LPSECURITY_A
             ::CloseHandle(startup.hEvent2);
         return FALSE;
     }
-    unsigned nThreadID = 0;
     m_hThread = (HANDLE)_beginthreadex(lpSecurityAttrs, nStackSize, &CWinThread::ThreadEntry, &startup,
-                                       CREATE_SUSPENDED, &nThreadID);
+                                       CREATE_SUSPENDED, nullptr);
     if (m_hThread == NULL)
     {
         ::CloseHandle(startup.hEvent);
         ::CloseHandle(startup.hEvent2);
         return FALSE;
     }
-    m_nThreadID = nThreadID;
     ::ResumeThread(m_hThread);
     ::WaitForSingleObject(startup.hEvent, INFINITE);
     ::CloseHandle(startup.hEvent);
@@ -167,25 +164,4 @@ CWinThread* AFXAPI AfxBeginThread(AFX_THREADPROC pfnThreadProc, LPVOID pParam, i
     return pThread;
 }
 
-CWinThread* AFXAPI AfxBeginThread(CRuntimeClass* pThreadClass, int nPriority, UINT nStackSize, DWORD dwCreateFlags,
-                                  LPSECURITY_ATTRIBUTES lpSecurityAttrs)
-{
-    CWinThread* pThread = dynamic_cast<CWinThread*>(pThreadClass->CreateObject());
-    if (pThread == nullptr)
-        return nullptr;
-    if (!pThread->CreateThread(dwCreateFlags | CREATE_SUSPENDED, nStackSize, lpSecurityAttrs))
-    {
-        pThread->Delete();
-        return nullptr;
-    }
-    pThread->SetThreadPriority(nPriority);
-    if (!(dwCreateFlags & CREATE_SUSPENDED))
-        pThread->ResumeThread();
-    return pThread;
-}
-
-CWinThread* AFXAPI AfxGetThread()
-{
-    CWinThread* pThread = AfxGetThreadState()->m_pCurrentWinThread;
-    return pThread;
-}
+CWinThread* AFXAPI AfxGetThread() { return AfxGetThreadState()->m_pCurrentWinThread; }

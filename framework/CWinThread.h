@@ -1,5 +1,5 @@
 // CWinThread: a framework thread (user-interface thread with a message loop, or worker), and
-// AfxBeginThread.
+// AfxBeginThread for workers.
 #pragma once
 #include "CCmdTarget.h"
 
@@ -15,13 +15,8 @@ public:
     ~CWinThread() override;
 
     BOOL CreateThread(DWORD dwCreateFlags = 0, UINT nStackSize = 0, LPSECURITY_ATTRIBUTES lpSecurityAttrs = NULL);
-    int GetThreadPriority() const { return ::GetThreadPriority(m_hThread); }
     BOOL SetThreadPriority(int nPriority) { return ::SetThreadPriority(m_hThread, nPriority); }
     DWORD ResumeThread() { return ::ResumeThread(m_hThread); }
-    BOOL PostThreadMessage(UINT message, WPARAM wParam, LPARAM lParam)
-    {
-        return ::PostThreadMessageA(m_nThreadID, message, wParam, lParam);
-    }
 
     virtual BOOL InitInstance();
     virtual int Run();
@@ -33,8 +28,7 @@ public:
 
     CWnd* m_pMainWnd;
     BOOL m_bAutoDelete;  // delete the object when the thread ends
-    HANDLE m_hThread;
-    DWORD m_nThreadID;
+    HANDLE m_hThread;    // closed with the object; wait on it for the thread's end
 
     // Thread entry shared by every framework thread.
     static unsigned __stdcall ThreadEntry(void* pParam);
@@ -46,9 +40,6 @@ protected:
 };
 
 CWinThread* AFXAPI AfxBeginThread(AFX_THREADPROC pfnThreadProc, LPVOID pParam, int nPriority = THREAD_PRIORITY_NORMAL,
-                                  UINT nStackSize = 0, DWORD dwCreateFlags = 0,
-                                  LPSECURITY_ATTRIBUTES lpSecurityAttrs = NULL);
-CWinThread* AFXAPI AfxBeginThread(CRuntimeClass* pThreadClass, int nPriority = THREAD_PRIORITY_NORMAL,
                                   UINT nStackSize = 0, DWORD dwCreateFlags = 0,
                                   LPSECURITY_ATTRIBUTES lpSecurityAttrs = NULL);
 CWinThread* AFXAPI AfxGetThread();

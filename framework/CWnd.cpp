@@ -73,20 +73,6 @@ BOOL CWnd::SubclassWindow(HWND hWnd)
     return TRUE;
 }
 
-BOOL CWnd::SubclassDlgItem(UINT nID, CWnd* pParent)
-{
-    HWND hWndControl = ::GetDlgItem(pParent->m_hWnd, nID);
-    return hWndControl != NULL && SubclassWindow(hWndControl);
-}
-
-HWND CWnd::UnsubclassWindow()
-{
-    WNDPROC* lplpfn = GetSuperWndProcAddr();
-    ::SetWindowLongPtrA(m_hWnd, GWLP_WNDPROC, (LONG_PTR)*lplpfn);
-    *lplpfn = NULL;
-    return Detach();
-}
-
 // ---- creation and destruction ------------------------------------------------------------------
 
 namespace
@@ -254,10 +240,8 @@ BOOL CWnd::OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* pResult
     // The framework's own handling of messages that no map entry takes.
     if (IsCtlColorMessage(message))
     {
-        CDC dc;
-        dc.m_hDC = (HDC)wParam;
+        CBorrowedDC dc((HDC)wParam);
         *pResult = (LRESULT)OnCtlColor(&dc, CWnd::FromHandle((HWND)lParam), message - WM_CTLCOLORMSGBOX);
-        dc.m_hDC = NULL;
         return TRUE;
     }
     switch (message)
@@ -349,18 +333,6 @@ HBRUSH CWnd::OnCtlColor(CDC* pDC, CWnd* pWnd, UINT nCtlColor)
 
 // ---- helpers ---------------------------------------------------------------------------------------
 
-BOOL CWnd::ModifyStyle(DWORD dwRemove, DWORD dwAdd, UINT nFlags)
-{
-    DWORD dwStyle = GetStyle();
-    DWORD dwNewStyle = (dwStyle & ~dwRemove) | dwAdd;
-    if (dwStyle == dwNewStyle)
-        return FALSE;
-    ::SetWindowLongA(m_hWnd, GWL_STYLE, (LONG)dwNewStyle);
-    if (nFlags != 0)
-        ::SetWindowPos(m_hWnd, NULL, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE | nFlags);
-    return TRUE;
-}
-
 void CWnd::ClientToScreen(LPRECT lpRect) const
 {
     ::ClientToScreen(m_hWnd, reinterpret_cast<LPPOINT>(lpRect));
@@ -379,50 +351,11 @@ BOOL CWnd::SetWindowPos(const CWnd* pWndInsertAfter, int x, int y, int cx, int c
     return ::SetWindowPos(m_hWnd, hWndAfter, x, y, cx, cy, nFlags);
 }
 
-void CWnd::CenterWindow(CWnd* pAlternateOwner)
-{
-    CRect rcWindow, rcArea;
-    GetWindowRect(&rcWindow);
-    HWND hWndCenter = pAlternateOwner != nullptr ? pAlternateOwner->m_hWnd : ::GetWindow(m_hWnd, GW_OWNER);
-    if (hWndCenter != NULL)
-        ::GetWindowRect(hWndCenter, &rcArea);
-    else
-        ::SystemParametersInfoA(SPI_GETWORKAREA, 0, &rcArea, 0);
-    int x = rcArea.left + (rcArea.Width() - rcWindow.Width()) / 2;
-    int y = rcArea.top + (rcArea.Height() - rcWindow.Height()) / 2;
-    ::SetWindowPos(m_hWnd, NULL, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-}
-
-void CWnd::GetWindowText(CString& rString) const
-{
-    int nLen = ::GetWindowTextLengthA(m_hWnd);
-    ::GetWindowTextA(m_hWnd, rString.GetBufferSetLength(nLen), nLen + 1);
-    rString.ReleaseBuffer();
-}
-
 int CWnd::GetDlgItemText(int nID, CString& rString) const
 {
-    rString.Empty();
-    HWND hWnd = ::GetDlgItem(m_hWnd, nID);
-    if (hWnd != NULL)
-    {
-        int nLen = ::GetWindowTextLengthA(hWnd);
-        ::GetWindowTextA(hWnd, rString.GetBufferSetLength(nLen), nLen + 1);
-        rString.ReleaseBuffer();
-    }
+    AfxGetWindowText(::GetDlgItem(m_hWnd, nID), rString);
     return rString.GetLength();
 }
-
-BOOL CWnd::RedrawWindow(LPCRECT lpRectUpdate, CRgn* prgnUpdate, UINT flags)
-{
-    return ::RedrawWindow(m_hWnd, lpRectUpdate, prgnUpdate != nullptr ? (HRGN)prgnUpdate->m_hObject : NULL, flags);
-}
-
-CDC* CWnd::GetDC() { return CDC::FromHandle(::GetDC(m_hWnd)); }
-
-CDC* CWnd::GetWindowDC() { return CDC::FromHandle(::GetWindowDC(m_hWnd)); }
-
-int CWnd::ReleaseDC(CDC* pDC) { return ::ReleaseDC(m_hWnd, pDC->m_hDC); }
 
 int CWnd::MessageBox(LPCTSTR lpszText, LPCTSTR lpszCaption, UINT nType)
 {
@@ -439,4 +372,14 @@ void AFXAPI AfxSetWindowText(HWND hWndCtrl, LPCTSTR lpszNew)
     if (nNewLen > (int)sizeof(szOld) - 1 || ::GetWindowTextA(hWndCtrl, szOld, sizeof(szOld)) != nNewLen ||
         lstrcmpA(szOld, lpszNew) != 0)
         ::SetWindowTextA(hWndCtrl, lpszNew);
+}
+
+void AFXAPI AfxGetWindowText(HWND hWnd, CString& rString)
+{
+    rString.Empty();
+    if (hWnd == NULL)
+        return;
+    int nLen = ::GetWindowTextLengthA(hWnd);
+    ::GetWindowTextA(hWnd, rString.GetBufferSetLength(nLen), nLen + 1);
+    rString.ReleaseBuffer();
 }

@@ -6,7 +6,6 @@
 #include "AfxState.h"
 
 class CDC;
-class CRgn;
 
 // CWnd::m_nFlags bits.
 #define WF_CONTINUEMODAL 0x0001  // the modal loop keeps running
@@ -22,8 +21,7 @@ public:
     ~CWnd() override;
 
     HWND m_hWnd;
-    HWND GetSafeHwnd() const { return m_hWnd; }
-    operator HWND() const { return GetSafeHwnd(); }
+    operator HWND() const { return m_hWnd; }
 
     // Handle maps (per thread).
     static CWnd* PASCAL FromHandle(HWND hWnd);
@@ -31,8 +29,6 @@ public:
     BOOL Attach(HWND hWndNew);
     HWND Detach();
     BOOL SubclassWindow(HWND hWnd);
-    BOOL SubclassDlgItem(UINT nID, CWnd* pParent);
-    HWND UnsubclassWindow();
 
     // Creation and destruction.
     BOOL CreateEx(DWORD dwExStyle, LPCTSTR lpszClassName, LPCTSTR lpszWindowName, DWORD dwStyle, int x, int y,
@@ -56,19 +52,12 @@ public:
     {
         return ::SendMessageA(m_hWnd, message, wParam, lParam);
     }
-    BOOL PostMessage(UINT message, WPARAM wParam = 0, LPARAM lParam = 0) const
-    {
-        return ::PostMessageA(m_hWnd, message, wParam, lParam);
-    }
 
     // Window state and geometry.
     DWORD GetStyle() const { return (DWORD)::GetWindowLongA(m_hWnd, GWL_STYLE); }
     DWORD GetExStyle() const { return (DWORD)::GetWindowLongA(m_hWnd, GWL_EXSTYLE); }
-    BOOL ModifyStyle(DWORD dwRemove, DWORD dwAdd, UINT nFlags = 0);
     BOOL ShowWindow(int nCmdShow) { return ::ShowWindow(m_hWnd, nCmdShow); }
     BOOL EnableWindow(BOOL bEnable = TRUE) { return ::EnableWindow(m_hWnd, bEnable); }
-    BOOL IsWindowEnabled() const { return ::IsWindowEnabled(m_hWnd); }
-    BOOL IsWindowVisible() const { return ::IsWindowVisible(m_hWnd); }
     BOOL IsIconic() const { return ::IsIconic(m_hWnd); }
     BOOL IsZoomed() const { return ::IsZoomed(m_hWnd); }
     void GetWindowRect(LPRECT lpRect) const { ::GetWindowRect(m_hWnd, lpRect); }
@@ -78,15 +67,8 @@ public:
     void ScreenToClient(LPPOINT lpPoint) const { ::ScreenToClient(m_hWnd, lpPoint); }
     void ScreenToClient(LPRECT lpRect) const;
     BOOL SetWindowPos(const CWnd* pWndInsertAfter, int x, int y, int cx, int cy, UINT nFlags);
-    void MoveWindow(int x, int y, int nWidth, int nHeight, BOOL bRepaint = TRUE)
-    {
-        ::MoveWindow(m_hWnd, x, y, nWidth, nHeight, bRepaint);
-    }
-    void CenterWindow(CWnd* pAlternateOwner = NULL);
     int SetWindowRgn(HRGN hRgn, BOOL bRedraw) { return ::SetWindowRgn(m_hWnd, hRgn, bRedraw); }
     CWnd* GetParent() const { return CWnd::FromHandle(::GetParent(m_hWnd)); }
-    CWnd* SetFocus() { return CWnd::FromHandle(::SetFocus(m_hWnd)); }
-    static CWnd* PASCAL GetFocus() { return CWnd::FromHandle(::GetFocus()); }
     HICON SetIcon(HICON hIcon, BOOL bBigIcon)
     {
         return (HICON)SendMessage(WM_SETICON, bBigIcon ? ICON_BIG : ICON_SMALL, (LPARAM)hIcon);
@@ -94,31 +76,14 @@ public:
 
     // Text.
     void SetWindowText(LPCTSTR lpszString) { ::SetWindowTextA(m_hWnd, lpszString); }
-    int GetWindowText(LPTSTR lpszStringBuf, int nMaxCount) const
-    {
-        return ::GetWindowTextA(m_hWnd, lpszStringBuf, nMaxCount);
-    }
-    void GetWindowText(CString& rString) const;
-    int GetWindowTextLength() const { return ::GetWindowTextLengthA(m_hWnd); }
 
     // Dialog items.
-    CWnd* GetDlgItem(int nID) const { return CWnd::FromHandle(::GetDlgItem(m_hWnd, nID)); }
     void SetDlgItemText(int nID, LPCTSTR lpszString) { ::SetDlgItemTextA(m_hWnd, nID, lpszString); }
-    int GetDlgItemText(int nID, LPTSTR lpStr, int nMaxCount) const
-    {
-        return ::GetDlgItemTextA(m_hWnd, nID, lpStr, nMaxCount);
-    }
     int GetDlgItemText(int nID, CString& rString) const;
 
     // Painting.
     void Invalidate(BOOL bErase = TRUE) { ::InvalidateRect(m_hWnd, NULL, bErase); }
     void InvalidateRect(LPCRECT lpRect, BOOL bErase = TRUE) { ::InvalidateRect(m_hWnd, lpRect, bErase); }
-    void UpdateWindow() { ::UpdateWindow(m_hWnd); }
-    BOOL RedrawWindow(LPCRECT lpRectUpdate = NULL, CRgn* prgnUpdate = NULL,
-                      UINT flags = RDW_INVALIDATE | RDW_UPDATENOW | RDW_ERASE);
-    CDC* GetDC();
-    CDC* GetWindowDC();
-    int ReleaseDC(CDC* pDC);
 
     // Timers, message boxes.
     UINT_PTR SetTimer(UINT_PTR nIDEvent, UINT nElapse, TIMERPROC lpfnTimer)
@@ -132,14 +97,11 @@ public:
     afx_msg void OnPaint() { Default(); }
     afx_msg void OnNcPaint() { Default(); }
     afx_msg void OnClose() { Default(); }
-    afx_msg void OnDestroy() { Default(); }
     afx_msg void OnTimer(UINT nIDEvent) { Default(); }
     afx_msg void OnSysCommand(UINT nID, LPARAM lParam) { Default(); }
     afx_msg HCURSOR OnQueryDragIcon() { return (HCURSOR)Default(); }
     afx_msg void OnMouseMove(UINT nFlags, CPoint point) { Default(); }
     afx_msg void OnLButtonDown(UINT nFlags, CPoint point) { Default(); }
-    afx_msg void OnLButtonUp(UINT nFlags, CPoint point) { Default(); }
-    afx_msg BOOL OnEraseBkgnd(CDC* pDC) { return (BOOL)Default(); }
     // The standard colour handling: the control may answer its own request (reflection), else the
     // window's own procedure decides.
     afx_msg HBRUSH OnCtlColor(CDC* pDC, CWnd* pWnd, UINT nCtlColor);
@@ -162,3 +124,5 @@ void AfxHookWindowCreate(CWnd* pWnd);
 BOOL AfxUnhookWindowCreate();
 // Sets a window's text only when it differs, so that nothing is redrawn for the same text.
 void AFXAPI AfxSetWindowText(HWND hWndCtrl, LPCTSTR lpszNew);
+// A window's whole text; empty when there is no window.
+void AFXAPI AfxGetWindowText(HWND hWnd, CString& rString);

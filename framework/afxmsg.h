@@ -64,11 +64,10 @@ private:
 #define AFX_THIS static_cast<ThisClass*>(p)
 
 // Commands and control notifications.
-#define ON_COMMAND(id, memberFxn) {WM_COMMAND, 0, (UINT)(id), (UINT)(id), AFX_THUNK(AFX_THIS->memberFxn())},
+#define ON_COMMAND(id, memberFxn) ON_CONTROL(0, id, memberFxn)
 #define ON_CONTROL(wNotifyCode, id, memberFxn) \
     {WM_COMMAND, (UINT)(wNotifyCode), (UINT)(id), (UINT)(id), AFX_THUNK(AFX_THIS->memberFxn())},
 #define ON_BN_CLICKED(id, memberFxn) ON_CONTROL(BN_CLICKED, id, memberFxn)
-#define ON_EN_CHANGE(id, memberFxn) ON_CONTROL(EN_CHANGE, id, memberFxn)
 #define ON_CONTROL_REFLECT(wNotifyCode, memberFxn) \
     {WM_REFLECT_BASE + WM_COMMAND, (UINT)(wNotifyCode), 0, 0, AFX_THUNK(AFX_THIS->memberFxn())},
 
@@ -79,21 +78,16 @@ private:
 #define ON_WM_PAINT() {WM_PAINT, 0, 0, 0, AFX_THUNK(AFX_THIS->OnPaint())},
 #define ON_WM_NCPAINT() {WM_NCPAINT, 0, 0, 0, AFX_THUNK(AFX_THIS->OnNcPaint())},
 #define ON_WM_CLOSE() {WM_CLOSE, 0, 0, 0, AFX_THUNK(AFX_THIS->OnClose())},
-#define ON_WM_DESTROY() {WM_DESTROY, 0, 0, 0, AFX_THUNK(AFX_THIS->OnDestroy())},
 #define ON_WM_TIMER() {WM_TIMER, 0, 0, 0, AFX_THUNK(AFX_THIS->OnTimer((UINT)w))},
 #define ON_WM_SYSCOMMAND() {WM_SYSCOMMAND, 0, 0, 0, AFX_THUNK(AFX_THIS->OnSysCommand((UINT)w, l))},
 #define ON_WM_QUERYDRAGICON() {WM_QUERYDRAGICON, 0, 0, 0, AFX_THUNK(*r = (LRESULT)AFX_THIS->OnQueryDragIcon())},
 #define ON_WM_MOUSEMOVE() {WM_MOUSEMOVE, 0, 0, 0, AFX_THUNK(AFX_THIS->OnMouseMove((UINT)w, CPoint(l)))},
 #define ON_WM_LBUTTONDOWN() {WM_LBUTTONDOWN, 0, 0, 0, AFX_THUNK(AFX_THIS->OnLButtonDown((UINT)w, CPoint(l)))},
-#define ON_WM_LBUTTONUP() {WM_LBUTTONUP, 0, 0, 0, AFX_THUNK(AFX_THIS->OnLButtonUp((UINT)w, CPoint(l)))},
-#define ON_WM_ERASEBKGND() {WM_ERASEBKGND, 0, 0, 0, AFX_THUNK(CDC dc; dc.m_hDC = (HDC)w; *r = AFX_THIS->OnEraseBkgnd(&dc); dc.m_hDC = NULL)},
 // Colour requests: every WM_CTLCOLORxxx reaches OnCtlColor with its type (CTLCOLOR_EDIT, ...).
-#define ON_WM_CTLCOLOR()                                                                          \
-    {WM_CTLCOLOR, 0, 0, 0, AFX_THUNK(CDC dc; dc.m_hDC = (HDC)w;                                   \
-                                     *r = (LRESULT)AFX_THIS->OnCtlColor(&dc, CWnd::FromHandle((HWND)l), \
-                                                                        m - WM_CTLCOLORMSGBOX);   \
-                                     dc.m_hDC = NULL)},
-#define ON_WM_CTLCOLOR_REFLECT()                                                                  \
-    {WM_REFLECT_BASE + WM_CTLCOLOR, 0, 0, 0,                                                      \
-     AFX_THUNK(CDC dc; dc.m_hDC = (HDC)w; *r = (LRESULT)AFX_THIS->CtlColor(&dc, m - WM_CTLCOLORMSGBOX); \
-               dc.m_hDC = NULL)},
+#define ON_WM_CTLCOLOR()                                                                           \
+    {WM_CTLCOLOR, 0, 0, 0,                                                                         \
+     AFX_THUNK(CBorrowedDC dc((HDC)w);                                                             \
+               *r = (LRESULT)AFX_THIS->OnCtlColor(&dc, CWnd::FromHandle((HWND)l), m - WM_CTLCOLORMSGBOX))},
+#define ON_WM_CTLCOLOR_REFLECT()                                                                   \
+    {WM_REFLECT_BASE + WM_CTLCOLOR, 0, 0, 0,                                                       \
+     AFX_THUNK(CBorrowedDC dc((HDC)w); *r = (LRESULT)AFX_THIS->CtlColor(&dc, m - WM_CTLCOLORMSGBOX))},

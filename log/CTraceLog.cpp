@@ -28,82 +28,68 @@ public:
     CLogLock& operator=(const CLogLock&) = delete;
 };
 
-// The system directory; a path longer than the usual buffer is read again with the size the
-// system asked for. Empty when it cannot be read.
-CString SystemDirectory()
+// The log in the system directory; a directory longer than the usual buffer is read again with
+// the size the system asked for. Empty when the directory cannot be read.
+CString SystemLogPath()
 {
     char szDir[kSystemDirBufferSize];
     UINT nLen = ::GetSystemDirectoryA(szDir, kSystemDirBufferSize);
-    if (nLen == 0)
-        return CString();
-    if (nLen < kSystemDirBufferSize)
-        return CString(szDir, (int)nLen);
+    CString strDir(szDir, nLen < kSystemDirBufferSize ? (int)nLen : 0);
+    if (nLen >= kSystemDirBufferSize)
+    {
+        UINT nNeeded = nLen;
+        nLen = ::GetSystemDirectoryA(strDir.GetBuffer((int)nNeeded), nNeeded + 1);
+        strDir.ReleaseBuffer(nLen <= nNeeded ? (int)nLen : 0);
+    }
+    return strDir.IsEmpty() ? strDir : strDir + "\\DownLoadSetup.log";
+}
 
-    CString strDir;
-    UINT nNeeded = nLen;
-    nLen = ::GetSystemDirectoryA(strDir.GetBuffer((int)nNeeded), nNeeded + 1);
-    if (nLen == 0 || nLen > nNeeded)
-        nLen = 0;
-    strDir.ReleaseBuffer((int)nLen);
-    return strDir;
+DWORD MaxSizeBytes(UINT nMaxSizeKB)
+{
+    if (nMaxSizeKB == 0)
+        nMaxSizeKB = kDefaultMaxSizeKB;
+    return nMaxSizeKB > MAXDWORD / 1024 ? MAXDWORD : nMaxSizeKB * 1024;
+}
+
+// Runs a file operation; FALSE when it threw (the exception is deleted).
+template <typename F>
+BOOL Succeeds(F operation)
+{
+    try
+    {
+        operation();
+        return TRUE;
+    }
+    catch (CFileException* e)
+    {
+        e->Delete();
+        return FALSE;
+    }
 }
 }  // namespace
 
-CTraceLog::CTraceLog(UINT nMaxSizeKB, BOOL bLimitSize)
-    : m_bEnabled(TRUE), m_nMaxSize(nMaxSizeKB), m_pFile(nullptr), m_bLimitSize(bLimitSize)
-{
-    CString strDir = SystemDirectory();
-    if (!strDir.IsEmpty())
-        m_strPath.Format("%s\\DownLoadSetup.log", (LPCTSTR)strDir);
-    Open();
-}
+CTraceLog::CTraceLog(UINT nMaxSizeKB, BOOL bLimitSize) : CTraceLog(SystemLogPath(), nMaxSizeKB, bLimitSize) {}
 
 CTraceLog::CTraceLog(LPCTSTR pszPath, UINT nMaxSizeKB, BOOL bLimitSize)
-    : m_strPath(pszPath), m_bEnabled(TRUE), m_nMaxSize(nMaxSizeKB), m_pFile(nullptr), m_bLimitSize(bLimitSize)
+    : m_strPath(pszPath), m_nMaxSize(MaxSizeBytes(nMaxSizeKB)), m_pFile(nullptr), m_bLimitSize(bLimitSize)
 {
-    Open();
+    TheLogLock();  // made before a second thread can write
+    if (m_strPath.IsEmpty())
+        return;
+    m_pFile = new CFile;
+    if (!OpenAtEnd())
+    {
+        delete m_pFile;
+        m_pFile = nullptr;
+    }
 }
 
 // Under the lock, so that a thread still writing while the process ends never meets a freed file.
 CTraceLog::~CTraceLog()
 {
     CLogLock lock;
-    if (m_pFile != nullptr)
-    {
-        if (m_pFile->m_hFile != CFile::hFileNull)
-        {
-            try
-            {
-                m_pFile->Close();
-            }
-            catch (CFileException* e)
-            {
-                e->Delete();
-            }
-        }
-        delete m_pFile;
-        m_pFile = nullptr;
-    }
-    m_bEnabled = FALSE;
-}
-
-void CTraceLog::Open()
-{
-    TheLogLock();
-
-    if (m_nMaxSize == 0)
-        m_nMaxSize = kDefaultMaxSizeKB;
-    m_nMaxSize = m_nMaxSize > MAXDWORD / 1024 ? MAXDWORD : m_nMaxSize * 1024;
-
-    if (!m_bEnabled)
-        return;
-
-    m_pFile = new CFile;
-    if (m_strPath.IsEmpty() || !OpenAtEnd())
-    {
-        delete m_pFile;
-        m_pFile = nullptr;
-    }
+    delete m_pFile;  // closes it
+    m_pFile = nullptr;
 }
 
 // Opens m_strPath for appending, creating it when missing; FALSE leaves m_pFile closed.
@@ -111,17 +97,10 @@ BOOL CTraceLog::OpenAtEnd()
 {
     if (!m_pFile->Open(m_strPath, kOpenFlags))
         return FALSE;
-    try
-    {
-        m_pFile->SeekToEnd();
-    }
-    catch (CFileException* e)
-    {
-        e->Delete();
-        m_pFile->Abort();
-        return FALSE;
-    }
-    return TRUE;
+    if (Succeeds([this] { m_pFile->SeekToEnd(); }))
+        return TRUE;
+    m_pFile->Abort();
+    return FALSE;
 }
 
 // A CFile object that is closed (deleted at the limit, or closed after a failed write) is opened
@@ -130,15 +109,13 @@ BOOL CTraceLog::OpenAtEnd()
 void CTraceLog::WriteLine(CString text)
 {
     CLogLock lock;
-    if (!m_bEnabled || m_pFile == nullptr || text.IsEmpty())
+    if (m_pFile == nullptr || text.IsEmpty())
         return;
     try
     {
         if (m_pFile->m_hFile == CFile::hFileNull && !OpenAtEnd())
             return;
-        CString strLine = CTime::GetCurrentTime().Format("%m/%d/%y %H:%M:%S  ");
-        strLine += text;
-        strLine += "\r\n";
+        CString strLine = CTime::GetCurrentTime().Format("%m/%d/%y %H:%M:%S  ") + text + "\r\n";
         m_pFile->Write((LPCTSTR)strLine, (UINT)strLine.GetLength());
     }
     catch (CFileException* e)
@@ -157,36 +134,9 @@ void CTraceLog::WriteLine(CString text)
 // Deletes the file once it is longer than m_nMaxSize bytes; a file of exactly that size stays.
 void CTraceLog::CheckSize()
 {
-    if (!m_bLimitSize || m_pFile == nullptr || m_pFile->m_hFile == CFile::hFileNull)
+    DWORD dwLength = 0;
+    if (!m_bLimitSize || !Succeeds([&] { dwLength = m_pFile->GetLength(); }) || dwLength <= m_nMaxSize)
         return;
-    DWORD dwLength;
-    try
-    {
-        dwLength = m_pFile->GetLength();
-    }
-    catch (CFileException* e)
-    {
-        e->Delete();
-        return;
-    }
-    if (dwLength <= m_nMaxSize)
-        return;
-
-    // Close leaves the object closed even when it throws.
-    try
-    {
-        m_pFile->Close();
-    }
-    catch (CFileException* e)
-    {
-        e->Delete();
-    }
-    try
-    {
-        CFile::Remove(m_strPath);
-    }
-    catch (CFileException* e)
-    {
-        e->Delete();
-    }
+    Succeeds([this] { m_pFile->Close(); });  // closed even when it throws
+    Succeeds([this] { CFile::Remove(m_strPath); });
 }

@@ -21,17 +21,14 @@ public:
     void WriteLine(CString text);
 
 protected:
-    void Open();
-    void CheckSize();
-
     CString m_strPath;
-    BOOL m_bEnabled;
-    DWORD m_nMaxSize;  // kilobytes until Open, bytes after
+    DWORD m_nMaxSize;  // bytes
     CFile* m_pFile;    // owned; null when the file could not be opened at all
     BOOL m_bLimitSize;
 
 private:
     BOOL OpenAtEnd();
+    void CheckSize();
 
     CTraceLog(const CTraceLog&) = delete;
     CTraceLog& operator=(const CTraceLog&) = delete;

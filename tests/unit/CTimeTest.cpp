@@ -1,114 +1,65 @@
-// CTimeSpan and CTime: span parts and formats, local-time construction and formatting, arithmetic.
+// CTimeSpan and CTime: the time-left format of the download dialog and the local time stamp of the
+// trace log.
 #include <gtest/gtest.h>
 #include <afx.h>
 
+#include <stdio.h>
 #include <string>
 
 namespace
 {
-std::string Str(const CString& s) { return std::string((LPCTSTR)s, s.GetLength()); }
+// The local time of t as "mm/dd/yy hh:mm:ss", worked out by the system rather than the C library.
+std::string SystemStamp(time_t t)
+{
+    ULONGLONG ull = ((ULONGLONG)t + 11644473600ULL) * 10000000ULL;  // 100 ns since 1601
+    FILETIME ft = {(DWORD)ull, (DWORD)(ull >> 32)};
+    SYSTEMTIME stUtc, st;
+    ::FileTimeToSystemTime(&ft, &stUtc);
+    ::SystemTimeToTzSpecificLocalTime(nullptr, &stUtc, &st);
+    char sz[32];
+    snprintf(sz, sizeof(sz), "%02u/%02u/%02u %02u:%02u:%02u", st.wMonth, st.wDay, st.wYear % 100, st.wHour, st.wMinute,
+             st.wSecond);
+    return sz;
+}
 }  // namespace
 
-TEST(CTimeSpanTest, SplitsSecondsIntoParts)
+TEST(CTimeSpanTest, FormatsEachCase)
 {
-    CTimeSpan span(90061);  // 1 day, 1 hour, 1 minute, 1 second
-    EXPECT_EQ(1, span.GetDays());
-    EXPECT_EQ(1, span.GetHours());
-    EXPECT_EQ(1, span.GetMinutes());
-    EXPECT_EQ(1, span.GetSeconds());
-    EXPECT_EQ(25, span.GetTotalHours());
-    EXPECT_EQ(1501, span.GetTotalMinutes());
-    EXPECT_EQ(90061, span.GetTotalSeconds());
-
-    CTimeSpan built(2, 3, 4, 5);
-    EXPECT_EQ(2 * 86400 + 3 * 3600 + 4 * 60 + 5, built.GetTotalSeconds());
-    EXPECT_EQ(3, built.GetHours());
-    EXPECT_EQ(4, built.GetMinutes());
-    EXPECT_EQ(5, built.GetSeconds());
-
-    CTimeSpan negative(-3725);
-    EXPECT_EQ(0, negative.GetDays());
-    EXPECT_EQ(-1, negative.GetHours());
-    EXPECT_EQ(-2, negative.GetMinutes());
-    EXPECT_EQ(-5, negative.GetSeconds());
+    const struct
+    {
+        time_t nSeconds;
+        const char* pszFormat;
+        const char* pszExpected;
+    } cases[] = {
+        {3725, "%H : %M : %S", "01 : 02 : 05"},
+        {90061, "%D days, %H : %M : %S", "1 days, 01 : 01 : 01"},
+        {0, "%H:%M:%S", "00:00:00"},
+        {86399, "%D days, %H:%M:%S", "0 days, 23:59:59"},
+        {12 * 86400, "%D days %H:%M", "12 days 00:00"},
+        {26 * 3600, "%H", "02"},  // hours stay within the day, days shown or not
+        {5, "100%% done in %S s", "100% done in 05 s"},
+        {5, "time left: %x", "time left: x"},
+        {5, "end %", "end %"},
+        {5, "", ""},
+        {-3725, "%H : %M : %S", "-01 : 02 : 05"},
+        {-90061, "left %D days, %H:%M:%S", "left -1 days, 01:01:01"},
+        {-1, "%H:%M:%S", "-00:00:01"},
+    };
+    for (const auto& c : cases)
+        EXPECT_STREQ(c.pszExpected, CTimeSpan(c.nSeconds).Format(c.pszFormat)) << c.nSeconds << " " << c.pszFormat;
 }
 
-TEST(CTimeSpanTest, FormatsHoursMinutesSecondsAndDays)
+TEST(CTimeTest, FormatsTheLocalTime)
 {
-    EXPECT_EQ("01 : 02 : 05", Str(CTimeSpan(3725).Format("%H : %M : %S")));
-    EXPECT_EQ("1 days, 01 : 01 : 01", Str(CTimeSpan(90061).Format("%D days, %H : %M : %S")));
-    EXPECT_EQ("00:00:00", Str(CTimeSpan(0).Format("%H:%M:%S")));
-    EXPECT_EQ("0 days, 23:59:59", Str(CTimeSpan(86399).Format("%D days, %H:%M:%S")));
-    EXPECT_EQ("12 days 00:00", Str(CTimeSpan(12 * 86400).Format("%D days %H:%M")));
-    // Hours stay within the day when the days are shown or not.
-    EXPECT_EQ("02", Str(CTimeSpan(26 * 3600).Format("%H")));
-}
-
-TEST(CTimeSpanTest, FormatCopiesOtherTextAndHandlesPercentSigns)
-{
-    EXPECT_EQ("100% done in 05 s", Str(CTimeSpan(5).Format("100%% done in %S s")));
-    EXPECT_EQ("time left: x", Str(CTimeSpan(5).Format("time left: %x")));
-    EXPECT_EQ("end %", Str(CTimeSpan(5).Format("end %")));
-    EXPECT_EQ("", Str(CTimeSpan(5).Format("")));
-}
-
-TEST(CTimeSpanTest, NegativeSpanShowsOneSignBeforeItsFirstField)
-{
-    EXPECT_EQ("-01 : 02 : 05", Str(CTimeSpan(-3725).Format("%H : %M : %S")));
-    EXPECT_EQ("left -1 days, 01:01:01", Str(CTimeSpan(-90061).Format("left %D days, %H:%M:%S")));
-    EXPECT_EQ("-00:00:01", Str((CTimeSpan(5) - CTimeSpan(6)).Format("%H:%M:%S")));
-}
-
-TEST(CTimeTest, BuildsFromLocalPartsAndReadsThemBack)
-{
-    CTime t(2002, 3, 7, 14, 5, 9);
-    EXPECT_EQ(2002, t.GetYear());
-    EXPECT_EQ(3, t.GetMonth());
-    EXPECT_EQ(7, t.GetDay());
-    EXPECT_EQ(14, t.GetHour());
-    EXPECT_EQ(5, t.GetMinute());
-    EXPECT_EQ(9, t.GetSecond());
-    EXPECT_EQ(5, t.GetDayOfWeek());  // a Thursday; Sunday is 1
-    EXPECT_EQ("03/07/02 14:05:09  ", Str(t.Format("%m/%d/%y %H:%M:%S  ")));
-
-    SYSTEMTIME st = {};
-    st.wYear = 2002;
-    st.wMonth = 3;
-    st.wDay = 7;
-    st.wHour = 14;
-    st.wMinute = 5;
-    st.wSecond = 9;
-    EXPECT_TRUE(CTime(st) == t);
-}
-
-TEST(CTimeTest, FormatsUtcAndLongPatterns)
-{
-    CTime epoch((time_t)0);
-    EXPECT_EQ("1970-01-01 00:00:00", Str(epoch.FormatGmt("%Y-%m-%d %H:%M:%S")));
-
-    std::string pattern;
+    for (time_t t : {(time_t)1015509909, (time_t)1700000000, (time_t)951782400 /* 29 Feb 2000 */})
+        EXPECT_EQ(SystemStamp(t), (LPCTSTR)CTime(t).Format("%m/%d/%y %H:%M:%S")) << t;
+    std::string strPattern, strExpected;  // longer than the first buffer
     for (int i = 0; i < 40; ++i)
-        pattern += "%Y-%m-%d ";
-    CString text = epoch.FormatGmt(pattern.c_str());
-    EXPECT_EQ(40 * 11, text.GetLength());
-    EXPECT_EQ("1970-01-01 ", Str(text.Right(11)));
-    EXPECT_TRUE(epoch.Format("").IsEmpty());
-}
+        strPattern += "%m/%d/%y ", strExpected += SystemStamp(1015509909).substr(0, 9);
+    EXPECT_EQ(strExpected, (LPCTSTR)CTime(1015509909).Format(strPattern.c_str()));
+    EXPECT_TRUE(CTime(0).Format("").IsEmpty());
 
-TEST(CTimeTest, AddsAndSubtractsSpans)
-{
-    CTime start(2002, 3, 7, 23, 0, 0);
-    CTime later = start + CTimeSpan(0, 2, 30, 0);
-    EXPECT_EQ(8, later.GetDay());
-    EXPECT_EQ(1, later.GetHour());
-    EXPECT_EQ(30, later.GetMinute());
-    CTimeSpan diff = later - start;
-    EXPECT_EQ(9000, diff.GetTotalSeconds());
-    EXPECT_TRUE(later - diff == start);
-    EXPECT_TRUE(start < later);
-
-    CTime now = CTime::GetCurrentTime();
-    time_t t = time(nullptr);
-    EXPECT_LE(t - now.GetTime(), 2);
-    EXPECT_GE(t - now.GetTime(), 0);
+    time_t tBefore = time(nullptr), tNow = CTime::GetCurrentTime().GetTime();
+    EXPECT_LE(tBefore, tNow);
+    EXPECT_LE(tNow, time(nullptr));
 }

@@ -1,240 +1,113 @@
-// CTraceLog: the line format and stamp, appending across runs, the size limit, lines from two
-// threads at once, and logs whose file cannot be opened or written.
+// CTraceLog: the line and its stamp, appending across runs, the size limit, lines from two threads
+// at once, and logs whose file cannot be opened or written. (The program's own log in the system
+// directory is read by the dialog tests in tests/integration.)
 #include <gtest/gtest.h>
 #include "log/CTraceLog.h"
 
 #include <regex>
 #include <string>
-#include "tests/support/TestThread.h"
 #include <vector>
+#include "tests/support/E2eProgram.h"
+#include "tests/support/TestThread.h"
 
 namespace
 {
-const DWORD kLimitBytes = 1000 * 1024;
-const int kStampLength = 19;  // "03/07/02 14:05:09  "
+const DWORD kDefaultLimit = 1000 * 1024;
+const size_t kStampLength = 19;  // "03/07/02 14:05:09  "
 
 // Reaches the log's fields.
-class CTraceLogProbe : public CTraceLog
+struct CTraceLogProbe : CTraceLog
 {
-public:
     using CTraceLog::CTraceLog;
-    const CString& Path() const { return m_strPath; }
     DWORD MaxSize() const { return m_nMaxSize; }
     CFile* File() const { return m_pFile; }
 };
 
-class CTraceLogTest : public ::testing::Test
+// The texts of the file's CR LF ended lines, each without its stamp; "<missing>" when there is no file.
+std::vector<std::string> TextsOf(const std::string& strPath)
 {
-protected:
-    void SetUp() override
+    static const std::regex stamped("^\\d\\d/\\d\\d/\\d\\d \\d\\d:\\d\\d:\\d\\d  ([\\s\\S]*)$");
+    if (!FileExists(strPath))
+        return {"<missing>"};
+    std::string strData = ReadWholeFile(strPath);
+    std::vector<std::string> texts;
+    size_t nStart = 0;
+    for (size_t nEnd; (nEnd = strData.find("\r\n", nStart)) != std::string::npos; nStart = nEnd + 2)
     {
-        char szTemp[MAX_PATH];
-        ASSERT_NE(0u, ::GetTempPathA(MAX_PATH, szTemp));
-        m_strDir.Format("%sCTraceLogTest-%lu-%lu", szTemp, ::GetCurrentProcessId(), ::GetTickCount());
-        ASSERT_TRUE(::CreateDirectoryA(m_strDir, nullptr));
-        m_strPath = m_strDir + "\\DownLoadSetup.log";
+        std::smatch match;
+        std::string strLine = strData.substr(nStart, nEnd - nStart);
+        texts.push_back(std::regex_match(strLine, match, stamped) ? match[1].str() : "<no stamp>" + strLine);
     }
-
-    void TearDown() override
-    {
-        ::DeleteFileA(m_strPath);
-        ::RemoveDirectoryA(m_strDir + "\\later");
-        ::RemoveDirectoryA(m_strDir);
-    }
-
-    static std::string ReadAll(const CString& strPath)
-    {
-        HANDLE h = ::CreateFileA(strPath, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (h == INVALID_HANDLE_VALUE)
-            return "<missing>";
-        std::string data(::GetFileSize(h, nullptr), '\0');
-        DWORD dw = 0;
-        if (!data.empty())
-            ::ReadFile(h, &data[0], (DWORD)data.size(), &dw, nullptr);
-        ::CloseHandle(h);
-        return data;
-    }
-
-    static void WriteAll(const CString& strPath, const std::string& data)
-    {
-        HANDLE h = ::CreateFileA(strPath, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-        ASSERT_NE(INVALID_HANDLE_VALUE, h);
-        DWORD dw = 0;
-        ::WriteFile(h, data.data(), (DWORD)data.size(), &dw, nullptr);
-        ::CloseHandle(h);
-    }
-
-    static bool Exists(const CString& strPath) { return ::GetFileAttributesA(strPath) != INVALID_FILE_ATTRIBUTES; }
-
-    static std::vector<std::string> SplitLines(const std::string& data)
-    {
-        std::vector<std::string> lines;
-        size_t nStart = 0;
-        for (size_t nEnd; (nEnd = data.find("\r\n", nStart)) != std::string::npos; nStart = nEnd + 2)
-            lines.push_back(data.substr(nStart, nEnd - nStart));
-        if (nStart != data.size())
-            lines.push_back("<unterminated>" + data.substr(nStart));
-        return lines;
-    }
-
-    CString m_strDir;
-    CString m_strPath;
-};
-
-const std::regex kLinePattern("^(\\d\\d/\\d\\d/\\d\\d \\d\\d:\\d\\d:\\d\\d)  (.*)$");
+    return texts;
+}
 }  // namespace
 
-TEST_F(CTraceLogTest, LineIsLocalStampTwoBlanksTextAndCrLf)
+TEST(CTraceLogTest, LinesAreStampedAndAppendedToWhatWasThere)
 {
-    CTime before = CTime::GetCurrentTime();
+    CE2eFolder folder("CTraceLogTest");
+    const std::string strPath = folder.File("DownLoadSetup.log");
+    ASSERT_TRUE(WriteWholeFile(strPath, "from an earlier version\r\n"));
+    const time_t tBefore = time(nullptr);
+    for (const char* pszText : {"run one", "first\nsecond\r\nthird\r"})
     {
-        CTraceLog log(m_strPath, 1000, TRUE);
-        log.WriteLine("Start OnStart in CURLDownloading for http://host/file.exe");
+        CTraceLog log(strPath.c_str(), 1000, TRUE);
+        log.WriteLine("");  // nothing, not even a stamp
+        log.WriteLine(pszText);
     }
-    CTime after = CTime::GetCurrentTime();
+    const time_t tAfter = time(nullptr);
+    const std::vector<std::string> expected = {"<no stamp>from an earlier version", "run one", "first\nsecond",
+                                               "<no stamp>third\r"};
+    EXPECT_EQ(expected, TextsOf(strPath));
 
-    std::string data = ReadAll(m_strPath);
-    ASSERT_GE(data.size(), 2u);
-    EXPECT_EQ("\r\n", data.substr(data.size() - 2));
-    std::smatch match;
-    std::string line = data.substr(0, data.size() - 2);
-    ASSERT_TRUE(std::regex_match(line, match, kLinePattern)) << data;
-    EXPECT_EQ("Start OnStart in CURLDownloading for http://host/file.exe", match[2].str());
-
-    // The stamp is the local time of some second during the write.
-    bool bStampInRange = false;
-    for (CTime t = before; t <= after; t += CTimeSpan(1))
-        bStampInRange |= match[1].str() == (LPCTSTR)t.Format("%m/%d/%y %H:%M:%S");
-    EXPECT_TRUE(bStampInRange) << match[1].str();
+    // The stamp is the local time of some second during the writes, then two blanks.
+    std::string strData = ReadWholeFile(strPath);
+    std::string strStamp = strData.substr(strData.find("run one") - kStampLength, kStampLength);
+    bool bInRange = false;
+    for (time_t t = tBefore; t <= tAfter; ++t)
+        bInRange |= strStamp == (LPCTSTR)CTime(t).Format("%m/%d/%y %H:%M:%S  ");
+    EXPECT_TRUE(bInRange) << strStamp;
 }
 
-TEST_F(CTraceLogTest, EmptyTextWritesNothingAndOwnLineBreaksStay)
+// Each case fills the file so that one more line ends nOver bytes past the limit (negative: short
+// of it). The file is deleted exactly when it has passed the limit; the next line starts afresh.
+TEST(CTraceLogTest, FileIsDeletedOnceItHasPassedTheLimit)
 {
-    CTraceLog log(m_strPath, 1000, TRUE);
-    log.WriteLine("");
-    log.WriteLine(CString());
-    EXPECT_EQ("", ReadAll(m_strPath));  // the file exists, without even a stamp
-
-    log.WriteLine("first\nsecond\r\nthird\r");
-    std::string data = ReadAll(m_strPath);
-    ASSERT_EQ((size_t)kStampLength + 20 + 2, data.size()) << data;
-    EXPECT_EQ("first\nsecond\r\nthird\r\r\n", data.substr(kStampLength));
-}
-
-TEST_F(CTraceLogTest, SecondRunAppendsToTheFirst)
-{
-    WriteAll(m_strPath, "from an earlier version\r\n");
+    const struct
     {
-        CTraceLog run1(m_strPath, 1000, TRUE);
-        run1.WriteLine("run one");
+        UINT nKB;
+        BOOL bLimit;
+        DWORD dwLimit;
+        int nOver;
+    } cases[] = {
+        {1000, TRUE, kDefaultLimit, 0}, {1000, TRUE, kDefaultLimit, 1}, {0, TRUE, kDefaultLimit, 1},
+        {0, TRUE, kDefaultLimit, -1},   {1, TRUE, 1024, 0},             {1, TRUE, 1024, 1},
+        {1, FALSE, 1024, 5000},
+    };
+    const std::string strText = "End OnStart 2 in CURLDownloading for http://host/x";
+    for (const auto& c : cases)
+    {
+        CE2eFolder folder("CTraceLogTest");
+        const std::string strPath = folder.File("DownLoadSetup.log");
+        const size_t nFill = c.dwLimit + c.nOver - (kStampLength + strText.size() + 2);
+        ASSERT_TRUE(WriteWholeFile(strPath, std::string(nFill, 'p')));
+        CTraceLogProbe log(strPath.c_str(), c.nKB, c.bLimit);
+        EXPECT_EQ(c.dwLimit, log.MaxSize()) << c.nKB;
+        log.WriteLine(strText.c_str());
+        const bool bDeleted = c.bLimit && c.nOver > 0;
+        EXPECT_EQ(bDeleted, !FileExists(strPath)) << c.nKB << " KB, " << c.nOver << " bytes over";
+        log.WriteLine("after");
+        EXPECT_TRUE(!bDeleted || TextsOf(strPath) == std::vector<std::string>{"after"}) << "a fresh file";
     }
+}
+
+TEST(CTraceLogTest, TwoThreadsWritingAtOnceGiveWholeLinesInOrder)
+{
+    CE2eFolder folder("CTraceLogTest");
+    const std::string strPath = folder.File("DownLoadSetup.log");
     {
-        CTraceLog run2(m_strPath, 1000, TRUE);
-        run2.WriteLine("run two, line 1");
-        run2.WriteLine("run two, line 2");
-    }
-    std::vector<std::string> lines = SplitLines(ReadAll(m_strPath));
-    ASSERT_EQ(4u, lines.size());
-    EXPECT_EQ("from an earlier version", lines[0]);
-    EXPECT_EQ("run one", lines[1].substr(kStampLength));
-    EXPECT_EQ("run two, line 1", lines[2].substr(kStampLength));
-    EXPECT_EQ("run two, line 2", lines[3].substr(kStampLength));
-}
-
-// Fills the file so that one more line of `text` brings it to exactly the limit.
-TEST_F(CTraceLogTest, FileAtTheLimitStaysOneBytePastIsDeletedAndTheNextLineStartsAFreshFile)
-{
-    const std::string text = "End OnStart 2 in CURLDownloading for http://host/x";
-    const size_t nLine = kStampLength + text.size() + 2;
-    WriteAll(m_strPath, std::string(kLimitBytes - nLine, 'p'));
-
-    CTraceLogProbe log(m_strPath, 1000, TRUE);
-    EXPECT_EQ(kLimitBytes, log.MaxSize());
-    log.WriteLine(text.c_str());
-    EXPECT_EQ((size_t)kLimitBytes, ReadAll(m_strPath).size());  // exactly the limit: kept
-
-    log.WriteLine("x");  // now past it: closed and deleted right after the write
-    EXPECT_FALSE(Exists(m_strPath));
-
-    log.WriteLine("after the limit");
-    std::vector<std::string> lines = SplitLines(ReadAll(m_strPath));
-    ASSERT_EQ(1u, lines.size());
-    EXPECT_EQ("after the limit", lines[0].substr(kStampLength));
-}
-
-TEST_F(CTraceLogTest, ZeroKilobytesMeansTheDefaultLimit)
-{
-    const std::string text = "y";
-    WriteAll(m_strPath, std::string(kLimitBytes - (kStampLength + 1 + 2) + 1, 'p'));  // one byte more
-    CTraceLogProbe log(m_strPath, 0, TRUE);
-    EXPECT_EQ(kLimitBytes, log.MaxSize());
-    log.WriteLine(text.c_str());
-    EXPECT_FALSE(Exists(m_strPath));
-}
-
-TEST_F(CTraceLogTest, WithoutTheLimitTheFileKeepsGrowing)
-{
-    CTraceLogProbe log(m_strPath, 1, FALSE);
-    EXPECT_EQ(1024u, log.MaxSize());
-    for (int i = 0; i < 100; ++i)
-        log.WriteLine("a line that is long enough to pass one kilobyte soon");
-    EXPECT_EQ(100u, SplitLines(ReadAll(m_strPath)).size());
-}
-
-TEST_F(CTraceLogTest, SmallLimitDeletesAsSoonAsItIsPassed)
-{
-    CTraceLogProbe log(m_strPath, 1, TRUE);
-    std::string text(1024 - kStampLength - 2, 'k');
-    log.WriteLine(text.c_str());
-    EXPECT_EQ(1024u, ReadAll(m_strPath).size());
-    log.WriteLine("z");
-    EXPECT_FALSE(Exists(m_strPath));
-}
-
-TEST_F(CTraceLogTest, TwoThreadsWritingAtOnceGiveOnlyWholeLines)
-{
-    const int kLinesPerThread = 1000;
-    {
-        CTraceLog log(m_strPath, 1000, TRUE);
+        CTraceLog log(strPath.c_str(), 1000, TRUE);
         auto writer = [&log](char chName) {
-            for (int i = 0; i < kLinesPerThread; ++i)
-            {
-                CString text;
-                text.Format("thread %c line %04d %s", chName, i, chName == 'A' ? "aaaaaaaaaaaaaaaa" : "bb");
-                log.WriteLine(text);
-            }
-        };
-        CTestThread a(writer, 'A'), b(writer, 'B');
-        a.join();
-        b.join();
-    }
-    std::vector<std::string> lines = SplitLines(ReadAll(m_strPath));
-    ASSERT_EQ(2u * kLinesPerThread, lines.size());
-    int nNext[2] = {0, 0};
-    const std::regex textPattern("^thread ([AB]) line (\\d{4}) (a{16}|bb)$");
-    for (const std::string& line : lines)
-    {
-        std::smatch lineMatch, textMatch;
-        ASSERT_TRUE(std::regex_match(line, lineMatch, kLinePattern)) << line;
-        std::string text = lineMatch[2].str();
-        ASSERT_TRUE(std::regex_match(text, textMatch, textPattern)) << line;
-        int nThread = textMatch[1].str() == "A" ? 0 : 1;
-        ASSERT_EQ(nThread == 0 ? "aaaaaaaaaaaaaaaa" : "bb", textMatch[3].str()) << line;
-        ASSERT_EQ(nNext[nThread], std::stoi(textMatch[2].str())) << line;  // in order, none lost
-        ++nNext[nThread];
-    }
-}
-
-// Two threads keep passing a small limit: deletion and reopening happen between other lines,
-// never in the middle of one, so the file always ends up with whole lines within the limit.
-TEST_F(CTraceLogTest, TwoThreadsAtTheLimitNeverWriteIntoAClosedOrHalfDeletedFile)
-{
-    const int kLinesPerThread = 1000;
-    {
-        CTraceLog log(m_strPath, 1, TRUE);
-        auto writer = [&log](char chName) {
-            for (int i = 0; i < kLinesPerThread; ++i)
+            for (int i = 0; i < 1000; ++i)
             {
                 CString text;
                 text.Format("thread %c line %04d", chName, i);
@@ -245,80 +118,47 @@ TEST_F(CTraceLogTest, TwoThreadsAtTheLimitNeverWriteIntoAClosedOrHalfDeletedFile
         a.join();
         b.join();
     }
-    std::string data = ReadAll(m_strPath);
-    if (data == "<missing>")  // the very last line passed the limit
-        data.clear();
-    EXPECT_LE(data.size(), 1024u);
-    std::vector<std::string> lines = SplitLines(data);
-    const std::regex textPattern("^thread [AB] line \\d{4}$");
-    for (const std::string& line : lines)
+    std::vector<std::string> texts = TextsOf(strPath);
+    ASSERT_EQ(2000u, texts.size());
+    int nNext[2] = {0, 0};
+    for (const std::string& text : texts)
     {
-        std::smatch lineMatch;
-        ASSERT_TRUE(std::regex_match(line, lineMatch, kLinePattern)) << line;
-        std::string text = lineMatch[2].str();
-        EXPECT_TRUE(std::regex_match(text, textPattern)) << line;
+        CString expected;
+        int nThread = text.compare(0, 8, "thread B") == 0 ? 1 : 0;
+        expected.Format("thread %c line %04d", 'A' + nThread, nNext[nThread]++);
+        ASSERT_EQ((LPCTSTR)expected, text) << "in order, none lost";
     }
 }
 
-TEST_F(CTraceLogTest, FailedWriteDropsTheLineAndTheNextOneGoesToTheFile)
+TEST(CTraceLogTest, FailedWriteDropsTheLineAndTheNextOneGoesToTheFile)
 {
-    CTraceLogProbe log(m_strPath, 1000, TRUE);
+    CE2eFolder folder("CTraceLogTest");
+    const std::string strPath = folder.File("DownLoadSetup.log");
+    CTraceLogProbe log(strPath.c_str(), 1000, TRUE);
     log.WriteLine("one");
     ASSERT_NE(nullptr, log.File());
-
-    // Swap the log's handle for a read-only one, so that the next write fails.
-    HANDLE hReadOnly = ::CreateFileA(m_strPath, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                     OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    ASSERT_NE(INVALID_HANDLE_VALUE, hReadOnly);
+    // A read-only handle in place of the log's makes the next write fail.
     ::CloseHandle(log.File()->m_hFile);
-    log.File()->m_hFile = hReadOnly;
+    log.File()->m_hFile = ::CreateFileA(strPath.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     log.WriteLine("two");
     log.WriteLine("three");
-
-    std::vector<std::string> lines = SplitLines(ReadAll(m_strPath));
-    ASSERT_EQ(2u, lines.size());
-    EXPECT_EQ("one", lines[0].substr(kStampLength));
-    EXPECT_EQ("three", lines[1].substr(kStampLength));
+    EXPECT_EQ(std::vector<std::string>({"one", "three"}), TextsOf(strPath));
 }
 
-TEST_F(CTraceLogTest, PathThatIsAFolderGivesNoLogAndNoCrash)
+// A log whose file cannot be opened when it is built (in a folder that appears only later, a
+// folder, no path) writes nothing for the whole run.
+TEST(CTraceLogTest, FileThatCouldNotBeOpenedStaysClosedForTheRun)
 {
-    CTraceLogProbe log(m_strDir, 1000, TRUE);
-    EXPECT_EQ(nullptr, log.File());
-    log.WriteLine("goes nowhere");
-    EXPECT_TRUE(::GetFileAttributesA(m_strDir) & FILE_ATTRIBUTE_DIRECTORY);
-}
-
-TEST_F(CTraceLogTest, FileThatCouldNotBeOpenedStaysClosedForTheRun)
-{
-    CString strLater = m_strDir + "\\later";
-    CString strPath = strLater + "\\DownLoadSetup.log";
-    CTraceLogProbe log(strPath, 1000, TRUE);
-    EXPECT_EQ(nullptr, log.File());
-    log.WriteLine("lost");
-    ASSERT_TRUE(::CreateDirectoryA(strLater, nullptr));
-    log.WriteLine("also lost");
-    EXPECT_FALSE(Exists(strPath));
-
-    CTraceLogProbe noPath((LPCTSTR) nullptr, 1000, TRUE);
-    EXPECT_EQ(nullptr, noPath.File());
-    noPath.WriteLine("nothing");
-}
-
-// The program's own log: "DownLoadSetup.log" in the system directory. Nothing is written, and a
-// file this test creates is removed again.
-TEST_F(CTraceLogTest, ProgramLogLivesInTheSystemDirectory)
-{
-    char szSystem[MAX_PATH];
-    UINT nLen = ::GetSystemDirectoryA(szSystem, MAX_PATH);
-    ASSERT_GT(nLen, 0u);
-    CString strExpected = CString(szSystem) + "\\DownLoadSetup.log";
-    bool bExisted = Exists(strExpected);
+    CE2eFolder folder("CTraceLogTest");
+    const std::string strLater = folder.File("later");
+    for (const std::string& strPath : {strLater + "\\DownLoadSetup.log", folder.Path(), std::string()})
     {
-        CTraceLogProbe log(1000, TRUE);
-        EXPECT_EQ(strExpected, log.Path());
-        EXPECT_EQ(kLimitBytes, log.MaxSize());
+        CTraceLogProbe log(strPath.empty() ? nullptr : strPath.c_str(), 1000, TRUE);
+        EXPECT_EQ(nullptr, log.File()) << strPath;
+        ::CreateDirectoryA(strLater.c_str(), nullptr);
+        log.WriteLine("lost");
     }
-    if (!bExisted)
-        ::DeleteFileA(strExpected);
+    EXPECT_FALSE(FileExists(strLater + "\\DownLoadSetup.log"));
+    EXPECT_TRUE(::GetFileAttributesA(folder.Path().c_str()) & FILE_ATTRIBUTE_DIRECTORY);
 }

@@ -1,5 +1,7 @@
-// Message routing of the class framework: maps, base-class chaining, reflection, Default, the modal
-// loop with PreTranslateMessage, and the end of a user-interface thread with its main window.
+// Message routing of the class framework as the program's dialogs use it: message maps and the
+// base class's map, reflection to controls, the modal loop with PreTranslateMessage, data exchange.
+// (Close through Cancel, the end of a thread with its main window and AfxBeginThread are exercised
+// by the dialog tests in tests/integration.)
 #include <gtest/gtest.h>
 #include <afxwin.h>
 #include "res/resource.h"
@@ -12,15 +14,13 @@ class CReflectingEdit : public CEdit
 public:
     int m_nChanges = 0;
     int m_nColorRequests = 0;
-    CBrush m_brush;
+    CBrush m_brush{RGB(1, 2, 3)};
 
 protected:
     afx_msg void OnChange() { ++m_nChanges; }
-    afx_msg HBRUSH CtlColor(CDC* pDC, UINT nCtlColor)
+    afx_msg HBRUSH CtlColor(CDC*, UINT)
     {
         ++m_nColorRequests;
-        if (m_brush.m_hObject == NULL)
-            m_brush.CreateSolidBrush(RGB(1, 2, 3));
         return m_brush;
     }
     DECLARE_MESSAGE_MAP()
@@ -31,53 +31,28 @@ BEGIN_MESSAGE_MAP(CReflectingEdit, CEdit)
     ON_WM_CTLCOLOR_REFLECT()
 END_MESSAGE_MAP()
 
-class CBaseDlg : public CDialog
-{
-public:
-    CBaseDlg() : CDialog(IDD_DOWNLOADSETUP_DIALOG) {}
-    int m_nBaseTimer = 0;
-    int m_nParentChanges = 0;
-
-protected:
-    afx_msg void OnTimer(UINT nIDEvent)
-    {
-        ++m_nBaseTimer;
-        CDialog::OnTimer(nIDEvent);
-    }
-    afx_msg void OnEditChange() { ++m_nParentChanges; }
-    DECLARE_MESSAGE_MAP()
-};
-
-BEGIN_MESSAGE_MAP(CBaseDlg, CDialog)
-    ON_WM_TIMER()
-    ON_EN_CHANGE(IDC_EDIT_FOLDER, OnEditChange)
-END_MESSAGE_MAP()
-
 // The script runs from a timer so that everything happens inside the real modal loop.
-class CRoutingDlg : public CBaseDlg
+class CRoutingDlg : public CDialog
 {
 public:
+    CRoutingDlg() : CDialog(IDD_DOWNLOADSETUP_DIALOG) {}
     CReflectingEdit m_edit;
     CString m_strFolder = "C:\\start";
-    int m_nClicks = 0;
-    int m_nPreTranslated = 0;
-    int m_nDestroyCalls = 0;
+    int m_nClicks = 0, m_nParentChanges = 0, m_nPreTranslated = 0, m_nDestroyCalls = 0;
     LRESULT m_lUserResult = 0;
     BOOL m_bWasTemporary = FALSE;
 
     BOOL DestroyWindow() override
     {
         ++m_nDestroyCalls;
-        return CBaseDlg::DestroyWindow();
+        return CDialog::DestroyWindow();
     }
     BOOL PreTranslateMessage(MSG* pMsg) override
     {
-        if (pMsg->message == WM_APP + 7)
-        {
-            ++m_nPreTranslated;
-            return TRUE;  // consumed: never dispatched
-        }
-        return CBaseDlg::PreTranslateMessage(pMsg);
+        if (pMsg->message != WM_APP + 7)
+            return CDialog::PreTranslateMessage(pMsg);
+        ++m_nPreTranslated;
+        return TRUE;  // consumed: never dispatched
     }
 
 protected:
@@ -88,17 +63,19 @@ protected:
     }
     BOOL OnInitDialog() override
     {
-        CBaseDlg::OnInitDialog();
+        CDialog::OnInitDialog();
         SetTimer(9, 20, NULL);
         return TRUE;
     }
     afx_msg void OnStart() { ++m_nClicks; }
+    afx_msg void OnEditChange() { ++m_nParentChanges; }
     afx_msg LRESULT OnUser(WPARAM wParam, LPARAM lParam) { return (LRESULT)(wParam + lParam); }
-    afx_msg void OnTimer(UINT nIDEvent)
+    afx_msg void OnTimer(UINT)
     {
         KillTimer(9);
-        CBaseDlg::OnTimer(nIDEvent);  // the base handler still runs
-        ::SendMessageA(::GetDlgItem(m_hWnd, IDC_BUTTON_START), BM_CLICK, 0, 0);
+        HWND hStart = ::GetDlgItem(m_hWnd, IDC_BUTTON_START);
+        ::SendMessageA(hStart, BM_CLICK, 0, 0);
+        SendMessage(WM_COMMAND, MAKEWPARAM(IDC_BUTTON_START, BN_DBLCLK), (LPARAM)hStart);  // not a click
         m_edit.SetWindowText("C:\\typed");
         m_lUserResult = SendMessage(WM_USER + 40, 2, 3);
         ::PostMessageA(m_hWnd, WM_APP + 7, 0, 0);
@@ -112,8 +89,9 @@ protected:
     DECLARE_MESSAGE_MAP()
 };
 
-BEGIN_MESSAGE_MAP(CRoutingDlg, CBaseDlg)
+BEGIN_MESSAGE_MAP(CRoutingDlg, CDialog)
     ON_BN_CLICKED(IDC_BUTTON_START, OnStart)
+    ON_CONTROL(EN_CHANGE, IDC_EDIT_FOLDER, OnEditChange)
     ON_MESSAGE(WM_USER + 40, OnUser)
     ON_WM_TIMER()
 END_MESSAGE_MAP()
@@ -121,82 +99,27 @@ END_MESSAGE_MAP()
 TEST(FrameworkRouting, ModalDialogRoutesMessagesThroughItsMaps)
 {
     CRoutingDlg dlg;
-    INT_PTR nResult = dlg.DoModal();
-
-    EXPECT_EQ(IDOK, nResult);
-    EXPECT_EQ(1, dlg.m_nClicks) << "BN_CLICKED reaches ON_BN_CLICKED";
-    EXPECT_EQ(1, dlg.m_nBaseTimer) << "an explicit base call reaches the base class's handler";
-    EXPECT_EQ(5, dlg.m_lUserResult) << "ON_MESSAGE returns the handler's result";
-    EXPECT_GE(dlg.m_edit.m_nChanges, 1) << "EN_CHANGE is reflected to the edit";
-    EXPECT_EQ(0, dlg.m_nParentChanges) << "a reflected notification does not reach the parent";
-    EXPECT_GE(dlg.m_edit.m_nColorRequests, 1) << "the colour request is reflected to the control";
-    EXPECT_EQ(1, dlg.m_nPreTranslated) << "the modal loop offers queued messages to PreTranslateMessage";
-    EXPECT_TRUE(dlg.m_bWasTemporary) << "an unbound control gets a temporary wrapper";
-    EXPECT_STREQ("C:\\typed", dlg.m_strFolder) << "IDOK reads the control texts back";
-    EXPECT_EQ(1, dlg.m_nDestroyCalls) << "the end of the modal loop runs the virtual DestroyWindow";
-    EXPECT_EQ(NULL, dlg.m_hWnd);
-    EXPECT_EQ(NULL, dlg.m_edit.m_hWnd) << "controls are detached when their window goes";
-}
-
-// Cancel is the framework's standard path for Esc and WM_CLOSE.
-class CCloseDlg : public CDialog
-{
-public:
-    CCloseDlg() : CDialog(IDD_DOWNLOADSETUP_DIALOG) {}
-
-protected:
-    BOOL OnInitDialog() override
+    const INT_PTR nResult = dlg.DoModal();
+    const struct
     {
-        CDialog::OnInitDialog();
-        ::PostMessageA(m_hWnd, WM_CLOSE, 0, 0);
-        return TRUE;
-    }
-};
-
-TEST(FrameworkRouting, CloseEndsTheDialogThroughCancel)
-{
-    CCloseDlg dlg;
-    EXPECT_EQ(IDCANCEL, dlg.DoModal());
-}
-
-class CDialogThread : public CWinThread
-{
-public:
-    CCloseDlg m_dlg;
-    BOOL m_bInitRan = FALSE;
-    BOOL InitInstance() override
-    {
-        m_bInitRan = TRUE;
-        m_pMainWnd = &m_dlg;
-        m_dlg.DoModal();
-        return TRUE;  // Run: the loop must end because the main window was destroyed
-    }
-};
-
-TEST(FrameworkRouting, DestroyingAThreadsMainWindowEndsItsLoop)
-{
-    CDialogThread* pThread = new CDialogThread;
-    pThread->m_bAutoDelete = FALSE;
-    ASSERT_TRUE(pThread->CreateThread());
-    EXPECT_EQ(WAIT_OBJECT_0, ::WaitForSingleObject(pThread->m_hThread, 10000));
-    EXPECT_TRUE(pThread->m_bInitRan);
-    EXPECT_EQ(nullptr, pThread->m_pMainWnd);
-    delete pThread;
-}
-
-UINT CountingWorker(LPVOID pParam)
-{
-    ::InterlockedIncrement(static_cast<LONG*>(pParam));
-    return 0;
-}
-
-TEST(FrameworkRouting, AfxBeginThreadRunsTheProcedure)
-{
-    LONG nRuns = 0;
-    CWinThread* pThread = AfxBeginThread(CountingWorker, &nRuns);
-    ASSERT_NE(nullptr, pThread);
-    for (int i = 0; i < 500 && ::InterlockedCompareExchange(&nRuns, 0, 0) == 0; ++i)
-        ::Sleep(10);
-    EXPECT_EQ(1, nRuns);
+        const char* pszWhat;
+        LONG_PTR nActual;
+        LONG_PTR nExpected;
+    } cases[] = {
+        {"IDOK ends the dialog through the base class's map", nResult, IDOK},
+        {"BN_CLICKED, and no other code, reaches ON_BN_CLICKED", dlg.m_nClicks, 1},
+        {"ON_MESSAGE returns the handler's result", dlg.m_lUserResult, 5},
+        {"EN_CHANGE is reflected to the edit", dlg.m_edit.m_nChanges > 0, 1},
+        {"a reflected notification does not reach the parent", dlg.m_nParentChanges, 0},
+        {"the colour request is reflected to the control", dlg.m_edit.m_nColorRequests > 0, 1},
+        {"the modal loop offers queued messages to PreTranslateMessage", dlg.m_nPreTranslated, 1},
+        {"an unbound control gets a temporary wrapper", dlg.m_bWasTemporary, TRUE},
+        {"IDOK reads the control texts back", dlg.m_strFolder == "C:\\typed", 1},
+        {"the end of the modal loop runs the virtual DestroyWindow", dlg.m_nDestroyCalls, 1},
+        {"the dialog is detached from its window", dlg.m_hWnd == NULL, 1},
+        {"controls are detached when their window goes", dlg.m_edit.m_hWnd == NULL, 1},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(c.nExpected, c.nActual) << c.pszWhat;
 }
 }  // namespace
