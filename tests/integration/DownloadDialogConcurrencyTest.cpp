@@ -21,9 +21,8 @@ const DWORD kWait = 10000;
 // two other threads, the user stopping and closing. Returns "", or what went wrong.
 std::string RunRound(int nRound)
 {
-    CDialogTestFiles files("concurrency");
     CFakeWorkerScript script;
-    auto run = std::make_unique<CDownloadDialogRun>(files.m_strUrl, files.m_strFilePath, &script);
+    auto run = std::make_unique<CDownloadDialogRun>(UniqueTestUrl(), "C:\\concurrency\\brindlemox.exe", &script);
     if (!run->Launch(true) || !run->WaitUp(kWait))
         return "the dialog did not come up";
     CURLDownloading& dlg = run->Dlg();

@@ -46,7 +46,7 @@ protected:
     {
         if (m_run)  // the scripted workers go before their dialog does
             EXPECT_TRUE(m_run->EndNow(kWait) && m_script.JoinAll(kWait));
-        m_run.reset(new CDownloadDialogRun(m_files.m_strUrl, m_files.m_strFilePath, &m_script));
+        m_run.reset(new CDownloadDialogRun(m_strUrl, m_strFile, &m_script));
         EXPECT_TRUE(m_run->Launch(bStartLikeTheLaunch));
         EXPECT_TRUE(m_run->WaitUp(kWait));
         if (bStartLikeTheLaunch)
@@ -54,7 +54,7 @@ protected:
         return *m_run;
     }
     // Text followed by this test's address, as the dialog writes its trace lines.
-    int Lines(const char* pszText) const { return m_log.Count(pszText + m_files.m_strUrl); }
+    int Lines(const char* pszText) const { return m_log.Count(pszText + m_strUrl); }
     // Lets the running transfer end completely, as the engine reports it.
     void CompleteTransfer(CDownloadDialogRun& run)
     {
@@ -76,7 +76,8 @@ protected:
     CMessageBoxAnswerer m_boxes;  // outlives the dialog: its last question is answered too
     CSetupWindowStandIn m_setup;
     CFakeWorkerScript m_script;
-    CDialogTestFiles m_files{"dialog"};
+    CTempFolder m_folder{"dialog"};
+    const std::string m_strUrl = UniqueTestUrl(), m_strFile = m_folder.File("brindlemox.exe");
     CDialogTraceLog m_log;
     std::unique_ptr<CDownloadDialogRun> m_run;
 };
@@ -89,7 +90,7 @@ TEST_F(DownloadDialogTest, TheDialogOpensWithItsCaptionControlsIconRoundedTopAnd
     HWND hDlg = run.Hwnd();
     EXPECT_FALSE(g_fDownloadComplete.load());
     EXPECT_STREQ("Download from brindlemox.exe", run.Dlg().m_captionPainter.GetTitle());
-    EXPECT_EQ(m_files.m_strFilePath, run.Text(IDC_FILEPATH));
+    EXPECT_EQ(m_strFile, run.Text(IDC_FILEPATH));
     EXPECT_TRUE(run.Enabled(IDC_START) && !run.Enabled(IDC_STOP) && !run.Enabled(IDC_OPEN) && run.Enabled(IDC_EXIT));
     EXPECT_EQ("00 : 00 : 00", run.Text(IDC_TIMEELAPSED));
     EXPECT_EQ(0, run.Dlg().IntDlgStatus.load());
@@ -135,10 +136,10 @@ TEST_F(DownloadDialogTest, TheLaunchsStartRunsExactlyOnceAsSoonAsTheDialogIsUp)
     for (int nRound = 0; nRound < 6; ++nRound)
     {
         SCOPED_TRACE(nRound);
-        CDialogTestFiles files("launch");
+        const std::string strUrl = UniqueTestUrl();
         CFakeWorkerScript script;
         CDialogTraceLog log;
-        auto run = std::make_unique<CDownloadDialogRun>(files.m_strUrl, files.m_strFilePath, &script);
+        auto run = std::make_unique<CDownloadDialogRun>(strUrl, m_strFile, &script);
         if (nRound % 3 == 0)
             run->Dlg().OnStart();
         ASSERT_TRUE(run->Launch(nRound % 3 == 1));
@@ -146,11 +147,11 @@ TEST_F(DownloadDialogTest, TheLaunchsStartRunsExactlyOnceAsSoonAsTheDialogIsUp)
         if (nRound % 3 == 2)
             run->Dlg().OnStart();
         ASSERT_TRUE(script.WaitStarted(1, kWait));
-        ASSERT_TRUE(WaitUntil([&] { return log.Count("End OnStart 2 in CURLDownloading for " + files.m_strUrl) == 1; }, kWait));
+        ASSERT_TRUE(WaitUntil([&] { return log.Count("End OnStart 2 in CURLDownloading for " + strUrl) == 1; }, kWait));
         ::Sleep(100);  // a second start would have come by now
         EXPECT_EQ(1, script.nStarted.load());
-        EXPECT_EQ(1, log.Count("Start OnStart in CURLDownloading for " + files.m_strUrl));
-        EXPECT_EQ(1, log.Count("pWorkerThread not null OnStart in CURLDownloading for " + files.m_strUrl));
+        EXPECT_EQ(1, log.Count("Start OnStart in CURLDownloading for " + strUrl));
+        EXPECT_EQ(1, log.Count("pWorkerThread not null OnStart in CURLDownloading for " + strUrl));
         EXPECT_EQ(1, run->Dlg().IntDlgStatus.load());
         EXPECT_FALSE(run->Dlg().g_fAbortDownload.load());
         EXPECT_TRUE(!run->Enabled(IDC_START) && run->Enabled(IDC_STOP));
@@ -165,7 +166,7 @@ TEST_F(DownloadDialogTest, TheLaunchsStartRunsExactlyOnceAsSoonAsTheDialogIsUp)
 
 TEST_F(DownloadDialogTest, AWorkerThatCannotBeStartedChangesNothingAndOkEndsTheDialog)
 {
-    m_run.reset(new CDownloadDialogRun(m_files.m_strUrl, m_files.m_strFilePath, &m_script));
+    m_run.reset(new CDownloadDialogRun(m_strUrl, m_strFile, &m_script));
     m_run->Dlg().m_pfnBeginThread = NoThread;
     ASSERT_TRUE(m_run->Launch(false) && m_run->WaitUp(kWait));
     m_run->Click(IDC_START);
@@ -186,26 +187,6 @@ TEST_F(DownloadDialogTest, AWorkerThatCannotBeStartedChangesNothingAndOkEndsTheD
     EXPECT_EQ(1, m_setup.CloseCount());
 }
 
-TEST_F(DownloadDialogTest, ExitAfterACompletedDownloadRemovesTheStoredFolderAndAsksNothing)
-{
-    CDownloadDialogRun& run = Open(true);
-    CompleteTransfer(run);
-    EXPECT_EQ("Download completed", run.WindowText());
-    EXPECT_TRUE(run.Enabled(IDC_OPEN) && !run.Enabled(IDC_STOP) && run.Enabled(IDC_EXIT));
-    EXPECT_EQ(3, run.Dlg().IntDlgStatus.load());
-    EXPECT_EQ(1, Lines("Case 3 CloseFileCtrlDlg in CURLDownloading for "));
-
-    run.Click(IDC_EXIT);
-    ASSERT_TRUE(run.WaitEnded(kWait));
-    EXPECT_EQ(6, run.Dlg().IntDlgStatus.load());
-    EXPECT_EQ("", StoredFolder());
-    EXPECT_TRUE(m_boxes.Captions().empty());
-    EXPECT_EQ(1, m_setup.CloseCount());
-    EXPECT_STREQ("Download completed", run.Dlg().GetServerStatus());
-    EXPECT_EQ(1, Lines("OnExit called in CURLDownloadingfor"));
-    EXPECT_EQ(1, Lines("IntDlgStatus 3 DestroyWindow in CURLDownloading for "));
-}
-
 TEST_F(DownloadDialogTest, CloseBoxYesAbortsOnTheWorkerAndOffersTheResumeShortcut)
 {
     m_boxes.Answer("Do you want to abort?", IDYES);
@@ -216,7 +197,7 @@ TEST_F(DownloadDialogTest, CloseBoxYesAbortsOnTheWorkerAndOffersTheResumeShortcu
     ASSERT_TRUE(run.WaitEnded(kWait));
     ASSERT_TRUE(WaitUntil([&] { return m_script.nEnded.load() == 1; }, kWait));
 
-    EXPECT_EQ(std::vector<std::string>{"Are you sure you want to abort the download from \r\n" + m_files.m_strUrl},
+    EXPECT_EQ(std::vector<std::string>{"Are you sure you want to abort the download from \r\n" + m_strUrl},
               m_boxes.Texts("Do you want to abort?"));
     EXPECT_EQ(std::vector<std::string>{"Download has not completed successfully. Do you wish to create a shortcut on "
                                        "the desktop to resume it later?"},
@@ -350,32 +331,32 @@ TEST_F(DownloadDialogTest, StartAfterACompletedDownloadAsksToRestart)
         m_boxes.Answer("Confirm restarting download", c.nAnswer);
         const LONG nClosesBefore = m_setup.CloseCount();
         CDialogTraceLog log;
-        auto lines = [&](const char* pszText) { return log.Count(pszText + m_files.m_strUrl); };
+        auto lines = [&](const char* pszText) { return log.Count(pszText + m_strUrl); };
         CDownloadDialogRun& run = Open(true);
         CompleteTransfer(run);
-        ASSERT_TRUE(WriteWholeFile(m_files.m_strFilePath, "MZ"));
+        ASSERT_TRUE(WriteWholeFile(m_strFile, "MZ"));
         if (c.bUndeletable)
-            ::SetFileAttributesA(m_files.m_strFilePath.c_str(), FILE_ATTRIBUTE_READONLY);
+            ::SetFileAttributesA(m_strFile.c_str(), FILE_ATTRIBUTE_READONLY);
         run.Click(IDC_START);
         ASSERT_TRUE(WaitUntil([&] { return lines("Start OnStart in CURLDownloading for ") == 2; }, kWait));
         if (c.nAnswer == IDNO || c.bUndeletable)
         {
             ASSERT_TRUE(run.WaitEnded(kWait));
-            EXPECT_EQ("Download from \"" + m_files.m_strUrl + "\" is complete.\n\rDo you wish to restart ?",
+            EXPECT_EQ("Download from \"" + m_strUrl + "\" is complete.\n\rDo you wish to restart ?",
                       m_boxes.Texts("Confirm restarting download").back());
             EXPECT_EQ(c.bUndeletable ? 1 : 0, m_boxes.Count("Error deleting local file"));
             EXPECT_EQ(c.bUndeletable ? 1 : 0, lines("End OnStart 1 in CURLDownloading for "));
-            EXPECT_TRUE(FileExists(m_files.m_strFilePath));
+            EXPECT_TRUE(FileExists(m_strFile));
             EXPECT_EQ(1, m_script.nStarted.load());
             EXPECT_EQ(6, run.Dlg().IntDlgStatus.load());
             EXPECT_EQ(0, lines("restart = true  OnStart in CURLDownloading for "));
-            ::SetFileAttributesA(m_files.m_strFilePath.c_str(), FILE_ATTRIBUTE_NORMAL);
+            ::SetFileAttributesA(m_strFile.c_str(), FILE_ATTRIBUTE_NORMAL);
         }
         else
         {
             ASSERT_TRUE(m_script.WaitStarted(2, kWait));
             ASSERT_TRUE(WaitUntil([&] { return lines("End OnStart 2 in CURLDownloading for ") == 2; }, kWait));
-            EXPECT_FALSE(FileExists(m_files.m_strFilePath));
+            EXPECT_FALSE(FileExists(m_strFile));
             EXPECT_EQ(1, lines("restart = true  OnStart in CURLDownloading for "));
             EXPECT_EQ(1, run.Dlg().IntDlgStatus.load());
             EXPECT_EQ(0u, run.Dlg().m_dwResumeOffset);

@@ -1,5 +1,4 @@
 #include "tests/support/DialogDriver.h"
-#include <stdio.h>
 #include <algorithm>
 #include <map>
 #include "app/CNewUrlDlg.h"
@@ -291,26 +290,9 @@ int CDialogTraceLog::Count(const std::string& strText) const
     return (int)std::count(texts.begin(), texts.end(), strText);
 }
 
-// ---- test files ------------------------------------------------------------------------------------
-
-CDialogTestFiles::CDialogTestFiles(const char* pszName)
+std::string UniqueTestUrl()
 {
     static std::atomic<LONG> s_nSerial{0};
-    char szUnique[128];
-    snprintf(szUnique, sizeof(szUnique), "%s-%lu-%ld-%lu", pszName, ::GetCurrentProcessId(), (long)++s_nSerial,
-             ::GetTickCount());
-    // Port 9 (discard) on the loopback: nothing is ever fetched from this address.
-    m_strUrl = std::string("http://127.0.0.1:9/dialogtest/") + szUnique + "/brindlemox.exe";
-    char szTemp[MAX_PATH] = "";
-    ::GetTempPathA(sizeof(szTemp), szTemp);
-    m_strFolder = std::string(szTemp) + "dlgtest-" + szUnique;
-    ::CreateDirectoryA(m_strFolder.c_str(), NULL);
-    m_strFilePath = m_strFolder + "\\brindlemox.exe";
-}
-
-CDialogTestFiles::~CDialogTestFiles()
-{
-    ::SetFileAttributesA(m_strFilePath.c_str(), FILE_ATTRIBUTE_NORMAL);
-    ::DeleteFileA(m_strFilePath.c_str());
-    ::RemoveDirectoryA(m_strFolder.c_str());
+    return "http://127.0.0.1:9/dialogtest/" + std::to_string(::GetCurrentProcessId()) + "-" + std::to_string(++s_nSerial) +
+           "-" + std::to_string(::GetTickCount()) + "/brindlemox.exe";
 }

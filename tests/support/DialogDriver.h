@@ -1,5 +1,5 @@
-// Drivers for the download dialog tests: the dialog on a thread of its own as the program runs it
-// (CDownThread), a stand-in window for the Setup dialog, a scripted worker in the transfer engine's
+// Drivers of the download dialog: the dialog on a thread of its own as the program runs it
+// (CDownThread), a stand-in window for the Setup dialog, scripted workers in the transfer engine's
 // place, and the trace log read back.
 #pragma once
 #include <windows.h>
@@ -50,8 +50,8 @@ struct CFakeWorkerScript
     std::atomic<DWORD> dwLastThreadId{0};
 
     bool WaitStarted(LONG n, DWORD dwTimeoutMs);
-    bool Post(UINT message);            // to the newest worker
-    bool JoinAll(DWORD dwTimeoutMs);    // ends every worker still running (WM_QUIT) and waits
+    bool Post(UINT message);          // to the newest worker
+    bool JoinAll(DWORD dwTimeoutMs);  // ends every worker still running (WM_QUIT) and waits
     CTestMutex mutex;
     std::vector<HANDLE> threads;
     std::vector<DWORD> threadIds;
@@ -95,13 +95,6 @@ private:
     LONGLONG m_llStart;
 };
 
-// A unique address and a local file in a folder of its own, removed with the object.
-class CDialogTestFiles
-{
-public:
-    explicit CDialogTestFiles(const char* pszName);
-    ~CDialogTestFiles();
-    std::string m_strUrl;
-    std::string m_strFolder;
-    std::string m_strFilePath;
-};
+// An address of its own for each dialog of a test (its trace lines end with it); nothing is fetched
+// from it.
+std::string UniqueTestUrl();

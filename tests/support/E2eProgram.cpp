@@ -2,14 +2,12 @@
 #include <objbase.h>
 #include <shlobj.h>
 #include <stdio.h>
-#include <stdlib.h>
+#include <algorithm>
 #include "app/LastSetupPath.h"
 #include "res/resource.h"
 #include "tests/support/DialogDriver.h"
 #include "tests/support/ScriptedHttpServer.h"
 #include "tests/support/WindowDriver.h"
-
-// ---- files ----------------------------------------------------------------------------------------
 
 bool FileExists(const std::string& strPath) { return ::GetFileAttributesA(strPath.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
@@ -17,12 +15,9 @@ std::string ReadWholeFile(const std::string& strPath)
 {
     std::string strData;
     HANDLE hFile = ::CreateFileA(strPath.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                 NULL, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
-    if (hFile == INVALID_HANDLE_VALUE)
-        return strData;
+                                 NULL, OPEN_EXISTING, 0, NULL);
     char buffer[65536];
-    DWORD cbRead = 0;
-    while (::ReadFile(hFile, buffer, sizeof(buffer), &cbRead, NULL) && cbRead > 0)
+    for (DWORD cbRead = 0; ::ReadFile(hFile, buffer, sizeof(buffer), &cbRead, NULL) && cbRead > 0;)
         strData.append(buffer, cbRead);
     ::CloseHandle(hFile);
     return strData;
@@ -30,9 +25,7 @@ std::string ReadWholeFile(const std::string& strPath)
 
 bool WriteWholeFile(const std::string& strPath, const std::string& strData)
 {
-    HANDLE hFile = ::CreateFileA(strPath.c_str(), GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
-    if (hFile == INVALID_HANDLE_VALUE)
-        return false;
+    HANDLE hFile = ::CreateFileA(strPath.c_str(), GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, 0, NULL);
     DWORD cbWritten = 0;
     const BOOL bDone = ::WriteFile(hFile, strData.data(), (DWORD)strData.size(), &cbWritten, NULL);
     ::CloseHandle(hFile);
@@ -56,16 +49,11 @@ void RemoveTree(const std::string& strFolder)
     for (BOOL bMore = hFind != INVALID_HANDLE_VALUE; bMore; bMore = ::FindNextFileA(hFind, &data))
     {
         const std::string strName = data.cFileName, strPath = strFolder + "\\" + strName;
-        if (strName == "." || strName == "..")
-            continue;
         ::SetFileAttributesA(strPath.c_str(), FILE_ATTRIBUTE_NORMAL);
-        if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-            RemoveTree(strPath);
-        else
-            ::DeleteFileA(strPath.c_str());
+        if (strName != "." && strName != "..")
+            (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ? RemoveTree(strPath) : (void)::DeleteFileA(strPath.c_str());
     }
-    if (hFind != INVALID_HANDLE_VALUE)
-        ::FindClose(hFind);
+    ::FindClose(hFind);
     ::RemoveDirectoryA(strFolder.c_str());
 }
 }  // namespace
@@ -73,9 +61,8 @@ void RemoveTree(const std::string& strFolder)
 CTempFolder::CTempFolder(const char* pszName)
 {
     static LONG s_nSerial = 0;
-    char szTemp[MAX_PATH] = "";
+    char szTemp[MAX_PATH] = "", szUnique[64];
     ::GetTempPathA(MAX_PATH, szTemp);
-    char szUnique[64];
     snprintf(szUnique, sizeof(szUnique), "dls%lu-%lu-%ld-", ::GetCurrentProcessId(), ::GetTickCount(),
              ::InterlockedIncrement(&s_nSerial));
     m_strPath = std::string(szTemp) + szUnique + pszName;
@@ -87,21 +74,18 @@ CTempFolder::~CTempFolder() { RemoveTree(m_strPath); }
 bool ReadShellLink(const std::string& strLink, std::string* pstrTarget, std::string* pstrDescription)
 {
     const HRESULT hrInit = ::CoInitialize(NULL);
-    bool bRead = false;
     IShellLinkA* pLink = nullptr;
     IPersistFile* pFile = nullptr;
     WCHAR wszLink[MAX_PATH];
     ::MultiByteToWideChar(CP_ACP, 0, strLink.c_str(), -1, wszLink, MAX_PATH);
-    if (SUCCEEDED(::CoCreateInstance(CLSID_ShellLink, NULL, CLSCTX_INPROC_SERVER, IID_IShellLinkA, (void**)&pLink)) &&
-        SUCCEEDED(pLink->QueryInterface(IID_IPersistFile, (void**)&pFile)) && SUCCEEDED(pFile->Load(wszLink, STGM_READ)))
-    {
-        char szTarget[MAX_PATH] = "", szDescription[MAX_PATH] = "";
-        pLink->GetPath(szTarget, MAX_PATH, NULL, SLGP_RAWPATH);
-        pLink->GetDescription(szDescription, MAX_PATH);
-        *pstrTarget = szTarget;
-        *pstrDescription = szDescription;
-        bRead = true;
-    }
+    char szTarget[MAX_PATH] = "", szDescription[MAX_PATH] = "";
+    const bool bRead =
+        SUCCEEDED(::CoCreateInstance(CLSID_ShellLink, NULL, CLSCTX_INPROC_SERVER, IID_IShellLinkA, (void**)&pLink)) &&
+        SUCCEEDED(pLink->QueryInterface(IID_IPersistFile, (void**)&pFile)) && SUCCEEDED(pFile->Load(wszLink, STGM_READ)) &&
+        SUCCEEDED(pLink->GetPath(szTarget, MAX_PATH, NULL, SLGP_RAWPATH)) &&
+        SUCCEEDED(pLink->GetDescription(szDescription, MAX_PATH));
+    *pstrTarget = szTarget;
+    *pstrDescription = szDescription;
     if (pFile != nullptr)
         pFile->Release();
     if (pLink != nullptr)
@@ -113,27 +97,22 @@ bool ReadShellLink(const std::string& strLink, std::string* pstrTarget, std::str
 
 std::string ResumeShortcutPath()
 {
-    // The desktop folder as the program reads it: Shell Folders "Desktop", expanded.
-    CRegistryData desktop = ReadRegistryValue(
-        HKEY_CURRENT_USER, "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders", "Desktop");
-    char szExpanded[MAX_PATH] = "";
-    ::ExpandEnvironmentStringsA(desktop.data.c_str(), szExpanded, MAX_PATH);
-    return std::string(szExpanded) + "\\Resume Brindlemox Download.lnk";
+    char szDesktop[MAX_PATH] = "";  // Shell Folders "Desktop", expanded, as the program reads it
+    ::ExpandEnvironmentStringsA(ReadRegistryValue(HKEY_CURRENT_USER, "Software\\Microsoft\\Windows\\CurrentVersion\\"
+                                                                     "Explorer\\Shell Folders", "Desktop")
+                                    .data.c_str(),
+                                szDesktop, MAX_PATH);
+    return std::string(szDesktop) + "\\Resume Brindlemox Download.lnk";
 }
-
-// ---- the end-to-end environment --------------------------------------------------------------------
 
 std::string E2eEnv(const char* pszName)
 {
     char szValue[1024] = "";
     const DWORD cch = ::GetEnvironmentVariableA(pszName, szValue, sizeof(szValue));
-    return cch > 0 && cch < sizeof(szValue) ? std::string(szValue) : std::string();
+    return cch < sizeof(szValue) ? szValue : "";
 }
 
-std::string E2eProgram(const std::string& strFlavour)
-{
-    return E2eEnv("DLS_PROGRAM_DIR") + "\\DownloadSetup" + strFlavour + ".exe";
-}
+std::string E2eProgram(const std::string& strFlavour) { return E2eEnv("DLS_PROGRAM_DIR") + "\\DownloadSetup" + strFlavour + ".exe"; }
 
 std::string E2eNginxUrl(const std::string& strPath) { return "http://127.0.0.1:" + E2eEnv("DLS_NGINX_PORT") + strPath; }
 
@@ -160,80 +139,24 @@ CServedInstaller::~CServedInstaller()
 std::string CServedInstaller::LocalFile(const std::string& strUrlPath) const
 {
     std::string strLocal = E2eEnv("DLS_WWW_WIN") + strUrlPath;
-    for (char& ch : strLocal)
-        if (ch == '/')
-            ch = '\\';
+    std::replace(strLocal.begin(), strLocal.end(), '/', '\\');
     return strLocal;
 }
 
 std::string CServedInstaller::Content(const std::string& strUrlPath) const
 {
-    std::string strContent;
-    if (strUrlPath == kPaths[0])  // a program that runs: the sample installer, padding after its image
-        strContent = ReadWholeFile(E2eEnv("DLS_BUILD_DIR_WIN") + "\\sample\\BrindlemoxSample.exe");
+    const std::string strProgram =
+        strUrlPath == kPaths[0] ? ReadWholeFile(E2eEnv("DLS_BUILD_DIR_WIN") + "\\sample\\BrindlemoxSample.exe") : "";
     unsigned nSeed = 11;
-    for (unsigned i = 0; i < 4; ++i)
-        nSeed += strUrlPath == kPaths[i] ? i : 0;
-    return strContent + MakeTestContent(m_cbSize > strContent.size() ? m_cbSize - strContent.size() : 0, nSeed);
+    while (nSeed < 14 && strUrlPath != kPaths[nSeed - 11])
+        ++nSeed;
+    return strProgram + MakeTestContent(m_cbSize > strProgram.size() ? m_cbSize - strProgram.size() : 0, nSeed);
 }
-
-CNginxThrottle::CNginxThrottle() { WriteWholeFile(E2eEnv("DLS_WWW_WIN") + "\\.throttle", "on"); }
-
-void CNginxThrottle::Release() { ::DeleteFileA((E2eEnv("DLS_WWW_WIN") + "\\.throttle").c_str()); }
-
-namespace
-{
-std::string NginxLogPath() { return E2eEnv("DLS_BUILD_DIR_WIN") + "\\e2e-nginx\\access.log"; }
-
-// The value of key="..." or key=... in one log line.
-std::string Field(const std::string& strLine, const std::string& strKey)
-{
-    size_t nPos = strLine.find(" " + strKey + "=");
-    if (nPos == std::string::npos)
-        return "";
-    nPos += strKey.size() + 2;
-    const bool bQuoted = nPos < strLine.size() && strLine[nPos] == '"';
-    const size_t nEnd = strLine.find(bQuoted ? '"' : ' ', nPos + 1);
-    return strLine.substr(nPos + bQuoted, nEnd == std::string::npos ? std::string::npos : nEnd - nPos - bQuoted);
-}
-}  // namespace
-
-CNginxLog::CNginxLog() : m_llStart(FileLength(NginxLogPath())) {}
-
-// Lines of tools/test's log format: dls method=GET path=/download/brindlemox.exe range="bytes=100-" status=206
-std::vector<CNginxRequest> CNginxLog::Requests() const
-{
-    std::vector<CNginxRequest> requests;
-    std::string strData = ReadWholeFile(NginxLogPath());
-    size_t nPos = m_llStart > 0 ? (size_t)m_llStart : 0;
-    for (size_t nEnd; nPos < strData.size() && (nEnd = strData.find('\n', nPos)) != std::string::npos; nPos = nEnd + 1)
-    {
-        const std::string strLine = strData.substr(nPos, nEnd - nPos);
-        if (strLine.compare(0, 4, "dls ") != 0)
-            continue;
-        CNginxRequest request;
-        request.strPath = Field(strLine, "path");
-        request.strRange = Field(strLine, "range") == "-" ? "" : Field(strLine, "range");
-        request.nStatus = atoi(Field(strLine, "status").c_str());
-        requests.push_back(request);
-    }
-    return requests;
-}
-
-std::vector<CNginxRequest> CNginxLog::WaitRequests(size_t n) const
-{
-    std::vector<CNginxRequest> requests;
-    WaitUntil([&] { return (requests = Requests()).size() >= n; }, 30000);
-    return requests;
-}
-
-// ---- the program as a process ----------------------------------------------------------------------
 
 CProgramRun::CProgramRun(const std::string& strExe)
 {
     std::string strCommand = "\"" + strExe + "\"";
-    STARTUPINFOA si = {};
-    si.cb = sizeof(si);
+    STARTUPINFOA si = {sizeof(si)};
     if (::CreateProcessA(strExe.c_str(), &strCommand[0], NULL, NULL, FALSE, 0, NULL,
                          strExe.substr(0, strExe.find_last_of('\\')).c_str(), &si, &m_pi))
         ::WaitForInputIdle(m_pi.hProcess, 30000);
@@ -243,18 +166,10 @@ CProgramRun::~CProgramRun()
 {
     if (m_pi.hProcess == NULL)
         return;
-    if (Running())
-    {
-        ::TerminateProcess(m_pi.hProcess, 99);  // a failed test's clean-up
-        ::WaitForSingleObject(m_pi.hProcess, 10000);
-    }
+    ::TerminateProcess(m_pi.hProcess, 99);  // a failed test's clean-up; nothing when it has ended
+    ::WaitForSingleObject(m_pi.hProcess, 10000);
     ::CloseHandle(m_pi.hThread);
     ::CloseHandle(m_pi.hProcess);
-}
-
-bool CProgramRun::Running() const
-{
-    return m_pi.hProcess != NULL && ::WaitForSingleObject(m_pi.hProcess, 0) == WAIT_TIMEOUT;
 }
 
 bool CProgramRun::WaitExit(DWORD dwTimeoutMs, DWORD* pdwExitCode)
@@ -268,36 +183,53 @@ bool CProgramRun::WaitExit(DWORD dwTimeoutMs, DWORD* pdwExitCode)
 
 namespace
 {
-// A visible dialog of the process with the caption (any caption: nullptr) that has (or lacks) the item.
-HWND WaitDialogOf(DWORD dwPid, const char* pszCaption, int nItem, bool bWithItem, DWORD dwTimeoutMs)
+struct CFind
 {
-    HWND hFound = NULL;
-    WaitUntil(
-        [&] {
-            for (HWND hWnd : FindTopWindows(dwPid, "#32770", pszCaption, true))
-                if ((::GetDlgItem(hWnd, nItem) != NULL) == bWithItem && (bWithItem || ::GetDlgItem(hWnd, IDC_START) == NULL))
-                    hFound = hWnd;
-            return hFound != NULL;
-        },
-        dwTimeoutMs);
-    return hFound;
+    DWORD dwPid;  // 0: any process
+    const char* pszCaption;
+    int nItem;  // a dialog with this item, or (negative) without it and without Start/Resume; 0: any
+    HWND hFound;
+};
+
+BOOL CALLBACK FindProc(HWND hWnd, LPARAM lParam)
+{
+    auto* p = reinterpret_cast<CFind*>(lParam);
+    DWORD dwPid = 0;
+    ::GetWindowThreadProcessId(hWnd, &dwPid);
+    char szClass[16] = "";
+    ::GetClassNameA(hWnd, szClass, sizeof(szClass));
+    if ((p->dwPid == 0 || dwPid == p->dwPid) && ::IsWindowVisible(hWnd) && lstrcmpA(szClass, "#32770") == 0 &&
+        (p->pszCaption == nullptr || WindowTextOf(hWnd) == p->pszCaption) &&
+        (p->nItem == 0 || (p->nItem > 0 ? ::GetDlgItem(hWnd, p->nItem) != NULL
+                                         : ::GetDlgItem(hWnd, -p->nItem) == NULL && ::GetDlgItem(hWnd, IDC_START) == NULL)))
+        p->hFound = hWnd;
+    return TRUE;
+}
+
+HWND WaitDialog(DWORD dwPid, const char* pszCaption, int nItem, DWORD dwTimeoutMs)
+{
+    CFind find = {dwPid, pszCaption, nItem, NULL};
+    WaitUntil([&] { return ::EnumWindows(FindProc, (LPARAM)&find) && find.hFound != NULL; }, dwTimeoutMs);
+    return find.hFound;
 }
 }  // namespace
 
 HWND CProgramRun::WaitMessageBox(const char* pszCaption, DWORD dwTimeoutMs) const
 {
-    return WaitDialogOf(m_pi.dwProcessId, pszCaption, IDC_BUTTON_START, false, dwTimeoutMs);
+    return WaitDialog(m_pi.dwProcessId, pszCaption, -IDC_BUTTON_START, dwTimeoutMs);
 }
 
 HWND CProgramRun::WaitSetupDialog(DWORD dwTimeoutMs) const
 {
-    return WaitDialogOf(m_pi.dwProcessId, "Download Setup", IDC_BUTTON_START, true, dwTimeoutMs);
+    return WaitDialog(m_pi.dwProcessId, "Download Setup", IDC_BUTTON_START, dwTimeoutMs);
 }
 
 HWND CProgramRun::WaitDownloadDialog(DWORD dwTimeoutMs) const
 {
-    return WaitDialogOf(m_pi.dwProcessId, nullptr, IDC_START, true, dwTimeoutMs);
+    return WaitDialog(m_pi.dwProcessId, nullptr, IDC_START, dwTimeoutMs);
 }
+
+HWND WaitAnyDialog(const char* pszCaption, DWORD dwTimeoutMs) { return WaitDialog(0, pszCaption, 0, dwTimeoutMs); }
 
 bool CProgramRun::Answer(const char* pszCaption, int nButton, DWORD dwTimeoutMs, std::string* pstrText) const
 {
@@ -323,52 +255,21 @@ HWND CProgramRun::StartDownload(const std::string& strFolder, DWORD dwTimeoutMs)
 
 bool WaitTransferEnded(HWND hDownload, DWORD dwTimeoutMs, std::string* pstrStatus)
 {
-    // The dialog opens with Start/Resume enabled too, but without a sentence; a transfer under way
-    // has Start/Resume disabled. The end enables it just before it shows the outcome.
+    // The dialog opens with Start/Resume enabled too, but without a sentence; the end of a transfer
+    // enables it just before it shows the outcome in place of "Please wait ...".
     std::string strStatus;
     const bool bEnded = WaitUntil(
         [&] {
             strStatus = ItemTextOf(hDownload, IDC_SERVERSTATUS);
             return ::IsWindowEnabled(::GetDlgItem(hDownload, IDC_START)) &&
                    !::IsWindowEnabled(::GetDlgItem(hDownload, IDC_STOP)) && !strStatus.empty() &&
-                   strStatus != "Please wait while connecting......." &&
-                   strStatus != "Please wait while aborting ..........";
+                   strStatus.compare(0, 16, "Please wait whil") != 0;
         },
         dwTimeoutMs);
     if (pstrStatus != nullptr)
         *pstrStatus = strStatus;
     return bEnded;
 }
-
-namespace
-{
-struct CFindDialog
-{
-    const char* pszCaption;
-    HWND hFound;
-};
-
-BOOL CALLBACK FindDialogProc(HWND hWnd, LPARAM lParam)
-{
-    auto* pFind = reinterpret_cast<CFindDialog*>(lParam);
-    char szClass[16] = "";
-    ::GetClassNameA(hWnd, szClass, sizeof(szClass));
-    if (::IsWindowVisible(hWnd) && lstrcmpA(szClass, "#32770") == 0 && WindowTextOf(hWnd) == pFind->pszCaption)
-        pFind->hFound = hWnd;
-    return TRUE;
-}
-}  // namespace
-
-HWND WaitAnyDialog(const char* pszCaption, DWORD dwTimeoutMs)
-{
-    CFindDialog find = {pszCaption, NULL};
-    WaitUntil([&] { return ::EnumWindows(FindDialogProc, (LPARAM)&find) && find.hFound != NULL; }, dwTimeoutMs);
-    return find.hFound;
-}
-
-// ---- the fixture ----------------------------------------------------------------------------------
-
-CE2eTest::CE2eTest() : m_lastSetupPath(HKEY_LOCAL_MACHINE, LASTSETUP_KEY, LASTSETUP_VALUE) {}
 
 void CE2eTest::SetUp()
 {
@@ -391,7 +292,4 @@ void CE2eTest::TearDown()
         WriteWholeFile(ResumeShortcutPath(), m_strSavedShortcut);
 }
 
-std::string CE2eTest::StoredFolder()
-{
-    return ReadRegistryValue(HKEY_LOCAL_MACHINE, LASTSETUP_KEY, LASTSETUP_VALUE).data;
-}
+std::string CE2eTest::StoredFolder() { return ReadRegistryValue(HKEY_LOCAL_MACHINE, LASTSETUP_KEY, LASTSETUP_VALUE).data; }

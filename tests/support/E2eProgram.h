@@ -1,18 +1,17 @@
-// The end-to-end tests' world: the program builds and the servers tools/test starts, the program as a
-// process of its own driven through its windows, the served files and nginx's access log; and the
-// file, folder and shell-link helpers every test shares.
+// The end-to-end tests' world (the program builds and the servers tools/test starts, the program as
+// a process of its own driven through its windows, the served installer), and the file, folder and
+// shell-link helpers that every test shares.
 #pragma once
 #include <windows.h>
 #include <gtest/gtest.h>
 #include <string>
-#include <vector>
+#include "app/LastSetupPath.h"
 #include "tests/support/RegistryValue.h"
 
-// ---- files ----------------------------------------------------------------------------------------
 bool FileExists(const std::string& strPath);
 std::string ReadWholeFile(const std::string& strPath);  // "" when it cannot be read
 bool WriteWholeFile(const std::string& strPath, const std::string& strData);
-LONGLONG FileLength(const std::string& strPath);  // -1 when there is no such file
+LONGLONG FileLength(const std::string& strPath);  // -1 without the file
 
 // A fresh folder under the temporary folder, removed with its files on destruction.
 class CTempFolder
@@ -29,20 +28,17 @@ private:
     std::string m_strPath;
 };
 
-// Target and description of a shell link; the resume shortcut's path on the desktop.
 bool ReadShellLink(const std::string& strLink, std::string* pstrTarget, std::string* pstrDescription);
-std::string ResumeShortcutPath();
+std::string ResumeShortcutPath();  // on the desktop the program finds
 
-// ---- the end-to-end environment --------------------------------------------------------------------
 std::string E2eEnv(const char* pszName);  // "" when unset
 // <build>\DownloadSetup<strFlavour>.exe: "E2E" (nginx, byte ranges), "E2EPlain" (python3 -m
 // http.server, no ranges), "E2EScripted" (the test's scripted server on 127.0.0.1:18634).
 std::string E2eProgram(const std::string& strFlavour);
-// The address the E2E build asks nginx for the general installer.
 std::string E2eNginxUrl(const std::string& strPath = "/download/brindlemox.exe");
 
-// The installer in the served folder under its four variant paths, each with its own bytes; the
-// general one is the sample installer (a program that shows "Brindlemox installer (sample)") padded
+// The installer as nginx serves it under its four variant paths, each with bytes of its own; the
+// general one is the sample installer (a program showing "Brindlemox installer (sample)") padded
 // to the size. Removed on destruction.
 class CServedInstaller
 {
@@ -58,34 +54,13 @@ private:
 };
 
 // nginx sends at 256 KB/s while this object lives (or until Release).
-class CNginxThrottle
+struct CNginxThrottle
 {
-public:
-    CNginxThrottle();
+    CNginxThrottle() { WriteWholeFile(E2eEnv("DLS_WWW_WIN") + "\\.throttle", "on"); }
     ~CNginxThrottle() { Release(); }
-    void Release();
+    void Release() { ::DeleteFileA((E2eEnv("DLS_WWW_WIN") + "\\.throttle").c_str()); }
 };
 
-struct CNginxRequest
-{
-    std::string strPath;
-    std::string strRange;  // "" when none
-    int nStatus = 0;
-};
-
-// The requests nginx logs from now on (it logs a request when its connection ends).
-class CNginxLog
-{
-public:
-    CNginxLog();
-    std::vector<CNginxRequest> Requests() const;
-    std::vector<CNginxRequest> WaitRequests(size_t n) const;  // waits (bounded) for n of them
-
-private:
-    LONGLONG m_llStart;
-};
-
-// ---- the program as a process ----------------------------------------------------------------------
 class CProgramRun
 {
 public:
@@ -94,24 +69,23 @@ public:
     CProgramRun(const CProgramRun&) = delete;
     CProgramRun& operator=(const CProgramRun&) = delete;
     DWORD Pid() const { return m_pi.dwProcessId; }
-    bool Running() const;
     bool WaitExit(DWORD dwTimeoutMs, DWORD* pdwExitCode = nullptr);
-    // A visible message box of this program with that caption (not one of its two dialogs).
+    // A visible message box of this program with the caption (not one of its two dialogs), or NULL.
     HWND WaitMessageBox(const char* pszCaption, DWORD dwTimeoutMs) const;
     HWND WaitSetupDialog(DWORD dwTimeoutMs) const;
     HWND WaitDownloadDialog(DWORD dwTimeoutMs) const;
-    // Answers a message box with this caption with nButton (its text to *pstrText); false when none came.
+    // Answers a message box with this caption with nButton (its text to *pstrText); false without one.
     bool Answer(const char* pszCaption, int nButton, DWORD dwTimeoutMs, std::string* pstrText = nullptr) const;
-    // The Setup dialog: the folder typed, Start Download clicked; the download dialog, or NULL.
+    // The folder typed into the Setup dialog and Start Download clicked: the download dialog, or NULL.
     HWND StartDownload(const std::string& strFolder, DWORD dwTimeoutMs) const;
 
 private:
     PROCESS_INFORMATION m_pi{};
 };
 
-// Waits until the download dialog has ended its transfer (Start/Resume enabled, a sentence shown).
+// Waits until the download dialog's transfer has ended (Start/Resume enabled, an outcome shown).
 bool WaitTransferEnded(HWND hDownload, DWORD dwTimeoutMs, std::string* pstrStatus = nullptr);
-// A visible top-level dialog or message box of any process with this caption, or NULL.
+// A visible dialog or message box of any process with this caption, or NULL.
 HWND WaitAnyDialog(const char* pszCaption, DWORD dwTimeoutMs);
 
 // Every end-to-end test: skipped outside tools/test; the support server listens; the stored folder,
@@ -119,14 +93,17 @@ HWND WaitAnyDialog(const char* pszCaption, DWORD dwTimeoutMs);
 class CE2eTest : public ::testing::Test
 {
 protected:
-    CE2eTest();
     void SetUp() override;
     void TearDown() override;
     static const DWORD kStepWait = 90000;  // one step of the program (start-up, a transfer)
     std::string StoredFolder();            // LASTSETUPPATH's bytes, "" when absent
+    std::string TraceUrl(const char* pszText, const std::string& strUrl = E2eNginxUrl())
+    {
+        return pszText + strUrl;  // a trace line of the download dialog for this address
+    }
 
 private:
-    CSavedRegistryValue m_lastSetupPath;
+    CSavedRegistryValue m_lastSetupPath{HKEY_LOCAL_MACHINE, LASTSETUP_KEY, LASTSETUP_VALUE};
     std::string m_strSavedShortcut;
     bool m_bHadShortcut = false;
 };

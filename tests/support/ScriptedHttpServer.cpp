@@ -6,15 +6,6 @@
 #include <sstream>
 #include <gtest/gtest.h>
 
-namespace
-{
-std::string Trim(const std::string& s)
-{
-    const size_t first = s.find_first_not_of(" \t");
-    return first == std::string::npos ? std::string() : s.substr(first, s.find_last_not_of(" \t\r\n") - first + 1);
-}
-}  // namespace
-
 std::string ScriptedRequest::Header(const char* pszName) const
 {
     for (const auto& h : headers)
@@ -23,23 +14,12 @@ std::string ScriptedRequest::Header(const char* pszName) const
     return std::string();
 }
 
-bool ScriptedRequest::HasHeader(const char* pszName) const
-{
-    for (const auto& h : headers)
-        if (_stricmp(h.first.c_str(), pszName) == 0)
-            return true;
-    return false;
-}
-
 std::string MakeTestContent(size_t n, unsigned seed)
 {
     std::string s(n, '\0');
     unsigned x = seed * 2654435761u + 12345u;
-    for (size_t i = 0; i < n; ++i)
-    {
-        x = x * 1103515245u + 12345u;
-        s[i] = static_cast<char>((x >> 16) & 0xFF);
-    }
+    for (char& ch : s)
+        ch = static_cast<char>(((x = x * 1103515245u + 12345u) >> 16) & 0xFF);
     return s;
 }
 
@@ -59,14 +39,12 @@ bool ScriptedHttpServer::Start(Handler handler, unsigned short nPort)
     m_requests.clear();
     m_hStop = CreateEventA(NULL, TRUE, FALSE, NULL);
     m_listen = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-    sockaddr_in addr = {};
-    addr.sin_family = AF_INET;
+    sockaddr_in addr = {AF_INET, htons(nPort)};
     addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    addr.sin_port = htons(nPort);
-    if (bind(m_listen, reinterpret_cast<sockaddr*>(&addr), sizeof(addr)) != 0 || listen(m_listen, 16) != 0)
-        return false;
     int cbAddr = sizeof(addr);
-    getsockname(m_listen, reinterpret_cast<sockaddr*>(&addr), &cbAddr);
+    if (bind(m_listen, (sockaddr*)&addr, sizeof(addr)) != 0 || listen(m_listen, 16) != 0 ||
+        getsockname(m_listen, (sockaddr*)&addr, &cbAddr) != 0)
+        return false;
     m_nPort = ntohs(addr.sin_port);
     m_acceptThread = CTestThread([this] {
         for (SOCKET s; (s = accept(m_listen, NULL, NULL)) != INVALID_SOCKET;)
@@ -99,11 +77,6 @@ void ScriptedHttpServer::Stop()
     WSACleanup();
 }
 
-std::string ScriptedHttpServer::Url(const std::string& strPath) const
-{
-    return "http://127.0.0.1:" + std::to_string(m_nPort) + strPath;
-}
-
 std::vector<ScriptedRequest> ScriptedHttpServer::Requests()
 {
     std::lock_guard<CTestMutex> lock(m_mutex);
@@ -113,57 +86,45 @@ std::vector<ScriptedRequest> ScriptedHttpServer::Requests()
 size_t ScriptedHttpServer::WaitRequests(size_t n, DWORD dwTimeoutMs, DWORD dwPid)
 {
     auto count = [&] {
-        std::vector<ScriptedRequest> requests = Requests();
-        return dwPid == 0 ? requests.size()
-                          : (size_t)std::count_if(requests.begin(), requests.end(),
-                                                  [&](const ScriptedRequest& r) { return r.dwClientPid == dwPid; });
+        std::vector<ScriptedRequest> r = Requests();
+        return (size_t)std::count_if(r.begin(), r.end(), [&](const ScriptedRequest& x) { return !dwPid || x.dwClientPid == dwPid; });
     };
     for (const DWORD dwStart = GetTickCount(); count() < n && GetTickCount() - dwStart < dwTimeoutMs;)
         Sleep(10);
     return count();
 }
 
-namespace
-{
-// The process on this machine whose socket connected from the peer's port to ours.
-DWORD ClientPid(SOCKET s)
-{
-    sockaddr_in peer = {}, self = {};
-    int cbPeer = sizeof(peer), cbSelf = sizeof(self);
-    getpeername(s, reinterpret_cast<sockaddr*>(&peer), &cbPeer);
-    getsockname(s, reinterpret_cast<sockaddr*>(&self), &cbSelf);
-    std::vector<char> table(1 << 16);
-    DWORD cbTable = static_cast<DWORD>(table.size());
-    if (GetExtendedTcpTable(table.data(), &cbTable, FALSE, AF_INET, TCP_TABLE_OWNER_PID_CONNECTIONS, 0) != NO_ERROR)
-        return 0;
-    const auto* pTable = reinterpret_cast<const MIB_TCPTABLE_OWNER_PID*>(table.data());
-    for (DWORD i = 0; i < pTable->dwNumEntries; ++i)
-        if ((u_short)pTable->table[i].dwLocalPort == peer.sin_port && (u_short)pTable->table[i].dwRemotePort == self.sin_port)
-            return pTable->table[i].dwOwningPid;
-    return 0;
-}
-}  // namespace
-
 void ScriptedHttpServer::ServeConnection(SOCKET s)
 {
+    ScriptedRequest request;
+    {
+        // The process whose socket connected from the peer's port to ours.
+        sockaddr_in peer = {}, self = {};
+        int cbPeer = sizeof(peer), cbSelf = sizeof(self);
+        getpeername(s, (sockaddr*)&peer, &cbPeer);
+        getsockname(s, (sockaddr*)&self, &cbSelf);
+        std::vector<char> table(1 << 16);
+        DWORD cbTable = (DWORD)table.size();
+        const auto* pTable = reinterpret_cast<const MIB_TCPTABLE_OWNER_PID*>(table.data());
+        if (GetExtendedTcpTable(table.data(), &cbTable, FALSE, AF_INET, TCP_TABLE_OWNER_PID_CONNECTIONS, 0) == NO_ERROR)
+            for (DWORD i = 0; i < pTable->dwNumEntries; ++i)
+                if ((u_short)pTable->table[i].dwLocalPort == peer.sin_port &&
+                    (u_short)pTable->table[i].dwRemotePort == self.sin_port)
+                    request.dwClientPid = pTable->table[i].dwOwningPid;
+    }
     std::string strHead;
     char buf[16384];
     for (int n; strHead.find("\r\n\r\n") == std::string::npos && strHead.compare(0, 1, "\x16") != 0 &&
                 (n = recv(s, buf, sizeof(buf), 0)) > 0;)
-        strHead.append(buf, static_cast<size_t>(n));
-    ScriptedRequest request;
-    request.dwClientPid = ClientPid(s);
-    const bool fTls = !strHead.empty() && strHead[0] == '\x16';
-    std::istringstream lines(strHead.substr(0, strHead.find("\r\n\r\n")));
+        strHead.append(buf, n);
+    const bool fTls = strHead.compare(0, 1, "\x16") == 0;
+    std::istringstream lines(fTls ? "TLS" : strHead.substr(0, strHead.find("\r\n\r\n")));
     std::string strLine;
-    if (fTls)
-        request.strMethod = "TLS";
-    else if (std::getline(lines, strLine))
+    if (std::getline(lines, strLine))
         std::istringstream(strLine) >> request.strMethod >> request.strPath;
-    while (!fTls && std::getline(lines, strLine))
-        if (strLine.find(':') != std::string::npos)
-            request.headers.emplace_back(Trim(strLine.substr(0, strLine.find(':'))),
-                                         Trim(strLine.substr(strLine.find(':') + 1)));
+    for (size_t nColon; std::getline(lines, strLine);)
+        if ((nColon = strLine.find(": ")) != std::string::npos)
+            request.headers.emplace_back(strLine.substr(0, nColon), strLine.substr(nColon + 2, strLine.find('\r') - nColon - 2));
     {
         std::lock_guard<CTestMutex> lock(m_mutex);
         m_requests.push_back(request);
@@ -176,27 +137,23 @@ void ScriptedHttpServer::ServeConnection(SOCKET s)
         strOut += h.first + ": " + h.second + "\r\n";
     if (response.fContentLength)
         strOut += "Content-Length: " + std::to_string(response.strBody.size()) + "\r\n";
-    strOut += "Connection: close\r\n\r\n";
     const size_t cbBody = std::min({response.strBody.size(), response.cbCloseAfter, response.cbResetAfter});
-    strOut.append(response.strBody, 0, cbBody);
-    for (size_t cbDone = 0; !fTls && !response.fNoAnswer && cbDone < strOut.size() &&
-                            WaitForSingleObject(m_hStop, 0) == WAIT_TIMEOUT;)
-    {
-        const int n = send(s, strOut.data() + cbDone, static_cast<int>(std::min<size_t>(strOut.size() - cbDone, 16384)), 0);
-        if (n <= 0)
+    strOut += "Connection: close\r\n\r\n" + response.strBody.substr(0, cbBody);
+    for (size_t cbDone = 0, n; !fTls && !response.fNoAnswer && cbDone < strOut.size() &&
+                               WaitForSingleObject(m_hStop, 0) == WAIT_TIMEOUT;
+         cbDone += n)
+        if ((int)(n = send(s, strOut.data() + cbDone, (int)std::min<size_t>(strOut.size() - cbDone, 16384), 0)) <= 0)
             break;
-        cbDone += static_cast<size_t>(n);
-    }
     if (cbBody == response.cbResetAfter && cbBody < response.strBody.size())
     {
         linger lg = {1, 0};  // closesocket then sends RST instead of FIN
-        setsockopt(s, SOL_SOCKET, SO_LINGER, reinterpret_cast<const char*>(&lg), sizeof(lg));
+        setsockopt(s, SOL_SOCKET, SO_LINGER, (const char*)&lg, sizeof(lg));
     }
     else
     {
         shutdown(s, SD_SEND);
         DWORD dwTimeout = 2000;  // the client reads to the end before the socket goes
-        setsockopt(s, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&dwTimeout), sizeof(dwTimeout));
+        setsockopt(s, SOL_SOCKET, SO_RCVTIMEO, (const char*)&dwTimeout, sizeof(dwTimeout));
         while (recv(s, buf, sizeof(buf), 0) > 0)
         {
         }
@@ -206,8 +163,7 @@ void ScriptedHttpServer::ServeConnection(SOCKET s)
     closesocket(s);
 }
 
-ScriptedResponse ScriptedHttpServer::ServeFile(const std::string& strContent, const ScriptedRequest& request,
-                                               bool fRanges)
+ScriptedResponse ScriptedHttpServer::ServeFile(const std::string& strContent, const ScriptedRequest& request, bool fRanges)
 {
     ScriptedResponse response;
     response.Header("Content-Type", "application/octet-stream");
@@ -223,10 +179,9 @@ ScriptedResponse ScriptedHttpServer::ServeFile(const std::string& strContent, co
     response.strReason = first >= strContent.size() ? "Range Not Satisfiable" : "Partial Content";
     if (first >= strContent.size())
         return response.Header("Content-Range", "bytes *" + strTotal);
-    response.Header("Content-Range", "bytes " + std::to_string(first) + "-" + std::to_string(strContent.size() - 1) +
-                                         strTotal);
     response.strBody = strContent.substr(first);
-    return response;
+    return response.Header("Content-Range",
+                           "bytes " + std::to_string(first) + "-" + std::to_string(strContent.size() - 1) + strTotal);
 }
 
 ScriptedResponse ScriptedHttpServer::MultipartAnswer(const std::string& strContent,

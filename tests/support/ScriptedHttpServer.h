@@ -1,8 +1,7 @@
-// ScriptedHttpServer: a small HTTP/1.1 server on 127.0.0.1 (Winsock) for the transfer tests. Each
-// request is recorded and answered once by a script (status, headers, body, a close or reset
-// mid-body, or silence), then the connection is closed. A connection that opens with a TLS
-// handshake (the completion notice to the support server) is recorded as method "TLS" and held
-// without an answer until the server stops.
+// ScriptedHttpServer: a small HTTP/1.1 server on 127.0.0.1 for the transfer tests. It records each
+// request and the process that sent it, answers it once by a script (status, headers, body, a close
+// or reset mid-body, or silence) and closes the connection. A connection that opens with a TLS
+// handshake (a completion notice) is recorded as method "TLS" and held, unanswered, until Stop.
 #pragma once
 #include <winsock2.h>
 #include <windows.h>
@@ -17,23 +16,20 @@ struct ScriptedRequest
     std::string strMethod;
     std::string strPath;
     std::vector<std::pair<std::string, std::string>> headers;
-    DWORD dwClientPid = 0;  // the process that connected, when Windows can tell
-    // The value of the first header with this name (any case), or "" when absent.
-    std::string Header(const char* pszName) const;
-    bool HasHeader(const char* pszName) const;
+    DWORD dwClientPid = 0;
+    std::string Header(const char* pszName) const;  // "" when absent
 };
 
 struct ScriptedResponse
 {
-    static const size_t npos = static_cast<size_t>(-1);
     int nStatus = 200;
     std::string strReason = "OK";
     std::vector<std::pair<std::string, std::string>> headers;
     bool fContentLength = true;  // "Content-Length" with the body's full length
     std::string strBody;
-    size_t cbCloseAfter = npos;  // close the connection (FIN) after this many body bytes
-    size_t cbResetAfter = npos;  // reset it (RST) after this many body bytes
-    bool fNoAnswer = false;      // never answer
+    size_t cbCloseAfter = (size_t)-1;  // close the connection (FIN) after this many body bytes
+    size_t cbResetAfter = (size_t)-1;  // reset it (RST) after this many body bytes
+    bool fNoAnswer = false;
     ScriptedResponse& Header(const std::string& strName, const std::string& strValue)
     {
         headers.emplace_back(strName, strValue);
@@ -50,25 +46,20 @@ public:
     ScriptedHttpServer(const ScriptedHttpServer&) = delete;
     ScriptedHttpServer& operator=(const ScriptedHttpServer&) = delete;
 
-    // Listens on 127.0.0.1, on nPort or a free port; false when the port is taken.
-    bool Start(Handler handler, unsigned short nPort = 0);
-    // Ends every connection and the listener and waits for their threads.
-    void Stop();
-    std::string Url(const std::string& strPath) const;
+    bool Start(Handler handler, unsigned short nPort = 0);  // 0: a free port; false when taken
+    void Stop();                                            // ends every connection
+    std::string Url(const std::string& strPath) const { return "http://127.0.0.1:" + std::to_string(m_nPort) + strPath; }
     std::vector<ScriptedRequest> Requests();
-    // Waits (bounded) until at least n requests have come (from process dwPid only, unless 0);
-    // returns how many came.
+    // Waits (bounded) until n requests (from process dwPid only, unless 0) have come; how many came.
     size_t WaitRequests(size_t n, DWORD dwTimeoutMs, DWORD dwPid = 0);
 
-    // A file the server holds: "Range: bytes=N-" gets 206 with Content-Range (416 past the end),
-    // no Range header (or fRanges false) the whole file with 200.
-    static ScriptedResponse ServeFile(const std::string& strContent, const ScriptedRequest& request,
-                                      bool fRanges = true);
+    // A file: "Range: bytes=N-" gets 206 with Content-Range (416 past the end), otherwise (or
+    // without fRanges) 200 with the whole file.
+    static ScriptedResponse ServeFile(const std::string& strContent, const ScriptedRequest& request, bool fRanges = true);
     // A 206 multipart body of the parts {first, last} of the content.
     static ScriptedResponse MultipartAnswer(const std::string& strContent,
                                             const std::vector<std::pair<size_t, size_t>>& parts,
-                                            const std::string& strType = "multipart/byteranges",
-                                            const std::string& strBoundary = "THIS_STRING_SEPARATES");
+                                            const std::string& strType, const std::string& strBoundary = "SEPARATES");
 
 private:
     void ServeConnection(SOCKET s);
@@ -83,9 +74,9 @@ private:
     std::vector<ScriptedRequest> m_requests;
 };
 
-// The support server of the test builds (127.0.0.1:18632), started on first use and kept for the rest
-// of the test program: it sees one "TLS" request per completion notice and holds each open, so that
-// no notice is tried again. Other test programs on the machine may send theirs: count by process.
+// The support server of the test builds (127.0.0.1:18632), listening from the first call to the end
+// of the test program, so that the notices it holds are never tried again. Other test programs on
+// the machine may send theirs too: count by process.
 ScriptedHttpServer& SupportServer();
 
 // n bytes whose content tells each offset apart.

@@ -53,7 +53,7 @@ TEST(CFileTest, OpenFollowsItsFlags)
     };
     for (const auto& c : cases)
     {
-        CE2eFolder folder("CFileTest");
+        CTempFolder folder("CFileTest");
         ASSERT_TRUE(WriteWholeFile(folder.File("old.txt"), "old"));
         const std::string strPath = c.pszName != nullptr ? folder.File(c.pszName) : folder.Path();
         CFile held, file;
@@ -71,7 +71,7 @@ TEST(CFileTest, OpenFollowsItsFlags)
 
 TEST(CFileTest, WritesReadsAndSeeksFromEachOrigin)
 {
-    CE2eFolder folder("CFileTest");
+    CTempFolder folder("CFileTest");
     CFile file;
     ASSERT_TRUE(file.Open(folder.File("data.bin").c_str(), CFile::modeCreate | CFile::modeReadWrite));
     file.Write("0123456789", 10);
@@ -103,7 +103,7 @@ TEST(CFileTest, WritesReadsAndSeeksFromEachOrigin)
 
 TEST(CFileTest, FailuresThrowTheSystemsErrorAndCloseLeavesNoHandle)
 {
-    CE2eFolder folder("CFileTest");
+    CTempFolder folder("CFileTest");
     const std::string strPath = folder.File("f.txt");
     ASSERT_TRUE(WriteWholeFile(strPath, "x"));
     {

@@ -44,7 +44,7 @@ std::vector<std::string> TextsOf(const std::string& strPath)
 
 TEST(CTraceLogTest, LinesAreStampedAndAppendedToWhatWasThere)
 {
-    CE2eFolder folder("CTraceLogTest");
+    CTempFolder folder("CTraceLogTest");
     const std::string strPath = folder.File("DownLoadSetup.log");
     ASSERT_TRUE(WriteWholeFile(strPath, "from an earlier version\r\n"));
     const time_t tBefore = time(nullptr);
@@ -86,7 +86,7 @@ TEST(CTraceLogTest, FileIsDeletedOnceItHasPassedTheLimit)
     const std::string strText = "End OnStart 2 in CURLDownloading for http://host/x";
     for (const auto& c : cases)
     {
-        CE2eFolder folder("CTraceLogTest");
+        CTempFolder folder("CTraceLogTest");
         const std::string strPath = folder.File("DownLoadSetup.log");
         const size_t nFill = c.dwLimit + c.nOver - (kStampLength + strText.size() + 2);
         ASSERT_TRUE(WriteWholeFile(strPath, std::string(nFill, 'p')));
@@ -102,7 +102,7 @@ TEST(CTraceLogTest, FileIsDeletedOnceItHasPassedTheLimit)
 
 TEST(CTraceLogTest, TwoThreadsWritingAtOnceGiveWholeLinesInOrder)
 {
-    CE2eFolder folder("CTraceLogTest");
+    CTempFolder folder("CTraceLogTest");
     const std::string strPath = folder.File("DownLoadSetup.log");
     {
         CTraceLog log(strPath.c_str(), 1000, TRUE);
@@ -132,7 +132,7 @@ TEST(CTraceLogTest, TwoThreadsWritingAtOnceGiveWholeLinesInOrder)
 
 TEST(CTraceLogTest, FailedWriteDropsTheLineAndTheNextOneGoesToTheFile)
 {
-    CE2eFolder folder("CTraceLogTest");
+    CTempFolder folder("CTraceLogTest");
     const std::string strPath = folder.File("DownLoadSetup.log");
     CTraceLogProbe log(strPath.c_str(), 1000, TRUE);
     log.WriteLine("one");
@@ -150,7 +150,7 @@ TEST(CTraceLogTest, FailedWriteDropsTheLineAndTheNextOneGoesToTheFile)
 // folder, no path) writes nothing for the whole run.
 TEST(CTraceLogTest, FileThatCouldNotBeOpenedStaysClosedForTheRun)
 {
-    CE2eFolder folder("CTraceLogTest");
+    CTempFolder folder("CTraceLogTest");
     const std::string strLater = folder.File("later");
     for (const std::string& strPath : {strLater + "\\DownLoadSetup.log", folder.Path(), std::string()})
     {
