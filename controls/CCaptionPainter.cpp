@@ -351,33 +351,22 @@ void CCaptionPainter::OnNcLButtonDown(UINT nHitTest, CPoint point)
     {
         ::ReleaseCapture();
         ::mouse_event(MOUSEEVENTF_LEFTUP, (DWORD)pt.x, (DWORD)pt.y, 0, 0);
-        if (m_pWnd->IsZoomed())
-        {
-            g_bShowMaximize = 1;
-            m_pWnd->ShowWindow(SW_RESTORE);
-        }
-        else
-        {
-            g_bShowMaximize = 0;
-            m_pWnd->ShowWindow(SW_SHOWMAXIMIZED);
-        }
+        ToggleMaximized();
     }
 }
 
 void CCaptionPainter::OnNcLButtonDblClk(UINT nHitTest, CPoint point)
 {
-    if (!(m_pWnd->GetStyle() & WS_MAXIMIZEBOX))
-        return;
-    if (m_pWnd->IsZoomed())
-    {
-        g_bShowMaximize = 1;
-        m_pWnd->ShowWindow(SW_RESTORE);
-    }
-    else
-    {
-        g_bShowMaximize = 0;
-        m_pWnd->ShowWindow(SW_SHOWMAXIMIZED);
-    }
+    if (m_pWnd->GetStyle() & WS_MAXIMIZEBOX)
+        ToggleMaximized();
+}
+
+void CCaptionPainter::ToggleMaximized()
+{
+    // The painted button shows the image of what a click does next.
+    const BOOL bZoomed = m_pWnd->IsZoomed();
+    g_bShowMaximize = bZoomed ? 1 : 0;
+    m_pWnd->ShowWindow(bZoomed ? SW_RESTORE : SW_SHOWMAXIMIZED);
 }
 
 // ---- drawing the caption image ---------------------------------------------------------------------
