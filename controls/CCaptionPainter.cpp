@@ -1,6 +1,7 @@
 // CCaptionPainter: replaces a window's title bar by the program's painted caption and performs the
 // painted minimize and maximize/restore buttons.
 #include "controls/CCaptionPainter.h"
+#include "controls/CSectionLock.h"
 #include "controls/CStyleBitGuard.h"
 #include "res/resource.h"
 
@@ -34,10 +35,9 @@ void LoadSharedBitmap(CBitmap& bitmap, UINT nID)
         ::InitializeCriticalSection(pcs);
         return pcs;
     }();
-    ::EnterCriticalSection(s_pcsLoad);
+    CSectionLock lock(*s_pcsLoad);
     if (bitmap.m_hObject == NULL)
         bitmap.LoadBitmap(nID);
-    ::LeaveCriticalSection(s_pcsLoad);
 }
 
 // Copies a whole bitmap to (x, y) of pDC through dcMem; a missing bitmap draws nothing.
@@ -51,19 +51,6 @@ void DrawBitmapAt(CDC* pDC, CDC& dcMem, CBitmap& bitmap, int x, int y)
     if (pOld != nullptr)
         dcMem.SelectObject(pOld);
 }
-
-// A small critical-section lock for the title.
-class CTitleLock
-{
-public:
-    explicit CTitleLock(CRITICAL_SECTION& cs) : m_cs(cs) { ::EnterCriticalSection(&m_cs); }
-    ~CTitleLock() { ::LeaveCriticalSection(&m_cs); }
-    CTitleLock(const CTitleLock&) = delete;
-    CTitleLock& operator=(const CTitleLock&) = delete;
-
-private:
-    CRITICAL_SECTION& m_cs;
-};
 }  // namespace
 
 CCaptionPainter::CCaptionPainter() : m_bActive(FALSE), m_nPaintMsg(0) { ::InitializeCriticalSection(&m_csTitle); }
@@ -97,13 +84,13 @@ void CCaptionPainter::SetTitle(CString strTitle)
 {
     // Called from the worker thread too, while the window's thread may be drawing the title. The
     // lock covers the string only and is never held while a message is sent.
-    CTitleLock lock(m_csTitle);
+    CSectionLock lock(m_csTitle);
     m_strTitle = strTitle;
 }
 
 CString CCaptionPainter::GetTitle()
 {
-    CTitleLock lock(m_csTitle);
+    CSectionLock lock(m_csTitle);
     return m_strTitle;
 }
 
@@ -351,33 +338,22 @@ void CCaptionPainter::OnNcLButtonDown(UINT nHitTest, CPoint point)
     {
         ::ReleaseCapture();
         ::mouse_event(MOUSEEVENTF_LEFTUP, (DWORD)pt.x, (DWORD)pt.y, 0, 0);
-        if (m_pWnd->IsZoomed())
-        {
-            g_bShowMaximize = 1;
-            m_pWnd->ShowWindow(SW_RESTORE);
-        }
-        else
-        {
-            g_bShowMaximize = 0;
-            m_pWnd->ShowWindow(SW_SHOWMAXIMIZED);
-        }
+        ToggleMaximized();
     }
 }
 
 void CCaptionPainter::OnNcLButtonDblClk(UINT nHitTest, CPoint point)
 {
-    if (!(m_pWnd->GetStyle() & WS_MAXIMIZEBOX))
-        return;
-    if (m_pWnd->IsZoomed())
-    {
-        g_bShowMaximize = 1;
-        m_pWnd->ShowWindow(SW_RESTORE);
-    }
-    else
-    {
-        g_bShowMaximize = 0;
-        m_pWnd->ShowWindow(SW_SHOWMAXIMIZED);
-    }
+    if (m_pWnd->GetStyle() & WS_MAXIMIZEBOX)
+        ToggleMaximized();
+}
+
+void CCaptionPainter::ToggleMaximized()
+{
+    // The painted button shows the image of what a click does next.
+    const BOOL bZoomed = m_pWnd->IsZoomed();
+    g_bShowMaximize = bZoomed ? 1 : 0;
+    m_pWnd->ShowWindow(bZoomed ? SW_RESTORE : SW_SHOWMAXIMIZED);
 }
 
 // ---- drawing the caption image ---------------------------------------------------------------------

@@ -58,6 +58,7 @@ protected:
     void DrawCaptionIcon(CAPTIONPAINT* pcp);
     int DrawCaptionButtons(CAPTIONPAINT* pcp);
     void CreateCaptionFont();
+    void ToggleMaximized();
 
     CRITICAL_SECTION m_csTitle;  // guards m_strTitle: SetTitle comes from other threads
 };

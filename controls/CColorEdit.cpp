@@ -9,17 +9,6 @@ BEGIN_MESSAGE_MAP(CColorEdit, CEdit)
     ON_WM_LBUTTONDOWN()                            // void OnLButtonDown(UINT nFlags, CPoint point)
 END_MESSAGE_MAP()
 
-CColorEdit::CColorEdit() : m_crText(RGB(0, 21, 96)), m_crBack(RGB(175, 199, 239)) {}
-
-HBRUSH CColorEdit::CtlColor(CDC* pDC, UINT nCtlColor)
-{
-    m_brBack.DeleteObject();
-    m_brBack.CreateSolidBrush(m_crBack);
-    pDC->SetBkColor(m_crBack);
-    pDC->SetTextColor(m_crText);
-    return (HBRUSH)m_brBack.m_hObject;
-}
-
 void CColorEdit::OnLButtonDown(UINT nFlags, CPoint point)
 {
     InvalidateParentArea();

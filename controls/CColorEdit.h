@@ -2,19 +2,17 @@
 // area under it, since its transparent background shows the parent through.
 #pragma once
 #include <afxwin.h>
+#include "controls/CControlColours.h"
 
 class CColorEdit : public CEdit
 {
 public:
-    CColorEdit();
     void InvalidateParentArea();
 
-    COLORREF m_crText;
-    COLORREF m_crBack;
-    CBrush m_brBack;
+    CControlColours m_colours;
 
 protected:
-    afx_msg HBRUSH CtlColor(CDC* pDC, UINT nCtlColor);
+    afx_msg HBRUSH CtlColor(CDC* pDC, UINT nCtlColor) { return m_colours.Answer(pDC); }
     afx_msg void OnUpdate() { InvalidateParentArea(); }
     afx_msg void OnKillFocus() { InvalidateParentArea(); }
     afx_msg void OnLButtonDown(UINT nFlags, CPoint point);

@@ -1,18 +1,16 @@
 // CColorStatic: a label with the download dialog's dark-blue text on light blue.
 #pragma once
 #include <afxwin.h>
+#include "controls/CControlColours.h"
 
 class CColorStatic : public CStatic
 {
 public:
-    CColorStatic();
     void SetText(LPCTSTR lpszText) { SetWindowText(lpszText); }
 
-    COLORREF m_crText;
-    COLORREF m_crBack;
-    CBrush m_brBack;  // the brush last handed to the system; renewed at every colour request
+    CControlColours m_colours;
 
 protected:
-    afx_msg HBRUSH CtlColor(CDC* pDC, UINT nCtlColor);
+    afx_msg HBRUSH CtlColor(CDC* pDC, UINT nCtlColor) { return m_colours.Answer(pDC); }
     DECLARE_MESSAGE_MAP()
 };

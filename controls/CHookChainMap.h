@@ -2,7 +2,6 @@
 #pragma once
 #include <afxwin.h>
 
-
 class CSubclassWnd;
 
 class CHookChainMap : public CMapPtrToPtr
@@ -19,12 +18,6 @@ public:
 private:
     // Windows of several threads may be hooked and unhooked at once; the map's buckets are shared.
     CRITICAL_SECTION m_cs;
-    struct CLock
-    {
-        explicit CLock(CRITICAL_SECTION& cs) : m_cs(cs) { ::EnterCriticalSection(&m_cs); }
-        ~CLock() { ::LeaveCriticalSection(&m_cs); }
-        CRITICAL_SECTION& m_cs;
-    };
 };
 
 // The one map of the process, built on first use.

@@ -23,19 +23,24 @@ void CRangeProgressCtrl::SetPos(int nPos)
     SendMessage(PBM_SETPOS, (WPARAM)nPos, 0);
 }
 
-LRESULT CRangeProgressCtrl::OnSetColour(WPARAM wParam, LPARAM lParam)
+void CRangeProgressCtrl::DropVisualTheme()
 {
     // A themed progress bar accepts PBM_SETBKCOLOR/PBM_SETBARCOLOR but draws with the theme's colours
-    // (Wine themes the bar even without a manifest; so does Windows with one). Asking for a colour
-    // therefore turns the theme off for this bar. uxtheme.dll does not exist before Windows XP, so it
-    // is looked up at run time.
+    // (Wine themes the bar even without a manifest; so does Windows with one); an empty theme makes
+    // the colours show. uxtheme.dll does not exist before Windows XP, so it is looked up at run time.
     typedef HRESULT(WINAPI * PFNSETWINDOWTHEME)(HWND, LPCWSTR, LPCWSTR);
     static const PFNSETWINDOWTHEME s_pfnSetWindowTheme = []
     {
         HMODULE hTheme = ::LoadLibraryA("uxtheme.dll");
         return hTheme != NULL ? (PFNSETWINDOWTHEME)::GetProcAddress(hTheme, "SetWindowTheme") : nullptr;
     }();
-    if (s_pfnSetWindowTheme != nullptr)
+    if (s_pfnSetWindowTheme != nullptr && m_hWnd != NULL)
         s_pfnSetWindowTheme(m_hWnd, L" ", L" ");
+}
+
+LRESULT CRangeProgressCtrl::OnSetColour(WPARAM wParam, LPARAM lParam)
+{
+    // Asking for a colour turns the theme off for this bar.
+    DropVisualTheme();
     return Default();
 }

@@ -10,6 +10,8 @@ public:
     void SetRange(int nLower, int nUpper);
     // Clamps nPos to the stored range, then moves the bar.
     void SetPos(int nPos);
+    // Turns the visual theme off for this bar, so that the colours it is given show.
+    void DropVisualTheme();
 
     int m_nLower;
     int m_nUpper;

@@ -1,6 +1,7 @@
 // CSubclassWnd: a chainable window-procedure hook, and the process-wide map of hook chains.
 #include "controls/CSubclassWnd.h"
 #include "controls/CHookChainMap.h"
+#include "controls/CSectionLock.h"
 
 // The run-time record names CWnd as the base class, although a hook is not a window object.
 IMPLEMENT_DYNAMIC(CSubclassWnd, CWnd)
@@ -67,7 +68,7 @@ CHookChainMap& TheHookMap()
 
 CSubclassWnd* CHookChainMap::FindHook(HWND hWnd)
 {
-    CLock lock(m_cs);
+    CSectionLock lock(m_cs);
     void* pHook = nullptr;
     if (hWnd == NULL || !Lookup(hWnd, pHook))
         return nullptr;
@@ -76,7 +77,7 @@ CSubclassWnd* CHookChainMap::FindHook(HWND hWnd)
 
 void CHookChainMap::AddHook(HWND hWnd, CSubclassWnd* pSubclassWnd)
 {
-    CLock lock(m_cs);
+    CSectionLock lock(m_cs);
     pSubclassWnd->m_pNextHook = FindHook(hWnd);
     SetAt(hWnd, pSubclassWnd);
     if (pSubclassWnd->m_pNextHook == nullptr)
@@ -92,7 +93,7 @@ void CHookChainMap::AddHook(HWND hWnd, CSubclassWnd* pSubclassWnd)
 
 void CHookChainMap::RemoveHook(CSubclassWnd* pSubclassWnd)
 {
-    CLock lock(m_cs);
+    CSectionLock lock(m_cs);
     HWND hWnd = pSubclassWnd->m_pWnd != nullptr ? pSubclassWnd->m_pWnd->m_hWnd : NULL;
     CSubclassWnd* pHead = FindHook(hWnd);
     if (pHead == nullptr)

@@ -16,18 +16,13 @@ BOOL CALLBACK FindProc(HWND hWnd, LPARAM lParam)
 {
     auto* pRequest = reinterpret_cast<FindRequest*>(lParam);
     DWORD dwProcess = 0;
-    ::GetWindowThreadProcessId(hWnd, &dwProcess);
-    if (dwProcess != pRequest->dwProcessId)
-        return TRUE;
-    if (pRequest->bVisibleOnly && !::IsWindowVisible(hWnd))
-        return TRUE;
     char szClass[64] = "";
+    ::GetWindowThreadProcessId(hWnd, &dwProcess);
     ::GetClassNameA(hWnd, szClass, sizeof(szClass));
-    if (pRequest->pszClass != nullptr && lstrcmpA(szClass, pRequest->pszClass) != 0)
-        return TRUE;
-    if (pRequest->pszCaption != nullptr && WindowTextOf(hWnd) != pRequest->pszCaption)
-        return TRUE;
-    pRequest->found.push_back(hWnd);
+    if (dwProcess == pRequest->dwProcessId && (!pRequest->bVisibleOnly || ::IsWindowVisible(hWnd)) &&
+        (pRequest->pszClass == nullptr || lstrcmpA(szClass, pRequest->pszClass) == 0) &&
+        (pRequest->pszCaption == nullptr || WindowTextOf(hWnd) == pRequest->pszCaption))
+        pRequest->found.push_back(hWnd);
     return TRUE;
 }
 }  // namespace
@@ -48,12 +43,7 @@ HWND FindTopWindow(DWORD dwProcessId, const char* pszClass, const char* pszCapti
 HWND WaitForDialog(DWORD dwProcessId, const char* pszCaption, DWORD dwTimeoutMs)
 {
     HWND hWnd = NULL;
-    WaitUntil(
-        [&] {
-            hWnd = FindTopWindow(dwProcessId, "#32770", pszCaption, true);
-            return hWnd != NULL;
-        },
-        dwTimeoutMs);
+    WaitUntil([&] { return (hWnd = FindTopWindow(dwProcessId, "#32770", pszCaption, true)) != NULL; }, dwTimeoutMs);
     return hWnd;
 }
 
@@ -61,9 +51,8 @@ std::string WindowTextOf(HWND hWnd)
 {
     char szText[1024] = "";
     DWORD_PTR dwResult = 0;
-    if (hWnd == NULL ||
-        !::SendMessageTimeoutA(hWnd, WM_GETTEXT, sizeof(szText), reinterpret_cast<LPARAM>(szText), SMTO_ABORTIFHUNG,
-                               5000, &dwResult))
+    if (hWnd == NULL || !::SendMessageTimeoutA(hWnd, WM_GETTEXT, sizeof(szText), reinterpret_cast<LPARAM>(szText),
+                                               SMTO_ABORTIFHUNG, 5000, &dwResult))
         return "";
     szText[sizeof(szText) - 1] = '\0';
     return szText;
@@ -75,9 +64,7 @@ std::string MessageBoxTextOf(HWND hBox)
 {
     // The text is the static control 0xFFFF (100 in some versions of the system).
     HWND hText = ::GetDlgItem(hBox, 0xFFFF);
-    if (hText == NULL)
-        hText = ::GetDlgItem(hBox, 100);
-    return WindowTextOf(hText);
+    return WindowTextOf(hText != NULL ? hText : ::GetDlgItem(hBox, 100));
 }
 
 bool ClickButton(HWND hDlg, int nID)
