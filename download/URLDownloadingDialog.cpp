@@ -12,20 +12,6 @@ namespace
 const COLORREF kFrameColour = RGB(127, 144, 192);
 const COLORREF kBackColour = RGB(175, 199, 239);
 const COLORREF kTextColour = RGB(0, 21, 96);
-
-// Wine themes the progress bar and then ignores PBM_SETBKCOLOR; an empty theme makes the colours
-// show. uxtheme is looked up at run time: systems without themes have no such DLL.
-void DropVisualTheme(HWND hWnd)
-{
-    HMODULE hTheme = ::LoadLibraryA("uxtheme.dll");
-    if (hTheme == NULL)
-        return;
-    typedef HRESULT(WINAPI * PFNSETWINDOWTHEME)(HWND, LPCWSTR, LPCWSTR);
-    auto pfnSetWindowTheme = reinterpret_cast<PFNSETWINDOWTHEME>(::GetProcAddress(hTheme, "SetWindowTheme"));
-    if (pfnSetWindowTheme != nullptr)
-        pfnSetWindowTheme(hWnd, L" ", L" ");
-    ::FreeLibrary(hTheme);
-}
 }  // namespace
 
 BEGIN_MESSAGE_MAP(CURLDownloading, CDialog)
@@ -100,7 +86,7 @@ BOOL CURLDownloading::OnInitDialog()
     g_fDownloadComplete = FALSE;
 
     m_progress.SetRange(0, 100);
-    DropVisualTheme(m_progress.m_hWnd);
+    m_progress.DropVisualTheme();
     m_progress.SendMessage(PBM_SETBKCOLOR, 0, (LPARAM)kBackColour);
 
     CString strTitle;
