@@ -3,6 +3,7 @@
 #include "app/CNewUrlDlg.h"
 #include "res/resource.h"
 #include <objbase.h>
+#include "app/CAutoComInit.h"
 
 namespace
 {
@@ -22,23 +23,6 @@ public:
 
 private:
     LPITEMIDLIST m_pidl;
-};
-
-// COM for the picker's lifetime on this thread; undone only if this call did it.
-class CAutoComInit
-{
-public:
-    CAutoComInit() : m_hr(::CoInitialize(NULL)) {}
-    ~CAutoComInit()
-    {
-        if (SUCCEEDED(m_hr))
-            ::CoUninitialize();
-    }
-    CAutoComInit(const CAutoComInit&) = delete;
-    CAutoComInit& operator=(const CAutoComInit&) = delete;
-
-private:
-    HRESULT m_hr;
 };
 }  // namespace
 

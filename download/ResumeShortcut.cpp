@@ -1,29 +1,13 @@
-// The desktop shortcut through which an unfinished download is resumed later.
+// The desktop folder, and the shortcut on it through which an unfinished download is resumed later.
 #include "download/ResumeShortcut.h"
 #include <objbase.h>
 #include <shlobj.h>
 #include "app/AutoRegKey.h"
+#include "app/CAutoComInit.h"
 
 namespace
 {
 const char kShellFoldersKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
-
-// COM for the calling thread, given back only when this call took it.
-class CComInit
-{
-public:
-    CComInit() : m_hr(::CoInitialize(NULL)) {}
-    ~CComInit()
-    {
-        if (SUCCEEDED(m_hr))
-            ::CoUninitialize();
-    }
-    CComInit(const CComInit&) = delete;
-    CComInit& operator=(const CComInit&) = delete;
-
-private:
-    HRESULT m_hr;
-};
 
 // Releases the interface it holds when it goes out of scope.
 template <class T> class CComRelease
@@ -45,7 +29,7 @@ public:
 
 HRESULT CreateResumeShortcut(LPCSTR pszTarget, LPCSTR pszLinkFile, LPCSTR pszDescription)
 {
-    CComInit comInit;
+    CAutoComInit comInit;
     CComRelease<IShellLinkA> link;
     HRESULT hr = ::CoCreateInstance(CLSID_ShellLink, NULL, CLSCTX_INPROC_SERVER, IID_IShellLinkA, link.out());
     if (FAILED(hr))
