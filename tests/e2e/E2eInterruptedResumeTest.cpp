@@ -2,7 +2,7 @@
 // (the link points at the program); the next start asks "Resume Setup", and Yes starts the download
 // at once from the partial length (the server sees "Range: bytes=N-") to a byte-identical file; the
 // stored folder is then gone and the start after that asks nothing. The test build asks a server this
-// test scripts (127.0.0.1:18634), so that the cut comes at a chosen byte.
+// test scripts (DLS_SCRIPTED_PORT), so that the cut comes at a chosen byte.
 #include <gtest/gtest.h>
 #include <atomic>
 #include "res/resource.h"
@@ -28,12 +28,12 @@ TEST_F(E2eInterruptedResume, CutDownloadResumesFromItsLengthAfterShortcutAndProm
                 response.cbCloseAfter = cbCut;  // the first answer stops mid-body (a normal close)
             return response;
         },
-        18634))
-        << "port 18634 is taken";
+        DLS_SCRIPTED_PORT))
+        << "port " << DLS_SCRIPTED_PORT << " is taken";
     CTempFolder folder("resume");
     const std::string strTarget = folder.File("brindlemox.exe");
     const std::string strProgram = E2eProgram("E2EScripted");
-    const std::string strUrl = "http://127.0.0.1:18634/download/brindlemox.exe";
+    const std::string strUrl = server.Url("/download/brindlemox.exe");
 
     // ---- first run: the transfer breaks off --------------------------------------------------------
     {

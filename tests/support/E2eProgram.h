@@ -33,7 +33,7 @@ std::string ResumeShortcutPath();  // on the desktop the program finds
 
 std::string E2eEnv(const char* pszName);  // "" when unset
 // <build>\DownloadSetup<strFlavour>.exe: "E2E" (nginx, byte ranges), "E2EPlain" (python3 -m
-// http.server, no ranges), "E2EScripted" (the test's scripted server on 127.0.0.1:18634).
+// http.server, no ranges), "E2EScripted" (the test's scripted server on DLS_SCRIPTED_PORT).
 std::string E2eProgram(const std::string& strFlavour);
 std::string E2eNginxUrl(const std::string& strPath = "/download/brindlemox.exe");
 

@@ -26,8 +26,8 @@ std::string MakeTestContent(size_t n, unsigned seed)
 ScriptedHttpServer& SupportServer()
 {
     static ScriptedHttpServer* s_pServer = nullptr;  // never destroyed: the notices stay held
-    if (s_pServer == nullptr && !(s_pServer = new ScriptedHttpServer)->Start(nullptr, 18632))
-        ADD_FAILURE() << "the support server's port 18632 is taken";
+    if (s_pServer == nullptr && !(s_pServer = new ScriptedHttpServer)->Start(nullptr, DLS_SUPPORT_PORT))
+        ADD_FAILURE() << "the support server's port " << DLS_SUPPORT_PORT << " is taken";
     return *s_pServer;
 }
 

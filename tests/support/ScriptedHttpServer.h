@@ -74,7 +74,7 @@ private:
     std::vector<ScriptedRequest> m_requests;
 };
 
-// The support server of the test builds (127.0.0.1:18632), listening from the first call to the end
+// The support server of the test builds (127.0.0.1:DLS_SUPPORT_PORT), listening from the first call to the end
 // of the test program, so that the notices it holds are never tried again. Other test programs on
 // the machine may send theirs too: count by process.
 ScriptedHttpServer& SupportServer();
