@@ -134,11 +134,7 @@ LRESULT CALLBACK HookedWndProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lP
     // The thread's current message is saved and restored around the hooks, so that Default in a
     // hook and CWnd::Default agree on the message being handled, also for nested messages.
     AFX_THREAD_STATE* pState = AfxGetThreadState();
-    const MSG msgSaved = pState->m_lastSentMsg;
-    pState->m_lastSentMsg.hwnd = hWnd;
-    pState->m_lastSentMsg.message = message;
-    pState->m_lastSentMsg.wParam = wParam;
-    pState->m_lastSentMsg.lParam = lParam;
+    const MSG msgSaved = pState->EnterSentMessage(hWnd, message, wParam, lParam);
 
     LRESULT lResult = 0;
     try

@@ -258,6 +258,8 @@ public:
     HRESULT QueryHttpInfo(IWinInetHttpInfo** ppInfo);
     // The binding with a reference of the caller's own (NULL when there is none).
     IBinding* CopyBinding();
+    // Puts pNew in the binding's place; the reference of the one it replaces passes to the caller.
+    IBinding* ExchangeBinding(IBinding* pNew);
     HRESULT ContinueLocalFile(IWinInetHttpInfo* pInfo);
     BOOL ReplaceLocalFile(IWinInetHttpInfo* pInfo);
     void NotifyResponse(IWinInetHttpInfo* pInfo, DWORD dwResponseCode);

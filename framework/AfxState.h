@@ -20,6 +20,14 @@ struct AFX_THREAD_STATE
     std::map<HGDIOBJ, CGdiObject*> m_temporaryGdi;
 
     void DeleteTempMaps();
+    // Makes this the message being handled and returns the one it replaces, which the caller puts
+    // back when done: nested sends then restore the outer message.
+    MSG EnterSentMessage(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam)
+    {
+        const MSG msgOuter = m_lastSentMsg;
+        m_lastSentMsg = MSG{hWnd, message, wParam, lParam, 0, {0, 0}};
+        return msgOuter;
+    }
 };
 
 // The calling thread's state, created on first use.

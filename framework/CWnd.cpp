@@ -169,11 +169,7 @@ LRESULT CALLBACK AfxWndProc(HWND hWnd, UINT nMsg, WPARAM wParam, LPARAM lParam)
 LRESULT AfxCallWndProc(CWnd* pWnd, HWND hWnd, UINT nMsg, WPARAM wParam, LPARAM lParam)
 {
     AFX_THREAD_STATE* pState = AfxGetThreadState();
-    MSG oldState = pState->m_lastSentMsg;  // nested sends restore the outer message afterwards
-    pState->m_lastSentMsg.hwnd = hWnd;
-    pState->m_lastSentMsg.message = nMsg;
-    pState->m_lastSentMsg.wParam = wParam;
-    pState->m_lastSentMsg.lParam = lParam;
+    const MSG oldState = pState->EnterSentMessage(hWnd, nMsg, wParam, lParam);
     LRESULT lResult = 0;
     try
     {

@@ -115,11 +115,7 @@ HRESULT CURLDownloading::OnStartBinding(DWORD dwReserved, IBinding* pib)
     if (pib != nullptr)
     {
         pib->AddRef();
-        ::EnterCriticalSection(&m_csShared);
-        IBinding* pOld = m_pBinding;
-        m_pBinding = pib;
-        ::LeaveCriticalSection(&m_csShared);
-        if (pOld != nullptr)
+        if (IBinding* pOld = ExchangeBinding(pib))
             pOld->Release();
     }
     if (!m_readBuffer.Allocate(kReadBlockBytes))
@@ -200,11 +196,7 @@ HRESULT CURLDownloading::OnStopBinding(HRESULT hresult, LPCWSTR szError)
     // The end of an abandoned binding (the watchdog has reported it already) changes nothing.
     if (!IsCurrentWorker())
         return S_OK;
-    ::EnterCriticalSection(&m_csShared);
-    IBinding* pBinding = m_pBinding;
-    m_pBinding = nullptr;
-    ::LeaveCriticalSection(&m_csShared);
-    if (pBinding != nullptr)
+    if (IBinding* pBinding = ExchangeBinding(nullptr))
         pBinding->Release();
 
     if (!m_fBindingEnded)
@@ -486,6 +478,15 @@ IBinding* CURLDownloading::CopyBinding()
         pBinding->AddRef();
     ::LeaveCriticalSection(&m_csShared);
     return pBinding;
+}
+
+IBinding* CURLDownloading::ExchangeBinding(IBinding* pNew)
+{
+    ::EnterCriticalSection(&m_csShared);
+    IBinding* pOld = m_pBinding;
+    m_pBinding = pNew;
+    ::LeaveCriticalSection(&m_csShared);
+    return pOld;
 }
 
 HRESULT CURLDownloading::QueryHttpInfo(IWinInetHttpInfo** ppInfo)
