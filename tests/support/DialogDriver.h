@@ -9,12 +9,14 @@
 #include <vector>
 #include "download/CDownThread.h"
 #include "tests/support/TestThread.h"
+#include "tests/support/WindowDriver.h"
 
 // Polls pred every few milliseconds until it holds or dwTimeoutMs have passed.
 bool WaitUntil(const std::function<bool()>& pred, DWORD dwTimeoutMs);
 
-// The Setup dialog's window as the download dialog sees it (g_dlgSetup's handle): a window on a
-// thread of its own that counts the WM_CLOSE messages it gets and stays open.
+// The Setup dialog's window as the download dialog sees it (g_dlgSetup's handle): a window of this
+// thread that counts the WM_CLOSE messages it gets and stays open. The download dialog sends them
+// from its own thread as it ends: WaitUntil (as in WaitEnded) lets them in.
 class CSetupWindowStandIn
 {
 public:
@@ -24,8 +26,7 @@ public:
 
 private:
     std::atomic<LONG> m_nClose{0};
-    DWORD m_dwThreadId = 0;
-    CTestThread m_thread;
+    HWND m_hWnd;
 };
 
 // Thread messages that drive the scripted worker.
@@ -41,16 +42,14 @@ struct CFakeWorkerScript
 {
     BOOL bBindAtOnce = TRUE;  // hold a binding from the start
     BOOL bEndOnAbort = TRUE;  // an abort ends the transfer
-    std::atomic<LONG> nStarted{0};
-    std::atomic<LONG> nAbortRequests{0};
-    std::atomic<LONG> nAbortsOnWorkerThread{0};  // IBinding::Abort on the binding's thread
-    std::atomic<LONG> nAbortsElsewhere{0};       // ... and on any other thread
-    std::atomic<LONG> nEnded{0};
+    std::atomic<LONG> nStarted{0}, nAbortRequests{0}, nEnded{0};
+    std::atomic<LONG> nAbortsOnWorkerThread{0}, nAbortsElsewhere{0};  // IBinding::Abort on the binding's thread, or not
     std::atomic<LONG> nBindingRefs{0};  // references the dialog kept on its workers' bindings
     std::atomic<DWORD> dwLastThreadId{0};
 
-    bool WaitStarted(LONG n, DWORD dwTimeoutMs);
-    bool Post(UINT message);          // to the newest worker
+    bool WaitStarted(LONG n, DWORD dwTimeoutMs) { return WaitUntil([&] { return nStarted.load() >= n; }, dwTimeoutMs); }
+    // To the newest worker.
+    bool Post(UINT message) { return dwLastThreadId != 0 && ::PostThreadMessageA(dwLastThreadId, message, 0, 0); }
     bool JoinAll(DWORD dwTimeoutMs);  // ends every worker still running (WM_QUIT) and waits
     CTestMutex mutex;
     std::vector<HANDLE> threads;
@@ -68,27 +67,26 @@ public:
     // Starts the thread and, like the launch, calls OnStart on this thread right after it.
     bool Launch(bool bStartLikeTheLaunch);
     bool WaitUp(DWORD dwTimeoutMs);
-    bool WaitEnded(DWORD dwTimeoutMs);
-    bool Ended();
+    bool Ended() { return m_pThread->m_hThread && ::WaitForSingleObject(m_pThread->m_hThread, 0) == WAIT_OBJECT_0; }
+    bool WaitEnded(DWORD dwTimeoutMs) { return WaitUntil([&] { return Ended(); }, dwTimeoutMs); }
     // Ends a dialog that is still up the short way (IDOK) and waits for its thread.
     bool EndNow(DWORD dwTimeoutMs);
     HWND Hwnd() { return m_hWndSeen; }
     HWND Item(int nID) { return ::GetDlgItem(m_hWndSeen, nID); }
     void Click(int nID) { ::PostMessageA(Item(nID), BM_CLICK, 0, 0); }  // posted: a box it opens blocks nobody
-    std::string Text(int nID);
-    std::string WindowText();
+    std::string Text(int nID) { return ItemTextOf(m_hWndSeen, nID); }
+    std::string WindowText() { return WindowTextOf(m_hWndSeen); }
     bool Enabled(int nID) { return ::IsWindowEnabled(Item(nID)) != FALSE; }
 
     CDownThread* m_pThread;
     HWND m_hWndSeen = NULL;  // the dialog's window, kept after the dialog forgets it
 };
 
-// The trace lines written since the object was made (time stamps removed).
+// The trace lines written since the object was made (time stamps removed) that are strText.
 class CDialogTraceLog
 {
 public:
     CDialogTraceLog();
-    std::vector<std::string> Texts() const;
     int Count(const std::string& strText) const;
 
 private:

@@ -24,10 +24,9 @@ bool WriteRegistryValue(HKEY hRoot, const char* pszKey, const char* pszValue, DW
     HKEY hKey = NULL;
     if (::RegCreateKeyExA(hRoot, pszKey, 0, NULL, 0, KEY_ALL_ACCESS, NULL, &hKey, NULL) != ERROR_SUCCESS)
         return false;
-    const bool bDone = ::RegSetValueExA(hKey, pszValue, 0, dwType, reinterpret_cast<const BYTE*>(data.data()),
-                                        (DWORD)data.size()) == ERROR_SUCCESS;
+    const LONG lResult = ::RegSetValueExA(hKey, pszValue, 0, dwType, (const BYTE*)data.data(), (DWORD)data.size());
     ::RegCloseKey(hKey);
-    return bDone;
+    return lResult == ERROR_SUCCESS;
 }
 
 bool WriteRegistryString(HKEY hRoot, const char* pszKey, const char* pszValue, const std::string& strText)
