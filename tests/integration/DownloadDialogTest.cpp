@@ -5,11 +5,7 @@
 // stands in for the transfer engine and ends transfers as the engine does; also under concurrent use.
 // (Progress: ControlGalleryTest.)
 #include <gtest/gtest.h>
-#include <stdio.h>
-#include <stdlib.h>
-#include <atomic>
 #include <memory>
-#include <string>
 #include "app/LastSetupPath.h"
 #include "download/CURLDownloading.h"
 #include "download/ResumeShortcut.h"
@@ -57,10 +53,7 @@ protected:
         return *m_run;
     }
     // Text followed by this test's address, as the dialog writes its trace lines.
-    int Lines(const char* pszText, const CDialogTraceLog* pLog = nullptr) const
-    {
-        return (pLog ? *pLog : m_log).Count(pszText + m_strUrl);
-    }
+    int Lines(const char* pszText, const CDialogTraceLog* pLog = nullptr) { return (pLog ? *pLog : m_log).Count(pszText + m_strUrl); }
     bool BindingHeld(CDownloadDialogRun& run)
     {
         ::EnterCriticalSection(&run.Dlg().m_csShared);
@@ -89,17 +82,20 @@ protected:
 };
 }  // namespace
 
-TEST_F(DownloadDialogTest, TheDialogOpensWithItsCaptionControlsIconRoundedTopAndColours)
+// Its look; then Start when no worker can be started, the elapsed time, and the end by IDOK.
+TEST_F(DownloadDialogTest, TheDialogsLookAStartWithoutAWorkerTheElapsedTimeAndOk)
 {
     g_fDownloadComplete = TRUE;  // left over from an earlier dialog: cleared when the dialog opens
-    CDownloadDialogRun& run = Open(false);
+    m_run.reset(new CDownloadDialogRun(m_strUrl, m_strFile, &m_script));
+    CDownloadDialogRun& run = *m_run;
+    run.Dlg().m_pfnBeginThread = NoThread;
+    ASSERT_TRUE(run.Launch(false) && run.WaitUp(kWait));
     HWND hDlg = run.Hwnd();
     EXPECT_FALSE(g_fDownloadComplete.load());
     EXPECT_STREQ("Download from brindlemox.exe", run.Dlg().m_captionPainter.GetTitle());
     EXPECT_EQ(m_strFile, run.Text(IDC_FILEPATH));
     EXPECT_TRUE(run.Enabled(IDC_START) && !run.Enabled(IDC_STOP) && !run.Enabled(IDC_OPEN) && run.Enabled(IDC_EXIT));
     EXPECT_EQ("00 : 00 : 00", run.Text(IDC_TIMEELAPSED));
-    ExpectState(run, 0, false, "");
     PBRANGE range = {};
     ::SendMessageA(run.Item(IDC_PROGRESS), PBM_GETRANGE, FALSE, (LPARAM)&range);
     EXPECT_TRUE(range.iLow == 0 && range.iHigh == 100);
@@ -129,6 +125,28 @@ TEST_F(DownloadDialogTest, TheDialogOpensWithItsCaptionControlsIconRoundedTopAnd
     for (POINT pt : {POINT{rc.right / 2, 0}, POINT{rc.right / 2, 2}, POINT{rc.right - 1, rc.bottom - 3}})
         EXPECT_EQ(crFrame, ::GetPixel(hdc, pt.x, pt.y)) << pt.x << "," << pt.y;
     ::ReleaseDC(hDlg, hdc);
+
+    run.Click(IDC_START);
+    ASSERT_TRUE(WaitUntil([&] { return m_log.Count("Couldn't begin download thread") == 1; }, kWait));
+    EXPECT_FALSE(WaitUntil([&] { return run.Text(IDC_TIMEELAPSED) != "00 : 00 : 00"; }, 1300)) << "no timer";
+    EXPECT_TRUE(run.Enabled(IDC_START) && !run.Enabled(IDC_STOP));
+    ExpectState(run, 0, false, "");
+    EXPECT_EQ(0, m_script.nStarted.load());
+    // Elapsed time (no timer runs here): one second per tick of timer 1, other timers count nothing.
+    for (int nTimer : {ID_TIMER_ELAPSED, 5, ID_TIMER_ELAPSED, ID_TIMER_ELAPSED})
+        ::PostMessageA(hDlg, WM_TIMER, nTimer, 0);
+    EXPECT_TRUE(WaitUntil([&] { return run.Text(IDC_TIMEELAPSED) == "00 : 00 : 03"; }, kWait));
+    ::Sleep(50);
+    EXPECT_EQ(3, run.Dlg().m_nElapsedSec);
+
+    // The OK command ends the dialog at once, without the abort question; a dialog that never
+    // started a transfer says "Download Later".
+    ::PostMessageA(hDlg, WM_COMMAND, IDOK, 0);
+    ASSERT_TRUE(run.WaitEnded(kWait));
+    EXPECT_EQ(std::vector<std::string>{"Create Shortcut"}, m_boxes.Captions());  // answered No
+    EXPECT_EQ(4, run.Dlg().IntDlgStatus.load());
+    EXPECT_STREQ("Download Later", run.Dlg().GetServerStatus());
+    EXPECT_EQ(1, m_setup.CloseCount());
 }
 
 TEST_F(DownloadDialogTest, TheLaunchsStartRunsExactlyOnceAsSoonAsTheDialogIsUp)
@@ -160,34 +178,6 @@ TEST_F(DownloadDialogTest, TheLaunchsStartRunsExactlyOnceAsSoonAsTheDialogIsUp)
         ASSERT_TRUE(run->WaitEnded(kWait) && script.JoinAll(kWait));
         EXPECT_EQ(0, script.nAbortRequests.load());  // Exit does not abort the transfer
     }
-}
-
-TEST_F(DownloadDialogTest, AWorkerThatCannotBeStartedChangesNothingAndOkEndsTheDialog)
-{
-    m_run.reset(new CDownloadDialogRun(m_strUrl, m_strFile, &m_script));
-    m_run->Dlg().m_pfnBeginThread = NoThread;
-    ASSERT_TRUE(m_run->Launch(false) && m_run->WaitUp(kWait));
-    m_run->Click(IDC_START);
-    ASSERT_TRUE(WaitUntil([&] { return m_log.Count("Couldn't begin download thread") == 1; }, kWait));
-    EXPECT_FALSE(WaitUntil([&] { return m_run->Text(IDC_TIMEELAPSED) != "00 : 00 : 00"; }, 1300)) << "no timer";
-    EXPECT_TRUE(m_run->Enabled(IDC_START) && !m_run->Enabled(IDC_STOP));
-    ExpectState(*m_run, 0, false, "");
-    EXPECT_EQ(0, m_script.nStarted.load());
-    // Elapsed time (no timer runs here): one second per tick of timer 1, other timers count nothing.
-    for (int nTimer : {ID_TIMER_ELAPSED, 5, ID_TIMER_ELAPSED, ID_TIMER_ELAPSED})
-        ::PostMessageA(m_run->Hwnd(), WM_TIMER, nTimer, 0);
-    EXPECT_TRUE(WaitUntil([&] { return m_run->Text(IDC_TIMEELAPSED) == "00 : 00 : 03"; }, kWait));
-    ::Sleep(50);
-    EXPECT_EQ(3, m_run->Dlg().m_nElapsedSec);
-
-    // The OK command ends the dialog at once, without the abort question; a dialog that never
-    // started a transfer says "Download Later".
-    ::PostMessageA(m_run->Hwnd(), WM_COMMAND, IDOK, 0);
-    ASSERT_TRUE(m_run->WaitEnded(kWait));
-    EXPECT_EQ(std::vector<std::string>{"Create Shortcut"}, m_boxes.Captions());  // answered No
-    EXPECT_EQ(4, m_run->Dlg().IntDlgStatus.load());
-    EXPECT_STREQ("Download Later", m_run->Dlg().GetServerStatus());
-    EXPECT_EQ(1, m_setup.CloseCount());
 }
 
 TEST_F(DownloadDialogTest, CloseBoxYesAbortsOnTheWorkerAndOffersTheResumeShortcutWhereThereIsADesktop)

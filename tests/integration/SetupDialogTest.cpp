@@ -43,8 +43,7 @@ void ClickStart(HWND hDialog) { ::PostMessageA(hDialog, WM_COMMAND, MAKEWPARAM(I
 // The Setup dialog's window once it is visible, or NULL.
 HWND WaitForSetupDialog()
 {
-    WaitUntil([] { return ::IsWindowVisible(g_dlgSetup.m_hWnd) != FALSE; }, kWait);
-    return ::IsWindowVisible(g_dlgSetup.m_hWnd) ? g_dlgSetup.m_hWnd : NULL;
+    return WaitUntil([] { return ::IsWindowVisible(g_dlgSetup.m_hWnd) != FALSE; }, kWait) ? g_dlgSetup.m_hWnd : NULL;
 }
 
 // Runs g_dlgSetup modally on this thread while driver runs on a thread of its own. Whatever the
@@ -170,46 +169,23 @@ TEST_F(SetupDialogTest, YesResumesOnceInTheStoredFolder)
     EXPECT_EQ(INVALID_FILE_ATTRIBUTES, ::GetFileAttributesA(strFolder.c_str()));
 }
 
-// An existing installer is replaced only after the question: No keeps it and starts nothing, and a
-// click while the question is up asks nothing more.
-TEST_F(SetupDialogTest, StartAsksBeforeReplacingAnExistingInstaller)
-{
-    char szTemp[MAX_PATH] = "";
-    ASSERT_NE(0u, ::GetTempPathA(sizeof(szTemp), szTemp));
-    const std::string strExisting = std::string(szTemp) + "brindlemox.exe";
-    xfer::WriteWholeFile(strExisting, "an older installer");
-    CDialogTraceLog log;
-    EXPECT_EQ(IDCANCEL, RunDialog([&] {
-                  HWND hDialog = WaitForSetupDialog();
-                  ::SetDlgItemTextA(hDialog, IDC_EDIT_FOLDER, szTemp);
-                  ClickStart(hDialog);
-                  HWND hQuestion = WaitForDialog(::GetCurrentProcessId(), "Overwrite Existing File?", kWait);
-                  ClickStart(hDialog);
-                  ::Sleep(500);
-                  EXPECT_EQ(1u, FindTopWindows(::GetCurrentProcessId(), "#32770", "Overwrite Existing File?", true).size());
-                  ASSERT_TRUE(AnswerMessageBox(hQuestion, IDNO));
-                  ::Sleep(300);
-                  EXPECT_TRUE(::IsWindowVisible(hDialog));
-                  ClickButton(hDialog, IDCANCEL);
-              }));
-    EXPECT_EQ("an older installer", xfer::ReadWholeFile(strExisting));
-    ::DeleteFileA(strExisting.c_str());
-    EXPECT_EQ(1, log.Count("End OnDownloadnow 4 in OnButtonStart"));
-    EXPECT_EQ(0, Starts(log));
-}
-
-// Cancel keeps the typed folder. Then "My Computer" (no file-system path: OK refused, no status
-// text), a folder (its path the status text), "My Computer" again (the status stays), a click on
-// the folder and OK: the box receives its path.
-TEST_F(SetupDialogTest, BrowseCancelKeepsTheBoxAndAChosenFolderFillsIt)
+// The folder picker: Cancel keeps the typed folder. Then "My Computer" (no file-system path: OK
+// refused, no status text), a folder (its path the status text), "My Computer" again (the status
+// stays), a click on the folder and OK: the box receives its path. An installer already there is
+// replaced only after the question: No keeps it and starts nothing, and a click while the question
+// is up asks nothing more.
+TEST_F(SetupDialogTest, BrowseFillsTheBoxAndStartAsksBeforeReplacingAnExistingInstaller)
 {
     const int kPickerTree = 0x3741, kPickerInstruction = 0x3742, kPickerStatus = 0x3743;  // the shell's ids
     char szChosen[MAX_PATH] = "";
     ASSERT_NE(0u, ::GetTempPathA(sizeof(szChosen), szChosen));
+    const std::string strExisting = std::string(szChosen) + "brindlemox.exe";
+    xfer::WriteWholeFile(strExisting, "an older installer");
     szChosen[strlen(szChosen) - 1] = '\0';  // as the shell gives it, without the trailing backslash
     LPITEMIDLIST pidlComputer = nullptr;
     ASSERT_EQ(S_OK, ::SHGetSpecialFolderLocation(NULL, CSIDL_DRIVES, &pidlComputer));
-    RunDialog([&] {
+    CDialogTraceLog log;
+    EXPECT_EQ(IDCANCEL, RunDialog([&] {
         HWND hDialog = WaitForSetupDialog(), hPicker = NULL;
         auto openPicker = [&] {
             ClickButton(hDialog, IDC_BUTTON_BROWSE);
@@ -240,9 +216,22 @@ TEST_F(SetupDialogTest, BrowseCancelKeepsTheBoxAndAChosenFolderFillsIt)
         ::PostMessageA(hPicker, WM_COMMAND, IDOK, 0);
         WaitUntil([&] { return ItemTextOf(hDialog, IDC_EDIT_FOLDER) != "D:\\Typed\\Folder"; }, kWait);
         EXPECT_EQ(szChosen, ItemTextOf(hDialog, IDC_EDIT_FOLDER));
+
+        ClickStart(hDialog);
+        HWND hQuestion = WaitForDialog(::GetCurrentProcessId(), "Overwrite Existing File?", kWait);
+        ClickStart(hDialog);
+        ::Sleep(500);
+        EXPECT_EQ(1u, FindTopWindows(::GetCurrentProcessId(), "#32770", "Overwrite Existing File?", true).size());
+        ASSERT_TRUE(AnswerMessageBox(hQuestion, IDNO));
+        ::Sleep(300);
+        EXPECT_TRUE(::IsWindowVisible(hDialog));
         ClickButton(hDialog, IDCANCEL);
-    });
+    }));
     ::CoTaskMemFree(pidlComputer);
+    EXPECT_EQ("an older installer", xfer::ReadWholeFile(strExisting));
+    ::DeleteFileA(strExisting.c_str());
+    EXPECT_EQ(1, log.Count("End OnDownloadnow 4 in OnButtonStart"));
+    EXPECT_EQ(0, Starts(log));
 }
 
 // What SaveLastSetupPath stores from the folder box, what GetLastSetupPath gives back (the 50-byte
