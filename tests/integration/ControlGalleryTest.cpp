@@ -60,20 +60,16 @@ bool ShowsPaintedCaption(HWND hWnd)
 }
 
 // The GDI objects this process holds: GetGuiResources, or where that answers 0 (Wine) the used entries
-// of the PEB's GdiSharedHandleTable (at 0x94 of a 32-bit PEB, 0xF8 of a 64-bit one): 16384 of Wine's
-// 24-byte GDI_HANDLE_ENTRY records (include/ntgdi.h, Wine 7 on), Type at 14, 0 if free.
+// of the PEB's GdiSharedHandleTable (the PEB at 0x30 of a 32-bit TEB, 0x60 of a 64-bit one; the table
+// at 0x94 or 0xF8 of it): 16384 of Wine's 24-byte GDI_HANDLE_ENTRY records (include/ntgdi.h, Wine 7
+// on), Type at 14, 0 if free.
 int GdiObjectCount()
 {
     if (const DWORD dwCount = ::GetGuiResources(::GetCurrentProcess(), GR_GDIOBJECTS))
         return (int)dwCount;
-    const BYTE* pPeb = nullptr;
-#if defined(__i386__)
-    __asm__("movl %%fs:0x30, %0" : "=r"(pPeb));
-    const BYTE* pTable = *reinterpret_cast<const BYTE* const*>(pPeb + 0x94);
-#else
-    __asm__("movq %%gs:0x60, %0" : "=r"(pPeb));
-    const BYTE* pTable = *reinterpret_cast<const BYTE* const*>(pPeb + 0xF8);
-#endif
+    const size_t cbPeb = sizeof(void*) == 4 ? 0x30 : 0x60, cbTable = sizeof(void*) == 4 ? 0x94 : 0xF8;  // offsets
+    const BYTE* pPeb = *reinterpret_cast<const BYTE* const*>(reinterpret_cast<const BYTE*>(NtCurrentTeb()) + cbPeb);
+    const BYTE* pTable = *reinterpret_cast<const BYTE* const*>(pPeb + cbTable);
     if (pTable == nullptr || ::GetProcAddress(::GetModuleHandleA("ntdll.dll"), "wine_get_version") == NULL)
         return -1;
     int nCount = 0;
@@ -110,7 +106,6 @@ TEST_F(Gallery, TheCaptionStaysPaintedThroughTheWindowsNonClientMessages)
     const int cxFrame = ::GetSystemMetrics(SM_CXFRAME), cyFrame = ::GetSystemMetrics(SM_CYFRAME);
     const CRect rcCovered(cxFrame - 3, cyFrame - 3, rcWindow.Width() + 2 - cxFrame, ptClient.y - rcWindow.top);
     EXPECT_TRUE(::EqualRect(&rcCovered, &rcCaption)) << "from 3 pixels into the frame down to the client area";
-
     // The window's own non-client painting gets a region without the caption; it paints its whole
     // frame whatever the region, as the download dialog does, so the caption must come back after it.
     int nOwnPaintsOnCaption = 0;
@@ -169,7 +164,6 @@ TEST_F(Gallery, TheCaptionStaysPaintedThroughTheWindowsNonClientMessages)
         EXPECT_EQ(RIGHT_BLOCK, PixelOf(hWnd, rcCaption.right - 2, rcCaption.bottom - 2, true)) << s.pszWhat;
     }
     EXPECT_EQ("Receiving data", WindowTextOf(hWnd));
-
     // A click strictly inside the minimize button's span minimizes; on its edges it goes on as a click.
     const CRect rcMin(g_rcMinBtn);
     for (int x : {rcMin.left, rcMin.right, rcMin.left + 1, rcMin.right - 1})
@@ -258,7 +252,6 @@ TEST_F(Gallery, TheColouredControlsClampTheProgressAnswerColourRequestsAndLeakNo
         EXPECT_TRUE(::GetObjectA(hSecond, sizeof(lb), &lb) && lb.lbColor == BACK);
         EXPECT_EQ(0u, ::GetObjectType(hFirst));
     }
-
     button.SetStripBitmap(::LoadBitmapA(::GetModuleHandleA(NULL), "EXITBUTTON.BMP"));
     CString strTip = "Click To Exit Download.";
     button.SetToolTipText(&strTip);
@@ -317,7 +310,6 @@ TEST(DownloadDialog, MidTransferAsTheUserSeesIt)
         EXPECT_EQ(t.second, run->Text(t.first));
     EXPECT_EQ(58, ::SendMessageA(hBar, PBM_GETPOS, 0, 0));
     EXPECT_STREQ("58% done brindlemox.exe ", run->Dlg().m_captionPainter.GetTitle());
-
     // The painted caption, with the title right of the banner's tab in the caption's text colour.
     EXPECT_TRUE(WaitUntil([&] { return ShowsPaintedCaption(hDlg); }, 10000));
     CRect rc;
@@ -327,7 +319,6 @@ TEST(DownloadDialog, MidTransferAsTheUserSeesIt)
         for (int y = rc.top; y < rc.bottom; ++y)
             nTitlePixels += PixelOf(hDlg, x, y, true) == RGB(0, 0, 129);
     EXPECT_GT(nTitlePixels, 20);
-
     // Start and Open are disabled, Stop has the focus, Exit is at rest; then the mouse rests on Exit
     // (the hover image, and a tooltip shows), Exit is pressed, and the mouse leaves.
     HWND hExit = run->Item(IDC_EXIT);
@@ -355,7 +346,6 @@ TEST(DownloadDialog, MidTransferAsTheUserSeesIt)
         if (c.nID == IDC_EXIT && c.nImage == 2)
             EXPECT_TRUE(WaitUntil([&] { return FindTopWindow(::GetCurrentProcessId(), TOOLTIPS_CLASSA, nullptr); }, 5000));
     }
-
     // The labels and the progress bar in the dialog's colours, the bar 58 % full.
     HWND hRate = run->Item(IDC_TRANSFERRATE);
     RECT rcRate, rcBar;

@@ -69,7 +69,6 @@ protected:
         EXPECT_EQ(strServerStatus, run.Text(IDC_SERVERSTATUS));
     }
     std::string StoredFolder() { return ReadRegistryValue(HKEY_LOCAL_MACHINE, LASTSETUP_KEY, LASTSETUP_VALUE).data; }
-
     CSavedRegistryValue m_savedFolder{HKEY_LOCAL_MACHINE, LASTSETUP_KEY, LASTSETUP_VALUE};
     bool m_bHadShortcut = FileExists(ResumeShortcutPath());
     CMessageBoxAnswerer m_boxes;  // outlives the dialog: its last question is answered too
@@ -104,7 +103,6 @@ TEST_F(DownloadDialogTest, TheDialogsLookAStartWithoutAWorkerTheElapsedTimeAndOk
     for (const char* pszLine : {"Constructor in CURLDownloading", "Start OnInitDialog in CURLDownloading",
                                 "End OnInitDialog in CURLDownloading"})
         EXPECT_EQ(1, m_log.Count(pszLine)) << pszLine;
-
     // The region: (0, 0)-(W, H + 12) with 24-pixel corner ellipses, so only the top corners are cut.
     RECT rc;
     ::GetWindowRect(hDlg, &rc);
@@ -114,7 +112,6 @@ TEST_F(DownloadDialogTest, TheDialogsLookAStartWithoutAWorkerTheElapsedTimeAndOk
     EXPECT_EQ(NULLREGION, ::CombineRgn(hExpected, hExpected, hRgn, RGN_XOR));
     ::DeleteObject(hExpected);
     ::DeleteObject(hRgn);
-
     // Light blue, with a darker band along the top (3 rows) and the right edge (1 column).
     ::GetClientRect(hDlg, &rc);
     ::RedrawWindow(hDlg, NULL, NULL, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_UPDATENOW | RDW_ALLCHILDREN);
@@ -125,7 +122,6 @@ TEST_F(DownloadDialogTest, TheDialogsLookAStartWithoutAWorkerTheElapsedTimeAndOk
     for (POINT pt : {POINT{rc.right / 2, 0}, POINT{rc.right / 2, 2}, POINT{rc.right - 1, rc.bottom - 3}})
         EXPECT_EQ(crFrame, ::GetPixel(hdc, pt.x, pt.y)) << pt.x << "," << pt.y;
     ::ReleaseDC(hDlg, hdc);
-
     run.Click(IDC_START);
     ASSERT_TRUE(WaitUntil([&] { return m_log.Count("Couldn't begin download thread") == 1; }, kWait));
     EXPECT_FALSE(WaitUntil([&] { return run.Text(IDC_TIMEELAPSED) != "00 : 00 : 00"; }, 1300)) << "no timer";
@@ -138,7 +134,6 @@ TEST_F(DownloadDialogTest, TheDialogsLookAStartWithoutAWorkerTheElapsedTimeAndOk
     EXPECT_TRUE(WaitUntil([&] { return run.Text(IDC_TIMEELAPSED) == "00 : 00 : 03"; }, kWait));
     ::Sleep(50);
     EXPECT_EQ(3, run.Dlg().m_nElapsedSec);
-
     // The OK command ends the dialog at once, without the abort question; a dialog that never
     // started a transfer says "Download Later".
     ::PostMessageA(hDlg, WM_COMMAND, IDOK, 0);
@@ -214,7 +209,6 @@ TEST_F(DownloadDialogTest, CloseBoxYesAbortsOnTheWorkerAndOffersTheResumeShortcu
     ::GetModuleFileNameA(NULL, szProgram, MAX_PATH);
     EXPECT_EQ(0, lstrcmpiA(szProgram, strTarget.c_str())) << strTarget;
     EXPECT_EQ("DownloadSetup", strDescription);
-
     // Without a desktop folder, Yes makes no shortcut and says nothing more.
     ::DeleteFileA(ResumeShortcutPath().c_str());
     m_script.nStarted = 0;
@@ -230,7 +224,6 @@ TEST_F(DownloadDialogTest, CloseBoxYesAbortsOnTheWorkerAndOffersTheResumeShortcu
     EXPECT_FALSE(FileExists(ResumeShortcutPath()));
     EXPECT_EQ(2, m_setup.CloseCount());
     EXPECT_EQ(4, m_run->Dlg().IntDlgStatus.load());
-
     // A link path longer than MAX_PATH, or in a missing folder, is not saved.
     CTempFolder folder("shortcut");
     for (const std::string& strLink : {folder.File(std::string(MAX_PATH, 'x') + ".lnk"), folder.File("missing\\x.lnk")})
@@ -261,7 +254,6 @@ TEST_F(DownloadDialogTest, CloseBoxNoEscCancelAndStopWithoutABindingKeepTheTrans
     EXPECT_EQ(0, m_script.nAbortRequests.load());
     ExpectState(run, 1, false, kConnecting);
     EXPECT_TRUE(run.Enabled(IDC_STOP));
-
     // Now the worker holds a binding: Stop asks it to abort, on its own thread.
     ASSERT_TRUE(m_script.Post(WM_FAKE_BIND));
     ASSERT_TRUE(WaitUntil([&] { return BindingHeld(run); }, kWait));
@@ -270,7 +262,6 @@ TEST_F(DownloadDialogTest, CloseBoxNoEscCancelAndStopWithoutABindingKeepTheTrans
     ExpectState(run, 2, true, "Please wait while aborting ..........");
     EXPECT_FALSE(run.Enabled(IDC_STOP));
     EXPECT_EQ(0, m_script.nAbortsElsewhere.load());
-
     // The binding ends (as aborted bindings do, with an error) and the transfer is over.
     ASSERT_TRUE(m_script.Post(WM_FAKE_FAIL));
     ASSERT_TRUE(WaitUntil([&] { return run.Enabled(IDC_START) && run.Text(IDC_SERVERSTATUS) == kStopped; }, kWait));
@@ -279,7 +270,6 @@ TEST_F(DownloadDialogTest, CloseBoxNoEscCancelAndStopWithoutABindingKeepTheTrans
     EXPECT_EQ(run.Item(IDC_START), FocusOf(run.Hwnd()));
     EXPECT_EQ(2, run.Dlg().IntDlgStatus.load());
     EXPECT_EQ(1, Lines("g_fAbortDownload 1 CloseFileCtrlDlg in CURLDownloading for "));
-
     // Start/Resume begins the next transfer.
     run.Click(IDC_START);
     ASSERT_TRUE(m_script.WaitStarted(2, kWait));

@@ -79,7 +79,6 @@ protected:
         g_fResumeDownload = FALSE;
         g_dlgSetup.m_pDownThread = nullptr;  // a new run (a thread object of an earlier test is left be)
     }
-
     CSavedRegistryValue m_savedLastPath{HKEY_LOCAL_MACHINE, LASTSETUP_KEY, LASTSETUP_VALUE};
     CSavedRegistryValue m_savedDesktop{HKEY_CURRENT_USER, kShellFolders, "Desktop"};
 };
@@ -202,7 +201,6 @@ TEST_F(SetupDialogTest, BrowseFillsTheBoxAndStartAsksBeforeReplacingAnExistingIn
         ASSERT_TRUE(WaitUntil([&] { return !::IsWindow(hPicker); }, kWait));
         ::Sleep(200);
         EXPECT_EQ("D:\\Typed\\Folder", ItemTextOf(hDialog, IDC_EDIT_FOLDER));
-
         ASSERT_TRUE(openPicker());
         EXPECT_EQ("Browser For Folder", ItemTextOf(hPicker, kPickerInstruction));
         EXPECT_EQ("", select((LPARAM)pidlComputer, FALSE));
@@ -216,7 +214,6 @@ TEST_F(SetupDialogTest, BrowseFillsTheBoxAndStartAsksBeforeReplacingAnExistingIn
         ::PostMessageA(hPicker, WM_COMMAND, IDOK, 0);
         WaitUntil([&] { return ItemTextOf(hDialog, IDC_EDIT_FOLDER) != "D:\\Typed\\Folder"; }, kWait);
         EXPECT_EQ(szChosen, ItemTextOf(hDialog, IDC_EDIT_FOLDER));
-
         ClickStart(hDialog);
         HWND hQuestion = WaitForDialog(::GetCurrentProcessId(), "Overwrite Existing File?", kWait);
         ClickStart(hDialog);
@@ -246,7 +243,6 @@ TEST_F(SetupDialogTest, TheStoredFolderAndWhatReadsBack)
     EXPECT_EQ("", readBack());  // no value
     ASSERT_TRUE(DeleteRegistryTree(HKEY_LOCAL_MACHINE, LASTSETUP_KEY));
     EXPECT_EQ("", readBack());  // no key
-
     // The box's text is stored exactly (blanks, a trailing backslash, its zero); 49 characters read
     // back, 50 and more are stored but read as nothing.
     const std::string str49 = "C:\\" + std::string(46, 'a');
@@ -260,7 +256,6 @@ TEST_F(SetupDialogTest, TheStoredFolderAndWhatReadsBack)
         EXPECT_EQ(Sz(c.first), stored().data);
         EXPECT_EQ(c.second, readBack());
     }
-
     // Values of other types offer nothing; a string without its zero still reads safely.
     const struct { DWORD dwType; std::string data, strReadBack; } values[] = {
         {REG_DWORD, std::string("AB\0\0", 4), ""}, {REG_BINARY, std::string("C:\\Binary", 10), ""}, {REG_DWORD, "", ""},
@@ -274,7 +269,6 @@ TEST_F(SetupDialogTest, TheStoredFolderAndWhatReadsBack)
         else
             EXPECT_EQ(c.strReadBack, strRead);
     }
-
     // Removal deletes the value and keeps the key; a second removal is harmless.
     RemoveLastSetupPath();
     RemoveLastSetupPath();

@@ -99,7 +99,6 @@ UINT FakeWorkerEntry(LPVOID pParam)
     if (pScript->bBindAtOnce)
         HoldBinding(pDlg, &binding);
     ++pScript->nStarted;
-
     // The end of a transfer as the engine reports it.
     auto end = [&](const char* pszOutcome, bool bComplete) {
         DropBinding(pDlg);
