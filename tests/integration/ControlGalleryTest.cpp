@@ -19,8 +19,7 @@ namespace
 {
 const COLORREF RIGHT_BLOCK = RGB(232, 225, 243), BACK = RGB(175, 199, 239), TEXT = RGB(0, 21, 96);
 
-// A pixel of a window's client area, or of the whole window.
-COLORREF PixelOf(HWND hWnd, int x, int y, bool bWholeWindow = false)
+COLORREF PixelOf(HWND hWnd, int x, int y, bool bWholeWindow = false)  // of the client area, or the whole window
 {
     HDC hDC = bWholeWindow ? ::GetWindowDC(hWnd) : ::GetDC(hWnd);
     const COLORREF cr = ::GetPixel(hDC, x, y);

@@ -2,8 +2,8 @@
 // start, Start/Resume (also when no worker can be started), Stop/Pause, Exit, the close box, Esc and
 // IDOK, the restart after a completed download, the elapsed time, and every end of the dialog with its
 // status, stored folder, shortcut question and the WM_CLOSE to the Setup dialog. A scripted worker
-// stands in for the transfer engine and ends transfers as the engine does; also under concurrent use.
-// (Progress: ControlGalleryTest.)
+// stands in for the transfer engine and ends transfers as the engine does; also under concurrent use
+// (progress: ControlGalleryTest). Trace lines end with the test's address.
 #include <gtest/gtest.h>
 #include <memory>
 #include "app/LastSetupPath.h"
@@ -20,8 +20,7 @@ const DWORD kWait = 10000;  // bounded waits: a hang fails the test instead of b
 const char kStopped[] = "Downloading stopped due to the user intervention";
 const char kConnecting[] = "Please wait while connecting.......";
 
-// The window with the keyboard focus on the thread of hWnd.
-HWND FocusOf(HWND hWnd)
+HWND FocusOf(HWND hWnd)  // the window with the keyboard focus on the thread of hWnd
 {
     GUITHREADINFO info = {sizeof(info)};
     return ::GetGUIThreadInfo(::GetWindowThreadProcessId(hWnd, NULL), &info) ? info.hwndFocus : NULL;
@@ -52,8 +51,8 @@ protected:
             EXPECT_TRUE(m_script.WaitStarted(1, kWait));
         return *m_run;
     }
-    // Text followed by this test's address, as the dialog writes its trace lines.
-    int Lines(const char* pszText, const CDialogTraceLog* pLog = nullptr) { return (pLog ? *pLog : m_log).Count(pszText + m_strUrl); }
+    int Lines(const char* pszText, const CDialogTraceLog& log) const { return log.Count(pszText + m_strUrl); }
+    int Lines(const char* pszText) const { return Lines(pszText, m_log); }
     bool BindingHeld(CDownloadDialogRun& run)
     {
         ::EnterCriticalSection(&run.Dlg().m_csShared);
@@ -299,26 +298,26 @@ TEST_F(DownloadDialogTest, StartAfterACompletedDownloadAsksToRestart)
         if (c.bUndeletable)
             ::SetFileAttributesA(m_strFile.c_str(), FILE_ATTRIBUTE_READONLY);
         run.Click(IDC_START);
-        ASSERT_TRUE(WaitUntil([&] { return Lines("Start OnStart in CURLDownloading for ", &log) == 2; }, kWait));
+        ASSERT_TRUE(WaitUntil([&] { return Lines("Start OnStart in CURLDownloading for ", log) == 2; }, kWait));
         if (c.nAnswer == IDNO || c.bUndeletable)
         {
             ASSERT_TRUE(run.WaitEnded(kWait));
             EXPECT_EQ("Download from \"" + m_strUrl + "\" is complete.\n\rDo you wish to restart ?",
                       m_boxes.Texts("Confirm restarting download").back());
             EXPECT_EQ(c.bUndeletable ? 1 : 0, m_boxes.Count("Error deleting local file"));
-            EXPECT_EQ(c.bUndeletable ? 1 : 0, Lines("End OnStart 1 in CURLDownloading for ", &log));
+            EXPECT_EQ(c.bUndeletable ? 1 : 0, Lines("End OnStart 1 in CURLDownloading for ", log));
             EXPECT_TRUE(FileExists(m_strFile));
             EXPECT_EQ(1, m_script.nStarted.load());
             EXPECT_EQ(6, run.Dlg().IntDlgStatus.load());
-            EXPECT_EQ(0, Lines("restart = true  OnStart in CURLDownloading for ", &log));
+            EXPECT_EQ(0, Lines("restart = true  OnStart in CURLDownloading for ", log));
             ::SetFileAttributesA(m_strFile.c_str(), FILE_ATTRIBUTE_NORMAL);
         }
         else
         {
             ASSERT_TRUE(m_script.WaitStarted(2, kWait));
-            ASSERT_TRUE(WaitUntil([&] { return Lines("End OnStart 2 in CURLDownloading for ", &log) == 2; }, kWait));
+            ASSERT_TRUE(WaitUntil([&] { return Lines("End OnStart 2 in CURLDownloading for ", log) == 2; }, kWait));
             EXPECT_FALSE(FileExists(m_strFile));
-            EXPECT_EQ(1, Lines("restart = true  OnStart in CURLDownloading for ", &log));
+            EXPECT_EQ(1, Lines("restart = true  OnStart in CURLDownloading for ", log));
             EXPECT_EQ(0u, run.Dlg().m_dwResumeOffset);
             EXPECT_FALSE(run.Dlg().m_fRestart);
             // The restart's progress line, then the connecting sentence of every start.
@@ -398,7 +397,8 @@ TEST_F(DownloadDialogTest, ProgressAndTheEndOfTransfersWhileTheUserStopsAndClose
             progress.detach();  // something still runs: leave it alone
             end.detach();
             run.release();
-            FAIL() << "hang: dialog ended " << bEnded << ", reporters " << bReportersEnded << ", workers " << bWorkersEnded;
+            FAIL() << "hang: dialog ended " << bEnded << ", reporters " << bReportersEnded << ", workers "
+                   << bWorkersEnded;
         }
         ASSERT_EQ(4, dlg.IntDlgStatus.load());
         ASSERT_EQ(0, script.nAbortsElsewhere.load()) << "the binding was aborted off its thread";

@@ -35,7 +35,7 @@ CSetupWindowStandIn::CSetupWindowStandIn()
 {
     WNDCLASSA wc = {0, StandInProc, 0, 0, ::GetModuleHandleA(NULL), NULL, NULL, NULL, NULL, "DlsSetupStandIn"};
     ::RegisterClassA(&wc);  // fails harmlessly when already registered
-    m_hWnd = ::CreateWindowExA(0, wc.lpszClassName, "Download Setup", WS_POPUP, 0, 0, 10, 10, NULL, NULL, wc.hInstance, NULL);
+    m_hWnd = ::CreateWindowExA(0, wc.lpszClassName, "Download Setup", WS_POPUP, 0, 0, 9, 9, 0, 0, wc.hInstance, 0);
     ::SetWindowLongPtrA(m_hWnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&m_nClose));
     g_dlgSetup.m_hWnd = m_hWnd;
 }

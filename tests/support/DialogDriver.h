@@ -29,10 +29,9 @@ private:
     HWND m_hWnd;
 };
 
-// Thread messages that drive the scripted worker.
-#define WM_FAKE_BIND (WM_APP + 60)      // hold a binding from now on
-#define WM_FAKE_COMPLETE (WM_APP + 61)  // the binding ends with the whole file
-#define WM_FAKE_FAIL (WM_APP + 62)      // the binding ends with a connection failure
+#define WM_FAKE_BIND (WM_APP + 60)      // to the scripted worker: hold a binding from now on
+#define WM_FAKE_COMPLETE (WM_APP + 61)  // ... end the binding with the whole file
+#define WM_FAKE_FAIL (WM_APP + 62)      // ... end the binding with a connection failure
 
 // What the scripted workers of one test do and what happened to them. A worker records its thread as
 // the dialog's worker, holds a binding (a FakeBinding) when told, aborts it on its own thread when the
@@ -43,13 +42,11 @@ struct CFakeWorkerScript
     BOOL bBindAtOnce = TRUE;  // hold a binding from the start
     BOOL bEndOnAbort = TRUE;  // an abort ends the transfer
     std::atomic<LONG> nStarted{0}, nAbortRequests{0}, nEnded{0};
-    std::atomic<LONG> nAbortsOnWorkerThread{0}, nAbortsElsewhere{0};  // IBinding::Abort on the binding's thread, or not
+    std::atomic<LONG> nAbortsOnWorkerThread{0}, nAbortsElsewhere{0};  // IBinding::Abort on its thread, or not
     std::atomic<LONG> nBindingRefs{0};  // references the dialog kept on its workers' bindings
     std::atomic<DWORD> dwLastThreadId{0};
-
     bool WaitStarted(LONG n, DWORD dwTimeoutMs) { return WaitUntil([&] { return nStarted.load() >= n; }, dwTimeoutMs); }
-    // To the newest worker.
-    bool Post(UINT message) { return dwLastThreadId != 0 && ::PostThreadMessageA(dwLastThreadId, message, 0, 0); }
+    bool Post(UINT message) { return dwLastThreadId && ::PostThreadMessageA(dwLastThreadId, message, 0, 0); }  // newest
     bool JoinAll(DWORD dwTimeoutMs);  // ends every worker still running (WM_QUIT) and waits
     CTestMutex mutex;
     std::vector<HANDLE> threads;
@@ -93,6 +90,5 @@ private:
     LONGLONG m_llStart;
 };
 
-// An address of its own for each dialog of a test (its trace lines end with it); nothing is fetched
-// from it.
+// An address of its own for each dialog of a test (its trace lines end with it); nothing is fetched.
 std::string UniqueTestUrl();
