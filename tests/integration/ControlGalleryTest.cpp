@@ -1,7 +1,7 @@
 // The custom controls driven with real messages on a window of the download dialog's frame (the
 // painted caption through activation, painting, titles, settings and clicks; the edit's repainting of
 // its parent; the progress bar; the colour answers; no GDI leaks), and the download dialog
-// mid-transfer as the user sees it.
+// mid-transfer (its progress reported from another thread) as the user sees it.
 #include <gtest/gtest.h>
 #include <memory>
 #include "GalleryWindows.h"
@@ -19,8 +19,7 @@ namespace
 {
 const COLORREF RIGHT_BLOCK = RGB(232, 225, 243), BACK = RGB(175, 199, 239), TEXT = RGB(0, 21, 96);
 
-// A pixel of a window's client area, or of the whole window.
-COLORREF PixelOf(HWND hWnd, int x, int y, bool bWholeWindow = false)
+COLORREF PixelOf(HWND hWnd, int x, int y, bool bWholeWindow = false)  // of the client area, or the whole window
 {
     HDC hDC = bWholeWindow ? ::GetWindowDC(hWnd) : ::GetDC(hWnd);
     const COLORREF cr = ::GetPixel(hDC, x, y);
@@ -59,21 +58,17 @@ bool ShowsPaintedCaption(HWND hWnd)
            ShowsBitmap(dc.m_hDC, rc.right - 2 * cxSize - 4, rc.top + 3, s_hMinimize, 0, 0, 19, cyImage);
 }
 
-// The number of GDI objects this process holds: GetGuiResources, or where that answers 0 (Wine) the
-// used entries of the PEB's GdiSharedHandleTable (at 0x94 of a 32-bit PEB, 0xF8 of a 64-bit one):
-// 16384 of Wine's 24-byte GDI_HANDLE_ENTRY records (include/ntgdi.h, Wine 7 on), Type at 14, 0 if free.
+// The GDI objects this process holds: GetGuiResources, or where that answers 0 (Wine) the used entries
+// of the PEB's GdiSharedHandleTable (the PEB at 0x30 of a 32-bit TEB, 0x60 of a 64-bit one; the table
+// at 0x94 or 0xF8 of it): 16384 of Wine's 24-byte GDI_HANDLE_ENTRY records (include/ntgdi.h, Wine 7
+// on), Type at 14, 0 if free.
 int GdiObjectCount()
 {
     if (const DWORD dwCount = ::GetGuiResources(::GetCurrentProcess(), GR_GDIOBJECTS))
         return (int)dwCount;
-    const BYTE* pPeb = nullptr;
-#if defined(__i386__)
-    __asm__("movl %%fs:0x30, %0" : "=r"(pPeb));
-    const BYTE* pTable = *reinterpret_cast<const BYTE* const*>(pPeb + 0x94);
-#else
-    __asm__("movq %%gs:0x60, %0" : "=r"(pPeb));
-    const BYTE* pTable = *reinterpret_cast<const BYTE* const*>(pPeb + 0xF8);
-#endif
+    const size_t cbPeb = sizeof(void*) == 4 ? 0x30 : 0x60, cbTable = sizeof(void*) == 4 ? 0x94 : 0xF8;  // offsets
+    const BYTE* pPeb = *reinterpret_cast<const BYTE* const*>(reinterpret_cast<const BYTE*>(NtCurrentTeb()) + cbPeb);
+    const BYTE* pTable = *reinterpret_cast<const BYTE* const*>(pPeb + cbTable);
     if (pTable == nullptr || ::GetProcAddress(::GetModuleHandleA("ntdll.dll"), "wine_get_version") == NULL)
         return -1;
     int nCount = 0;
@@ -110,7 +105,6 @@ TEST_F(Gallery, TheCaptionStaysPaintedThroughTheWindowsNonClientMessages)
     const int cxFrame = ::GetSystemMetrics(SM_CXFRAME), cyFrame = ::GetSystemMetrics(SM_CYFRAME);
     const CRect rcCovered(cxFrame - 3, cyFrame - 3, rcWindow.Width() + 2 - cxFrame, ptClient.y - rcWindow.top);
     EXPECT_TRUE(::EqualRect(&rcCovered, &rcCaption)) << "from 3 pixels into the frame down to the client area";
-
     // The window's own non-client painting gets a region without the caption; it paints its whole
     // frame whatever the region, as the download dialog does, so the caption must come back after it.
     int nOwnPaintsOnCaption = 0;
@@ -169,7 +163,6 @@ TEST_F(Gallery, TheCaptionStaysPaintedThroughTheWindowsNonClientMessages)
         EXPECT_EQ(RIGHT_BLOCK, PixelOf(hWnd, rcCaption.right - 2, rcCaption.bottom - 2, true)) << s.pszWhat;
     }
     EXPECT_EQ("Receiving data", WindowTextOf(hWnd));
-
     // A click strictly inside the minimize button's span minimizes; on its edges it goes on as a click.
     const CRect rcMin(g_rcMinBtn);
     for (int x : {rcMin.left, rcMin.right, rcMin.left + 1, rcMin.right - 1})
@@ -217,17 +210,22 @@ TEST_F(Gallery, TheEditRepaintsItsParentsAreaUnderItWithoutErasing)
     }
 }
 
-TEST_F(Gallery, TheColouredControlsClampTheProgressAndAnswerColourRequestsWithTheirColours)
+// The bar gets the bounds' low 16 bits and the position clamped to the whole bounds; the colours show.
+// The labels answer colour requests (the read-only edit's are WM_CTLCOLORSTATIC) with their colours
+// on the DC, a brush of the background colour, and the one handed out before deleted. And no GDI
+// object leaks across caption redraws, hover cycles and colour requests.
+TEST_F(Gallery, TheColouredControlsClampTheProgressAnswerColourRequestsAndLeakNothing)
 {
     CRangeProgressCtrl progress;
     CColorStatic label;
     CColorEdit edit;
+    CHoverButton button;
     ASSERT_TRUE(progress.SubclassWindow(m_frame.AddChild(PROGRESS_CLASSA, "", PBS_SMOOTH, CRect(10, 10, 310, 40), 305)));
     ASSERT_TRUE(label.SubclassWindow(m_frame.AddChild("STATIC", "Transfer Rate", SS_LEFT, CRect(10, 60, 210, 80), 306)));
     ASSERT_TRUE(edit.SubclassWindow(m_frame.AddChild("EDIT", "", ES_READONLY, CRect(10, 90, 210, 110), 307)));
+    ASSERT_TRUE(button.SubclassWindow(m_frame.AddChild("BUTTON", "", BS_OWNERDRAW, CRect(320, 30, 420, 60), 308)));
     progress.SendMessage(PBM_SETBKCOLOR, 0, BACK);
     progress.SendMessage(PBM_SETBARCOLOR, 0, TEXT);
-    // The bar gets the bounds' low 16 bits and the position clamped to the whole bounds; its colours show.
     const struct { int nLower, nUpper, nPos, nSent; COLORREF crMiddle; /* 0: not looked at */ } bars[] = {
         {0, 100, 42, 42, BACK}, {0, 100, 60, 60, TEXT},       {0, 100, 150, 100, TEXT},     {0, 100, -5, 0, BACK},
         {-5, 70000, 69000, 69000, 0}, {-5, 70000, 80000, 70000, 0}, {-5, 70000, -9, -5, 0},
@@ -243,8 +241,6 @@ TEST_F(Gallery, TheColouredControlsClampTheProgressAndAnswerColourRequestsWithTh
         ::RedrawWindow(progress.m_hWnd, NULL, NULL, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
         EXPECT_TRUE(c.crMiddle == 0 || c.crMiddle == PixelOf(progress.m_hWnd, 150, 15)) << c.nPos;
     }
-    // Colour requests (the read-only edit's are WM_CTLCOLORSTATIC): the colours on the DC, a brush of
-    // the background colour, and the one handed out before deleted.
     for (HWND hWnd : {label.m_hWnd, edit.m_hWnd})
     {
         CGdiCanvas canvas(4, 4);
@@ -255,14 +251,6 @@ TEST_F(Gallery, TheColouredControlsClampTheProgressAndAnswerColourRequestsWithTh
         EXPECT_TRUE(::GetObjectA(hSecond, sizeof(lb), &lb) && lb.lbColor == BACK);
         EXPECT_EQ(0u, ::GetObjectType(hFirst));
     }
-}
-
-TEST_F(Gallery, NoGdiObjectLeaksAcrossCaptionRedrawsHoverCyclesAndColourRequests)
-{
-    CHoverButton button;
-    CColorStatic label;
-    ASSERT_TRUE(button.SubclassWindow(m_frame.AddChild("BUTTON", "", BS_OWNERDRAW, CRect(20, 30, 120, 60), 308)));
-    ASSERT_TRUE(label.SubclassWindow(m_frame.AddChild("STATIC", "78.1 KB/Sec", SS_LEFT, CRect(10, 80, 210, 100), 309)));
     button.SetStripBitmap(::LoadBitmapA(::GetModuleHandleA(NULL), "EXITBUTTON.BMP"));
     CString strTip = "Click To Exit Download.";
     button.SetToolTipText(&strTip);
@@ -301,12 +289,26 @@ TEST(DownloadDialog, MidTransferAsTheUserSeesIt)
     auto run = std::make_unique<CDownloadDialogRun>("http://download.brindlemox.example/download/brindlemox.exe",
                                                     "C:\\Downloads\\brindlemox.exe", &script);
     ASSERT_TRUE(run->Launch(true) && run->WaitUp(10000) && script.WaitStarted(1, 10000));
-    HWND hDlg = run->Hwnd();
-    CTestThread([&] {  // reported from another thread, as the worker does
+    HWND hDlg = run->Hwnd(), hBar = run->Item(IDC_PROGRESS);
+    // Progress reported from another thread, as the worker does: a status of the address shows as
+    // "Downloading......", a percentage over 100 is dropped.
+    CTestThread([&] {
+        run->Dlg().ProgressUpdate("Not Known", "Not Known", run->Dlg().m_strURL, "Downloaded 1.50 MB of 2.00 MB", 75);
+        run->Dlg().ProgressUpdate("Not Known", "Not Known", "ignored", "ignored", 101);
+    }).join();
+    ASSERT_TRUE(WaitUntil([&] { return run->WindowText() == "75% done brindlemox.exe "; }, 10000));
+    EXPECT_EQ("Downloading......", run->Text(IDC_SERVERSTATUS));
+    EXPECT_EQ(75, ::SendMessageA(hBar, PBM_GETPOS, 0, 0));
+    CTestThread([&] {
         run->Dlg().ProgressUpdate("41 Sec", "37.6 KB/Sec", "Receiving data", "Downloaded 2.40 MB of 4.10 MB", 58);
     }).join();
     ASSERT_TRUE(WaitUntil([&] { return run->WindowText() == "58% done brindlemox.exe "; }, 10000));
-
+    const std::pair<int, const char*> texts[] = {{IDC_SERVERSTATUS, "Receiving data"}, {IDC_TRANSFERRATE, "37.6 KB/Sec"},
+        {IDC_DOWNLOADSTATUS, "Downloaded 2.40 MB of 4.10 MB"}, {IDC_TIMELEFT, "41 Sec"}};
+    for (const auto& t : texts)
+        EXPECT_EQ(t.second, run->Text(t.first));
+    EXPECT_EQ(58, ::SendMessageA(hBar, PBM_GETPOS, 0, 0));
+    EXPECT_STREQ("58% done brindlemox.exe ", run->Dlg().m_captionPainter.GetTitle());
     // The painted caption, with the title right of the banner's tab in the caption's text colour.
     EXPECT_TRUE(WaitUntil([&] { return ShowsPaintedCaption(hDlg); }, 10000));
     CRect rc;
@@ -316,7 +318,6 @@ TEST(DownloadDialog, MidTransferAsTheUserSeesIt)
         for (int y = rc.top; y < rc.bottom; ++y)
             nTitlePixels += PixelOf(hDlg, x, y, true) == RGB(0, 0, 129);
     EXPECT_GT(nTitlePixels, 20);
-
     // Start and Open are disabled, Stop has the focus, Exit is at rest; then the mouse rests on Exit
     // (the hover image, and a tooltip shows), Exit is pressed, and the mouse leaves.
     HWND hExit = run->Item(IDC_EXIT);
@@ -344,9 +345,8 @@ TEST(DownloadDialog, MidTransferAsTheUserSeesIt)
         if (c.nID == IDC_EXIT && c.nImage == 2)
             EXPECT_TRUE(WaitUntil([&] { return FindTopWindow(::GetCurrentProcessId(), TOOLTIPS_CLASSA, nullptr); }, 5000));
     }
-
     // The labels and the progress bar in the dialog's colours, the bar 58 % full.
-    HWND hRate = run->Item(IDC_TRANSFERRATE), hBar = run->Item(IDC_PROGRESS);
+    HWND hRate = run->Item(IDC_TRANSFERRATE);
     RECT rcRate, rcBar;
     ::GetClientRect(hRate, &rcRate);
     ::GetClientRect(hBar, &rcBar);

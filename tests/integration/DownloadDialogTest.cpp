@@ -1,11 +1,11 @@
 // The download dialog on its own thread, driven with real messages: its look, the launch's early
 // start, Start/Resume (also when no worker can be started), Stop/Pause, Exit, the close box, Esc and
-// IDOK, the restart after a completed download, the progress and elapsed-time displays, and every end
-// of the dialog with its status, stored folder, shortcut question and the WM_CLOSE to the Setup
-// dialog. A scripted worker stands in for the transfer engine and ends transfers as the engine does.
+// IDOK, the restart after a completed download, the elapsed time, and every end of the dialog with its
+// status, stored folder, shortcut question and the WM_CLOSE to the Setup dialog. A scripted worker
+// stands in for the transfer engine and ends transfers as the engine does; also under concurrent use
+// (progress: ControlGalleryTest). Trace lines end with the test's address.
 #include <gtest/gtest.h>
 #include <memory>
-#include <string>
 #include "app/LastSetupPath.h"
 #include "download/CURLDownloading.h"
 #include "download/ResumeShortcut.h"
@@ -20,8 +20,7 @@ const DWORD kWait = 10000;  // bounded waits: a hang fails the test instead of b
 const char kStopped[] = "Downloading stopped due to the user intervention";
 const char kConnecting[] = "Please wait while connecting.......";
 
-// The window with the keyboard focus on the thread of hWnd.
-HWND FocusOf(HWND hWnd)
+HWND FocusOf(HWND hWnd)  // the window with the keyboard focus on the thread of hWnd
 {
     GUITHREADINFO info = {sizeof(info)};
     return ::GetGUIThreadInfo(::GetWindowThreadProcessId(hWnd, NULL), &info) ? info.hwndFocus : NULL;
@@ -47,21 +46,13 @@ protected:
         if (m_run)  // the scripted workers go before their dialog does
             EXPECT_TRUE(m_run->EndNow(kWait) && m_script.JoinAll(kWait));
         m_run.reset(new CDownloadDialogRun(m_strUrl, m_strFile, &m_script));
-        EXPECT_TRUE(m_run->Launch(bStartLikeTheLaunch));
-        EXPECT_TRUE(m_run->WaitUp(kWait));
+        EXPECT_TRUE(m_run->Launch(bStartLikeTheLaunch) && m_run->WaitUp(kWait));
         if (bStartLikeTheLaunch)
             EXPECT_TRUE(m_script.WaitStarted(1, kWait));
         return *m_run;
     }
-    // Text followed by this test's address, as the dialog writes its trace lines.
-    int Lines(const char* pszText) const { return m_log.Count(pszText + m_strUrl); }
-    // Lets the running transfer end completely, as the engine reports it.
-    void CompleteTransfer(CDownloadDialogRun& run)
-    {
-        ASSERT_TRUE(m_script.Post(WM_FAKE_COMPLETE));
-        ASSERT_TRUE(WaitUntil([&] { return run.Enabled(IDC_START) && run.Text(IDC_SERVERSTATUS) == "Download completed"; },
-                              kWait));
-    }
+    int Lines(const char* pszText, const CDialogTraceLog& log) const { return log.Count(pszText + m_strUrl); }
+    int Lines(const char* pszText) const { return Lines(pszText, m_log); }
     bool BindingHeld(CDownloadDialogRun& run)
     {
         ::EnterCriticalSection(&run.Dlg().m_csShared);
@@ -69,8 +60,14 @@ protected:
         ::LeaveCriticalSection(&run.Dlg().m_csShared);
         return bHeld;
     }
+    // The dialog's state after a transfer: IntDlgStatus, g_fAbortDownload, the status line.
+    void ExpectState(CDownloadDialogRun& run, int nStatus, bool bAbort, const std::string& strServerStatus)
+    {
+        EXPECT_EQ(nStatus, run.Dlg().IntDlgStatus.load());
+        EXPECT_EQ(bAbort, run.Dlg().g_fAbortDownload.load() != FALSE);
+        EXPECT_EQ(strServerStatus, run.Text(IDC_SERVERSTATUS));
+    }
     std::string StoredFolder() { return ReadRegistryValue(HKEY_LOCAL_MACHINE, LASTSETUP_KEY, LASTSETUP_VALUE).data; }
-
     CSavedRegistryValue m_savedFolder{HKEY_LOCAL_MACHINE, LASTSETUP_KEY, LASTSETUP_VALUE};
     bool m_bHadShortcut = FileExists(ResumeShortcutPath());
     CMessageBoxAnswerer m_boxes;  // outlives the dialog: its last question is answered too
@@ -83,39 +80,37 @@ protected:
 };
 }  // namespace
 
-TEST_F(DownloadDialogTest, TheDialogOpensWithItsCaptionControlsIconRoundedTopAndColours)
+// Its look; then Start when no worker can be started, the elapsed time, and the end by IDOK.
+TEST_F(DownloadDialogTest, TheDialogsLookAStartWithoutAWorkerTheElapsedTimeAndOk)
 {
     g_fDownloadComplete = TRUE;  // left over from an earlier dialog: cleared when the dialog opens
-    CDownloadDialogRun& run = Open(false);
+    m_run.reset(new CDownloadDialogRun(m_strUrl, m_strFile, &m_script));
+    CDownloadDialogRun& run = *m_run;
+    run.Dlg().m_pfnBeginThread = NoThread;
+    ASSERT_TRUE(run.Launch(false) && run.WaitUp(kWait));
     HWND hDlg = run.Hwnd();
     EXPECT_FALSE(g_fDownloadComplete.load());
     EXPECT_STREQ("Download from brindlemox.exe", run.Dlg().m_captionPainter.GetTitle());
     EXPECT_EQ(m_strFile, run.Text(IDC_FILEPATH));
     EXPECT_TRUE(run.Enabled(IDC_START) && !run.Enabled(IDC_STOP) && !run.Enabled(IDC_OPEN) && run.Enabled(IDC_EXIT));
     EXPECT_EQ("00 : 00 : 00", run.Text(IDC_TIMEELAPSED));
-    EXPECT_EQ(0, run.Dlg().IntDlgStatus.load());
     PBRANGE range = {};
     ::SendMessageA(run.Item(IDC_PROGRESS), PBM_GETRANGE, FALSE, (LPARAM)&range);
     EXPECT_TRUE(range.iLow == 0 && range.iHigh == 100);
-    EXPECT_EQ((LRESULT)run.Dlg().m_hIcon, ::SendMessageA(hDlg, WM_GETICON, ICON_BIG, 0));
-    EXPECT_EQ((LRESULT)run.Dlg().m_hIcon, ::SendMessageA(hDlg, WM_GETICON, ICON_SMALL, 0));
+    for (WPARAM nIcon : {ICON_BIG, ICON_SMALL})
+        EXPECT_EQ((LRESULT)run.Dlg().m_hIcon, ::SendMessageA(hDlg, WM_GETICON, nIcon, 0));
     for (const char* pszLine : {"Constructor in CURLDownloading", "Start OnInitDialog in CURLDownloading",
                                 "End OnInitDialog in CURLDownloading"})
         EXPECT_EQ(1, m_log.Count(pszLine)) << pszLine;
-
     // The region: (0, 0)-(W, H + 12) with 24-pixel corner ellipses, so only the top corners are cut.
     RECT rc;
     ::GetWindowRect(hDlg, &rc);
     HRGN hRgn = ::CreateRectRgn(0, 0, 0, 0);
-    ASSERT_NE(ERROR, ::GetWindowRgn(hDlg, hRgn));
     HRGN hExpected = ::CreateRoundRectRgn(0, 0, rc.right - rc.left, rc.bottom - rc.top + 12, 24, 24);
-    RECT rcBox;
-    ::GetRgnBox(hRgn, &rcBox);
-    EXPECT_EQ(NULLREGION, ::CombineRgn(hExpected, hExpected, hRgn, RGN_XOR))
-        << rc.right - rc.left << "x" << rc.bottom - rc.top << " " << rcBox.right << "x" << rcBox.bottom;
+    EXPECT_NE(ERROR, ::GetWindowRgn(hDlg, hRgn));
+    EXPECT_EQ(NULLREGION, ::CombineRgn(hExpected, hExpected, hRgn, RGN_XOR));
     ::DeleteObject(hExpected);
     ::DeleteObject(hRgn);
-
     // Light blue, with a darker band along the top (3 rows) and the right edge (1 column).
     ::GetClientRect(hDlg, &rc);
     ::RedrawWindow(hDlg, NULL, NULL, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_UPDATENOW | RDW_ALLCHILDREN);
@@ -123,10 +118,29 @@ TEST_F(DownloadDialogTest, TheDialogOpensWithItsCaptionControlsIconRoundedTopAnd
     const COLORREF crFrame = RGB(127, 144, 192), crBack = RGB(175, 199, 239);
     EXPECT_TRUE(WaitUntil([&] { return ::GetPixel(hdc, 3, rc.bottom - 3) == crBack; }, kWait));
     EXPECT_EQ(crBack, ::GetPixel(hdc, 3, 3));
-    EXPECT_EQ(crFrame, ::GetPixel(hdc, rc.right / 2, 0));
-    EXPECT_EQ(crFrame, ::GetPixel(hdc, rc.right / 2, 2));
-    EXPECT_EQ(crFrame, ::GetPixel(hdc, rc.right - 1, rc.bottom - 3));
+    for (POINT pt : {POINT{rc.right / 2, 0}, POINT{rc.right / 2, 2}, POINT{rc.right - 1, rc.bottom - 3}})
+        EXPECT_EQ(crFrame, ::GetPixel(hdc, pt.x, pt.y)) << pt.x << "," << pt.y;
     ::ReleaseDC(hDlg, hdc);
+    run.Click(IDC_START);
+    ASSERT_TRUE(WaitUntil([&] { return m_log.Count("Couldn't begin download thread") == 1; }, kWait));
+    EXPECT_FALSE(WaitUntil([&] { return run.Text(IDC_TIMEELAPSED) != "00 : 00 : 00"; }, 1300)) << "no timer";
+    EXPECT_TRUE(run.Enabled(IDC_START) && !run.Enabled(IDC_STOP));
+    ExpectState(run, 0, false, "");
+    EXPECT_EQ(0, m_script.nStarted.load());
+    // Elapsed time (no timer runs here): one second per tick of timer 1, other timers count nothing.
+    for (int nTimer : {ID_TIMER_ELAPSED, 5, ID_TIMER_ELAPSED, ID_TIMER_ELAPSED})
+        ::PostMessageA(hDlg, WM_TIMER, nTimer, 0);
+    EXPECT_TRUE(WaitUntil([&] { return run.Text(IDC_TIMEELAPSED) == "00 : 00 : 03"; }, kWait));
+    ::Sleep(50);
+    EXPECT_EQ(3, run.Dlg().m_nElapsedSec);
+    // The OK command ends the dialog at once, without the abort question; a dialog that never
+    // started a transfer says "Download Later".
+    ::PostMessageA(hDlg, WM_COMMAND, IDOK, 0);
+    ASSERT_TRUE(run.WaitEnded(kWait));
+    EXPECT_EQ(std::vector<std::string>{"Create Shortcut"}, m_boxes.Captions());  // answered No
+    EXPECT_EQ(4, run.Dlg().IntDlgStatus.load());
+    EXPECT_STREQ("Download Later", run.Dlg().GetServerStatus());
+    EXPECT_EQ(1, m_setup.CloseCount());
 }
 
 TEST_F(DownloadDialogTest, TheLaunchsStartRunsExactlyOnceAsSoonAsTheDialogIsUp)
@@ -142,8 +156,7 @@ TEST_F(DownloadDialogTest, TheLaunchsStartRunsExactlyOnceAsSoonAsTheDialogIsUp)
         auto run = std::make_unique<CDownloadDialogRun>(strUrl, m_strFile, &script);
         if (nRound % 3 == 0)
             run->Dlg().OnStart();
-        ASSERT_TRUE(run->Launch(nRound % 3 == 1));
-        ASSERT_TRUE(run->WaitUp(kWait));
+        ASSERT_TRUE(run->Launch(nRound % 3 == 1) && run->WaitUp(kWait));
         if (nRound % 3 == 2)
             run->Dlg().OnStart();
         ASSERT_TRUE(script.WaitStarted(1, kWait));
@@ -152,42 +165,16 @@ TEST_F(DownloadDialogTest, TheLaunchsStartRunsExactlyOnceAsSoonAsTheDialogIsUp)
         EXPECT_EQ(1, script.nStarted.load());
         EXPECT_EQ(1, log.Count("Start OnStart in CURLDownloading for " + strUrl));
         EXPECT_EQ(1, log.Count("pWorkerThread not null OnStart in CURLDownloading for " + strUrl));
-        EXPECT_EQ(1, run->Dlg().IntDlgStatus.load());
-        EXPECT_FALSE(run->Dlg().g_fAbortDownload.load());
+        ExpectState(*run, 1, false, kConnecting);
         EXPECT_TRUE(!run->Enabled(IDC_START) && run->Enabled(IDC_STOP));
         EXPECT_EQ(run->Item(IDC_STOP), FocusOf(run->Hwnd()));
-        EXPECT_EQ(kConnecting, run->Text(IDC_SERVERSTATUS));
         run->Click(IDC_EXIT);
-        ASSERT_TRUE(run->WaitEnded(kWait));
-        ASSERT_TRUE(script.JoinAll(kWait));
+        ASSERT_TRUE(run->WaitEnded(kWait) && script.JoinAll(kWait));
         EXPECT_EQ(0, script.nAbortRequests.load());  // Exit does not abort the transfer
     }
 }
 
-TEST_F(DownloadDialogTest, AWorkerThatCannotBeStartedChangesNothingAndOkEndsTheDialog)
-{
-    m_run.reset(new CDownloadDialogRun(m_strUrl, m_strFile, &m_script));
-    m_run->Dlg().m_pfnBeginThread = NoThread;
-    ASSERT_TRUE(m_run->Launch(false) && m_run->WaitUp(kWait));
-    m_run->Click(IDC_START);
-    ASSERT_TRUE(WaitUntil([&] { return m_log.Count("Couldn't begin download thread") == 1; }, kWait));
-    EXPECT_FALSE(WaitUntil([&] { return m_run->Text(IDC_TIMEELAPSED) != "00 : 00 : 00"; }, 1300)) << "no timer";
-    EXPECT_TRUE(m_run->Enabled(IDC_START) && !m_run->Enabled(IDC_STOP));
-    EXPECT_EQ("", m_run->Text(IDC_SERVERSTATUS));
-    EXPECT_EQ(0, m_run->Dlg().IntDlgStatus.load());
-    EXPECT_EQ(0, m_script.nStarted.load());
-
-    // The OK command ends the dialog at once, without the abort question; a dialog that never
-    // started a transfer says "Download Later".
-    ::PostMessageA(m_run->Hwnd(), WM_COMMAND, IDOK, 0);
-    ASSERT_TRUE(m_run->WaitEnded(kWait));
-    EXPECT_EQ(std::vector<std::string>{"Create Shortcut"}, m_boxes.Captions());  // answered No
-    EXPECT_EQ(4, m_run->Dlg().IntDlgStatus.load());
-    EXPECT_STREQ("Download Later", m_run->Dlg().GetServerStatus());
-    EXPECT_EQ(1, m_setup.CloseCount());
-}
-
-TEST_F(DownloadDialogTest, CloseBoxYesAbortsOnTheWorkerAndOffersTheResumeShortcut)
+TEST_F(DownloadDialogTest, CloseBoxYesAbortsOnTheWorkerAndOffersTheResumeShortcutWhereThereIsADesktop)
 {
     m_boxes.Answer("Do you want to abort?", IDYES);
     m_boxes.Answer("Create Shortcut", IDYES);
@@ -196,7 +183,6 @@ TEST_F(DownloadDialogTest, CloseBoxYesAbortsOnTheWorkerAndOffersTheResumeShortcu
     ::PostMessageA(run.Hwnd(), WM_CLOSE, 0, 0);
     ASSERT_TRUE(run.WaitEnded(kWait));
     ASSERT_TRUE(WaitUntil([&] { return m_script.nEnded.load() == 1; }, kWait));
-
     EXPECT_EQ(std::vector<std::string>{"Are you sure you want to abort the download from \r\n" + m_strUrl},
               m_boxes.Texts("Do you want to abort?"));
     EXPECT_EQ(std::vector<std::string>{"Download has not completed successfully. Do you wish to create a shortcut on "
@@ -216,43 +202,40 @@ TEST_F(DownloadDialogTest, CloseBoxYesAbortsOnTheWorkerAndOffersTheResumeShortcu
                                 "IntDlgStatus 2 DestroyWindow in CURLDownloading for ",
                                 "g_fAbortDownload 1 DestroyWindow in CURLDownloading for "})
         EXPECT_EQ(1, Lines(pszLine)) << pszLine;
-
     std::string strTarget, strDescription;
     ASSERT_TRUE(ReadShellLink(ResumeShortcutPath(), &strTarget, &strDescription));
     char szProgram[MAX_PATH] = "";
     ::GetModuleFileNameA(NULL, szProgram, MAX_PATH);
     EXPECT_EQ(0, lstrcmpiA(szProgram, strTarget.c_str())) << strTarget;
     EXPECT_EQ("DownloadSetup", strDescription);
-}
-
-TEST_F(DownloadDialogTest, WithoutADesktopFolderOrAUsablePathThereIsNoShortcutAndNoMessage)
-{
+    // Without a desktop folder, Yes makes no shortcut and says nothing more.
+    ::DeleteFileA(ResumeShortcutPath().c_str());
+    m_script.nStarted = 0;
     const char kShellFolders[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
     {
         CSavedRegistryValue desktop(HKEY_CURRENT_USER, kShellFolders, "Desktop");
         DeleteRegistryValue(HKEY_CURRENT_USER, kShellFolders, "Desktop");
-        m_boxes.Answer("Create Shortcut", IDYES);
-        CDownloadDialogRun& run = Open(true);
-        run.Click(IDC_EXIT);
-        ASSERT_TRUE(run.WaitEnded(kWait));
+        Open(true).Click(IDC_EXIT);
+        ASSERT_TRUE(m_run->WaitEnded(kWait));
     }
-    EXPECT_EQ(std::vector<std::string>{"Create Shortcut"}, m_boxes.Captions());
-    EXPECT_TRUE(m_bHadShortcut || !FileExists(ResumeShortcutPath()));
-    EXPECT_EQ(1, m_setup.CloseCount());
+    EXPECT_EQ(2, m_boxes.Count("Create Shortcut"));
+    EXPECT_EQ(3u, m_boxes.Captions().size());
+    EXPECT_FALSE(FileExists(ResumeShortcutPath()));
+    EXPECT_EQ(2, m_setup.CloseCount());
     EXPECT_EQ(4, m_run->Dlg().IntDlgStatus.load());
-
     // A link path longer than MAX_PATH, or in a missing folder, is not saved.
     CTempFolder folder("shortcut");
-    EXPECT_TRUE(FAILED(CreateResumeShortcut("C:\\windows\\notepad.exe", folder.File(std::string(MAX_PATH, 'x') + ".lnk").c_str(),
-                                            "DownloadSetup")));
-    EXPECT_TRUE(FAILED(CreateResumeShortcut("C:\\windows\\notepad.exe", folder.File("missing\\x.lnk").c_str(), "DownloadSetup")));
+    for (const std::string& strLink : {folder.File(std::string(MAX_PATH, 'x') + ".lnk"), folder.File("missing\\x.lnk")})
+        EXPECT_TRUE(FAILED(CreateResumeShortcut("C:\\windows\\notepad.exe", strLink.c_str(), "DownloadSetup")));
     WIN32_FIND_DATAA data;
     EXPECT_EQ(INVALID_HANDLE_VALUE, ::FindFirstFileA(folder.File("*.lnk").c_str(), &data));
 }
 
-TEST_F(DownloadDialogTest, CloseBoxNoEscAndCancelKeepTheDialogAndTheTransfer)
+TEST_F(DownloadDialogTest, CloseBoxNoEscCancelAndStopWithoutABindingKeepTheTransferStopWithOneAbortsIt)
 {
     m_boxes.Answer("Do you want to abort?", IDNO);
+    m_script.bBindAtOnce = FALSE;
+    m_script.bEndOnAbort = FALSE;
     CDownloadDialogRun& run = Open(true);
     ::PostMessageA(run.Hwnd(), WM_COMMAND, IDCANCEL, 0);
     ::PostMessageA(run.Item(IDC_STOP), WM_KEYDOWN, VK_ESCAPE, 0x00010001);
@@ -261,40 +244,23 @@ TEST_F(DownloadDialogTest, CloseBoxNoEscAndCancelKeepTheDialogAndTheTransfer)
     ::PostMessageA(run.Hwnd(), WM_CLOSE, 0, 0);
     ASSERT_TRUE(m_boxes.WaitFor("Do you want to abort?", 1, kWait));
     ASSERT_TRUE(WaitUntil([&] { return Lines("End OnClose in CURLDownloading for ") == 1; }, kWait));
-    EXPECT_FALSE(run.Ended());
-    EXPECT_TRUE(::IsWindowVisible(run.Hwnd()));
-    EXPECT_EQ(0, m_script.nAbortRequests.load());
-    EXPECT_EQ(1, run.Dlg().IntDlgStatus.load());
-    EXPECT_FALSE(run.Dlg().g_fAbortDownload.load());
-    EXPECT_EQ(kConnecting, run.Text(IDC_SERVERSTATUS));
+    EXPECT_TRUE(!run.Ended() && ::IsWindowVisible(run.Hwnd()));
     EXPECT_EQ(0, m_setup.CloseCount());
-
-}
-
-TEST_F(DownloadDialogTest, StopWithoutABindingOnlyWritesItsTraceLineAndWithOneAbortsOnTheWorker)
-{
-    m_script.bBindAtOnce = FALSE;
-    m_script.bEndOnAbort = FALSE;
-    CDownloadDialogRun& run = Open(true);
+    // Stop without a binding only writes its trace line.
     run.Click(IDC_STOP);
     ASSERT_TRUE(WaitUntil([&] { return Lines("End OnStop in CURLDownloading for") == 1; }, kWait));
     EXPECT_EQ(0, Lines("Start OnStop in CURLDownloading for "));
-    EXPECT_EQ(1, run.Dlg().IntDlgStatus.load());
-    EXPECT_FALSE(run.Dlg().g_fAbortDownload.load());
+    EXPECT_EQ(0, m_script.nAbortRequests.load());
+    ExpectState(run, 1, false, kConnecting);
     EXPECT_TRUE(run.Enabled(IDC_STOP));
-    EXPECT_EQ(kConnecting, run.Text(IDC_SERVERSTATUS));
-
     // Now the worker holds a binding: Stop asks it to abort, on its own thread.
     ASSERT_TRUE(m_script.Post(WM_FAKE_BIND));
     ASSERT_TRUE(WaitUntil([&] { return BindingHeld(run); }, kWait));
     run.Click(IDC_STOP);
     ASSERT_TRUE(WaitUntil([&] { return m_script.nAbortsOnWorkerThread.load() == 1; }, kWait));
-    EXPECT_EQ("Please wait while aborting ..........", run.Text(IDC_SERVERSTATUS));
+    ExpectState(run, 2, true, "Please wait while aborting ..........");
     EXPECT_FALSE(run.Enabled(IDC_STOP));
-    EXPECT_EQ(2, run.Dlg().IntDlgStatus.load());
-    EXPECT_TRUE(run.Dlg().g_fAbortDownload.load());
     EXPECT_EQ(0, m_script.nAbortsElsewhere.load());
-
     // The binding ends (as aborted bindings do, with an error) and the transfer is over.
     ASSERT_TRUE(m_script.Post(WM_FAKE_FAIL));
     ASSERT_TRUE(WaitUntil([&] { return run.Enabled(IDC_START) && run.Text(IDC_SERVERSTATUS) == kStopped; }, kWait));
@@ -303,70 +269,63 @@ TEST_F(DownloadDialogTest, StopWithoutABindingOnlyWritesItsTraceLineAndWithOneAb
     EXPECT_EQ(run.Item(IDC_START), FocusOf(run.Hwnd()));
     EXPECT_EQ(2, run.Dlg().IntDlgStatus.load());
     EXPECT_EQ(1, Lines("g_fAbortDownload 1 CloseFileCtrlDlg in CURLDownloading for "));
-
     // Start/Resume begins the next transfer.
     run.Click(IDC_START);
     ASSERT_TRUE(m_script.WaitStarted(2, kWait));
     ASSERT_TRUE(WaitUntil([&] { return Lines("End OnStart 2 in CURLDownloading for ") == 2; }, kWait));
     EXPECT_TRUE(!run.Enabled(IDC_START) && run.Enabled(IDC_STOP));
-    EXPECT_FALSE(run.Dlg().g_fAbortDownload.load());
-    EXPECT_EQ(1, run.Dlg().IntDlgStatus.load());
-    EXPECT_EQ(kConnecting, run.Text(IDC_SERVERSTATUS));
+    ExpectState(run, 1, false, kConnecting);
 }
 
 TEST_F(DownloadDialogTest, StartAfterACompletedDownloadAsksToRestart)
 {
-    struct Case
-    {
-        const char* pszName;
-        int nAnswer;
-        bool bUndeletable;
-    } cases[] = {{"No ends the dialog", IDNO, false},
-                 {"Yes deletes the file and starts anew", IDYES, false},
-                 {"Yes with a file that cannot be deleted", IDYES, true}};
-    for (const Case& c : cases)
+    const struct { const char* pszName; int nAnswer; bool bUndeletable; } cases[] = {
+        {"No ends the dialog", IDNO, false},
+        {"Yes deletes the file and starts anew", IDYES, false},
+        {"Yes with a file that cannot be deleted", IDYES, true}};
+    for (const auto& c : cases)
     {
         SCOPED_TRACE(c.pszName);
         WriteRegistryString(HKEY_LOCAL_MACHINE, LASTSETUP_KEY, LASTSETUP_VALUE, "C:\\dialogtest");
         m_boxes.Answer("Confirm restarting download", c.nAnswer);
         const LONG nClosesBefore = m_setup.CloseCount();
         CDialogTraceLog log;
-        auto lines = [&](const char* pszText) { return log.Count(pszText + m_strUrl); };
         CDownloadDialogRun& run = Open(true);
-        CompleteTransfer(run);
+        ASSERT_TRUE(m_script.Post(WM_FAKE_COMPLETE));
+        ASSERT_TRUE(WaitUntil([&] { return run.Enabled(IDC_START) && run.Text(IDC_SERVERSTATUS) == "Download completed"; },
+                              kWait));
         ASSERT_TRUE(WriteWholeFile(m_strFile, "MZ"));
         if (c.bUndeletable)
             ::SetFileAttributesA(m_strFile.c_str(), FILE_ATTRIBUTE_READONLY);
         run.Click(IDC_START);
-        ASSERT_TRUE(WaitUntil([&] { return lines("Start OnStart in CURLDownloading for ") == 2; }, kWait));
+        ASSERT_TRUE(WaitUntil([&] { return Lines("Start OnStart in CURLDownloading for ", log) == 2; }, kWait));
         if (c.nAnswer == IDNO || c.bUndeletable)
         {
             ASSERT_TRUE(run.WaitEnded(kWait));
             EXPECT_EQ("Download from \"" + m_strUrl + "\" is complete.\n\rDo you wish to restart ?",
                       m_boxes.Texts("Confirm restarting download").back());
             EXPECT_EQ(c.bUndeletable ? 1 : 0, m_boxes.Count("Error deleting local file"));
-            EXPECT_EQ(c.bUndeletable ? 1 : 0, lines("End OnStart 1 in CURLDownloading for "));
+            EXPECT_EQ(c.bUndeletable ? 1 : 0, Lines("End OnStart 1 in CURLDownloading for ", log));
             EXPECT_TRUE(FileExists(m_strFile));
             EXPECT_EQ(1, m_script.nStarted.load());
             EXPECT_EQ(6, run.Dlg().IntDlgStatus.load());
-            EXPECT_EQ(0, lines("restart = true  OnStart in CURLDownloading for "));
+            EXPECT_EQ(0, Lines("restart = true  OnStart in CURLDownloading for ", log));
             ::SetFileAttributesA(m_strFile.c_str(), FILE_ATTRIBUTE_NORMAL);
         }
         else
         {
             ASSERT_TRUE(m_script.WaitStarted(2, kWait));
-            ASSERT_TRUE(WaitUntil([&] { return lines("End OnStart 2 in CURLDownloading for ") == 2; }, kWait));
+            ASSERT_TRUE(WaitUntil([&] { return Lines("End OnStart 2 in CURLDownloading for ", log) == 2; }, kWait));
             EXPECT_FALSE(FileExists(m_strFile));
-            EXPECT_EQ(1, lines("restart = true  OnStart in CURLDownloading for "));
-            EXPECT_EQ(1, run.Dlg().IntDlgStatus.load());
+            EXPECT_EQ(1, Lines("restart = true  OnStart in CURLDownloading for ", log));
             EXPECT_EQ(0u, run.Dlg().m_dwResumeOffset);
             EXPECT_FALSE(run.Dlg().m_fRestart);
             // The restart's progress line, then the connecting sentence of every start.
+            ExpectState(run, 1, false, kConnecting);
             EXPECT_EQ("Downloaded 0 bytes (total size unknown)", run.Text(IDC_DOWNLOADSTATUS));
             EXPECT_EQ("Not Known", run.Text(IDC_TRANSFERRATE));
             EXPECT_EQ("Not Known", run.Text(IDC_TIMELEFT));
             EXPECT_EQ("0% done brindlemox.exe ", run.WindowText());
-            EXPECT_EQ(kConnecting, run.Text(IDC_SERVERSTATUS));
             // The second transfer fails; the completed download still counts when the dialog ends.
             ASSERT_TRUE(m_script.Post(WM_FAKE_FAIL));
             ASSERT_TRUE(WaitUntil([&] { return run.Enabled(IDC_START); }, kWait));
@@ -384,31 +343,69 @@ TEST_F(DownloadDialogTest, StartAfterACompletedDownloadAsksToRestart)
     }
 }
 
-TEST_F(DownloadDialogTest, ProgressFromTheWorkerAndTheElapsedTimeReachTheWindow)
+// Under concurrent use, round after round: progress (thousands of updates a second) and the end of the
+// transfer reported from two other threads while the user stops the transfer and closes the dialog.
+// Every wait is bounded, so a deadlock fails the test. DLS_CONCURRENCY_ROUNDS sets the number of rounds
+// (default 40, or as many as fit in 15 s, at least 10).
+TEST_F(DownloadDialogTest, ProgressAndTheEndOfTransfersWhileTheUserStopsAndCloses)
 {
-    CDownloadDialogRun& run = Open(false);
-    CTestThread([&] {
-        run.Dlg().ProgressUpdate("00 : 01 : 40", "38 K/sec", "Receiving data", "Downloaded 1.00 MB of 2.00 MB", 50);
-    }).join();
-    ASSERT_TRUE(WaitUntil([&] { return run.WindowText() == "50% done brindlemox.exe "; }, kWait));
-    EXPECT_EQ("Receiving data", run.Text(IDC_SERVERSTATUS));
-    EXPECT_EQ("Downloaded 1.00 MB of 2.00 MB", run.Text(IDC_DOWNLOADSTATUS));
-    EXPECT_EQ("38 K/sec", run.Text(IDC_TRANSFERRATE));
-    EXPECT_EQ("00 : 01 : 40", run.Text(IDC_TIMELEFT));
-    EXPECT_EQ(50, ::SendMessageA(run.Item(IDC_PROGRESS), PBM_GETPOS, 0, 0));
-    EXPECT_STREQ("50% done brindlemox.exe ", run.Dlg().m_captionPainter.GetTitle());
-    CTestThread([&] {
-        run.Dlg().ProgressUpdate("Not Known", "Not Known", run.Dlg().m_strURL, "Downloaded 1.50 MB of 2.00 MB", 75);
-        run.Dlg().ProgressUpdate("Not Known", "Not Known", "ignored", "ignored", 101);
-    }).join();
-    ASSERT_TRUE(WaitUntil([&] { return run.WindowText() == "75% done brindlemox.exe "; }, kWait));
-    EXPECT_EQ("Downloading......", run.Text(IDC_SERVERSTATUS));
-    EXPECT_EQ(75, ::SendMessageA(run.Item(IDC_PROGRESS), PBM_GETPOS, 0, 0));
-
-    // Elapsed time: one second per tick of timer 1, other timers count nothing.
-    for (int nTimer : {ID_TIMER_ELAPSED, 5, ID_TIMER_ELAPSED, ID_TIMER_ELAPSED})
-        ::PostMessageA(run.Hwnd(), WM_TIMER, nTimer, 0);
-    ASSERT_TRUE(WaitUntil([&] { return run.Dlg().m_nElapsedSec >= 3; }, kWait));
-    ::Sleep(50);
-    EXPECT_EQ("00 : 00 : 03", run.Text(IDC_TIMEELAPSED));
+    m_boxes.Answer("Do you want to abort?", IDYES);
+    const char* pszRounds = getenv("DLS_CONCURRENCY_ROUNDS");
+    const int nRounds = pszRounds != nullptr && atoi(pszRounds) > 0 ? atoi(pszRounds) : 0;
+    const DWORD dwStart = ::GetTickCount();
+    int nRound = 0;
+    for (; nRounds ? nRound < nRounds : nRound < 40 && (nRound < 10 || ::GetTickCount() - dwStart < 15000); ++nRound)
+    {
+        SCOPED_TRACE(nRound);
+        CFakeWorkerScript script;
+        auto run = std::make_unique<CDownloadDialogRun>(UniqueTestUrl(), m_strFile, &script);
+        ASSERT_TRUE(run->Launch(true) && run->WaitUp(kWait));
+        CURLDownloading& dlg = run->Dlg();
+        std::atomic<bool> bStop{false};
+        // Like the engine, which checks the abort flag first, only a few updates follow the abort.
+        CTestThread progress([&] {
+            char szLine[64];
+            for (int i = 0, nAfterAbort = 0; !bStop && i < 100000 && !(dlg.g_fAbortDownload && ++nAfterAbort > 3); ++i)
+            {
+                snprintf(szLine, sizeof(szLine), "Downloaded %d KB of 100 KB", i % 101);
+                dlg.ProgressUpdate(dlg.FormatTimeLeft(i), dlg.FormatTransferRate(i * 0.01),
+                                   (i & 1) ? "Receiving data" : (LPCTSTR)dlg.m_strURL, szLine, i % 101);
+                if ((i & 15) == 0)
+                    ::Sleep(1);
+            }
+        });
+        CTestThread end([&] {
+            ::Sleep(nRound % 7);
+            for (int i = 0; i < 3 && !bStop; ++i, ::Sleep(nRound % 3))
+            {
+                dlg.SetServerStatus("The download has failed (the connection was interrupted)");
+                dlg.CloseFileCtrlDlg();
+            }
+        });
+        // The user: Stop/Pause (whether or not the worker is up yet), then the close box, answered Yes.
+        if (nRound % 2 == 0)
+            script.WaitStarted(1, kWait);
+        ::Sleep(nRound % 5);
+        run->Click(IDC_STOP);
+        ::Sleep(nRound % 3);
+        ::PostMessageA(run->Hwnd(), WM_CLOSE, 0, 0);
+        const bool bEnded = run->WaitEnded(kWait);
+        bStop = true;
+        const bool bReportersEnded = progress.join(kWait) && end.join(kWait), bWorkersEnded = script.JoinAll(kWait);
+        if (!bEnded || !bReportersEnded || !bWorkersEnded)
+        {
+            progress.detach();  // something still runs: leave it alone
+            end.detach();
+            run.release();
+            FAIL() << "hang: dialog ended " << bEnded << ", reporters " << bReportersEnded << ", workers "
+                   << bWorkersEnded;
+        }
+        ASSERT_EQ(4, dlg.IntDlgStatus.load());
+        ASSERT_EQ(0, script.nAbortsElsewhere.load()) << "the binding was aborted off its thread";
+        ASSERT_EQ(0, script.nBindingRefs.load()) << "the binding's reference was not given up exactly once";
+    }
+    EXPECT_EQ(nRound, m_setup.CloseCount());
+    EXPECT_EQ(nRound, m_boxes.Count("Do you want to abort?"));
+    EXPECT_EQ(nRound, m_boxes.Count("Create Shortcut"));
+    printf("%d rounds in %lu ms\n", nRound, (unsigned long)(::GetTickCount() - dwStart));
 }

@@ -1,6 +1,7 @@
 // The Setup dialog (g_dlgSetup) run modally on the test's thread exactly as InitInstance runs it,
 // driven from a second thread as a user would: the desktop folder in the folder box, the resume
-// offer, Start Download, Close, the icons and the folder picker.
+// offer, Start Download, Close, the icons and the folder picker. And the stored folder of an
+// unfinished download in the real registry (HKLM LASTSETUPPATH), stored and read back.
 #include <gtest/gtest.h>
 #include <commctrl.h>
 #include <shlobj.h>
@@ -42,8 +43,7 @@ void ClickStart(HWND hDialog) { ::PostMessageA(hDialog, WM_COMMAND, MAKEWPARAM(I
 // The Setup dialog's window once it is visible, or NULL.
 HWND WaitForSetupDialog()
 {
-    WaitUntil([] { return ::IsWindowVisible(g_dlgSetup.m_hWnd) != FALSE; }, kWait);
-    return ::IsWindowVisible(g_dlgSetup.m_hWnd) ? g_dlgSetup.m_hWnd : NULL;
+    return WaitUntil([] { return ::IsWindowVisible(g_dlgSetup.m_hWnd) != FALSE; }, kWait) ? g_dlgSetup.m_hWnd : NULL;
 }
 
 // Runs g_dlgSetup modally on this thread while driver runs on a thread of its own. Whatever the
@@ -79,7 +79,6 @@ protected:
         g_fResumeDownload = FALSE;
         g_dlgSetup.m_pDownThread = nullptr;  // a new run (a thread object of an earlier test is left be)
     }
-
     CSavedRegistryValue m_savedLastPath{HKEY_LOCAL_MACHINE, LASTSETUP_KEY, LASTSETUP_VALUE};
     CSavedRegistryValue m_savedDesktop{HKEY_CURRENT_USER, kShellFolders, "Desktop"};
 };
@@ -92,13 +91,9 @@ TEST_F(SetupDialogTest, FolderBoxStartsWithTheDesktopFolder)
     const CRegistryData desktop = m_savedDesktop.Saved();
     ASSERT_TRUE(desktop.bExists);
     const std::string strDesktop = Expand(desktop.data.c_str());
-    struct Case
-    {
-        DWORD dwType;  // of the Desktop value; REG_NONE: no value
-        std::string strData, strBox;
-        const char* pszStored;  // the stored folder, or none
-        int nOffers;            // resume offers, answered No
-    } cases[] = {
+    // The Desktop value (REG_NONE: none), the folder box, the stored folder (or none), the resume
+    // offers (answered No).
+    const struct { DWORD dwType; std::string strData, strBox; const char* pszStored; int nOffers; } cases[] = {
         {desktop.dwType, desktop.data, strDesktop, nullptr, 0},
         {desktop.dwType, desktop.data, strDesktop, "   \t ", 0},
         {desktop.dwType, desktop.data, strDesktop, "  C:\\Resume\\Here  ", 1},
@@ -108,7 +103,7 @@ TEST_F(SetupDialogTest, FolderBoxStartsWithTheDesktopFolder)
         {REG_SZ, Sz("C:\\" + std::string(300, 'd')), "", nullptr, 0},  // longer than the 260-byte buffer
     };
     CDialogTraceLog log;
-    for (const Case& c : cases)
+    for (const auto& c : cases)
     {
         const std::string strCase = c.strData + " stored " + (c.pszStored ? c.pszStored : "(none)");
         ASSERT_TRUE(c.dwType == REG_NONE
@@ -173,46 +168,23 @@ TEST_F(SetupDialogTest, YesResumesOnceInTheStoredFolder)
     EXPECT_EQ(INVALID_FILE_ATTRIBUTES, ::GetFileAttributesA(strFolder.c_str()));
 }
 
-// An existing installer is replaced only after the question: No keeps it and starts nothing, and a
-// click while the question is up asks nothing more.
-TEST_F(SetupDialogTest, StartAsksBeforeReplacingAnExistingInstaller)
-{
-    char szTemp[MAX_PATH] = "";
-    ASSERT_NE(0u, ::GetTempPathA(sizeof(szTemp), szTemp));
-    const std::string strExisting = std::string(szTemp) + "brindlemox.exe";
-    xfer::WriteWholeFile(strExisting, "an older installer");
-    CDialogTraceLog log;
-    EXPECT_EQ(IDCANCEL, RunDialog([&] {
-                  HWND hDialog = WaitForSetupDialog();
-                  ::SetDlgItemTextA(hDialog, IDC_EDIT_FOLDER, szTemp);
-                  ClickStart(hDialog);
-                  HWND hQuestion = WaitForDialog(::GetCurrentProcessId(), "Overwrite Existing File?", kWait);
-                  ClickStart(hDialog);
-                  ::Sleep(500);
-                  EXPECT_EQ(1u, FindTopWindows(::GetCurrentProcessId(), "#32770", "Overwrite Existing File?", true).size());
-                  ASSERT_TRUE(AnswerMessageBox(hQuestion, IDNO));
-                  ::Sleep(300);
-                  EXPECT_TRUE(::IsWindowVisible(hDialog));
-                  ClickButton(hDialog, IDCANCEL);
-              }));
-    EXPECT_EQ("an older installer", xfer::ReadWholeFile(strExisting));
-    ::DeleteFileA(strExisting.c_str());
-    EXPECT_EQ(1, log.Count("End OnDownloadnow 4 in OnButtonStart"));
-    EXPECT_EQ(0, Starts(log));
-}
-
-// Cancel keeps the typed folder. Then "My Computer" (no file-system path: OK refused, no status
-// text), a folder (its path the status text), "My Computer" again (the status stays), a click on
-// the folder and OK: the box receives its path.
-TEST_F(SetupDialogTest, BrowseCancelKeepsTheBoxAndAChosenFolderFillsIt)
+// The folder picker: Cancel keeps the typed folder. Then "My Computer" (no file-system path: OK
+// refused, no status text), a folder (its path the status text), "My Computer" again (the status
+// stays), a click on the folder and OK: the box receives its path. An installer already there is
+// replaced only after the question: No keeps it and starts nothing, and a click while the question
+// is up asks nothing more.
+TEST_F(SetupDialogTest, BrowseFillsTheBoxAndStartAsksBeforeReplacingAnExistingInstaller)
 {
     const int kPickerTree = 0x3741, kPickerInstruction = 0x3742, kPickerStatus = 0x3743;  // the shell's ids
     char szChosen[MAX_PATH] = "";
     ASSERT_NE(0u, ::GetTempPathA(sizeof(szChosen), szChosen));
+    const std::string strExisting = std::string(szChosen) + "brindlemox.exe";
+    xfer::WriteWholeFile(strExisting, "an older installer");
     szChosen[strlen(szChosen) - 1] = '\0';  // as the shell gives it, without the trailing backslash
     LPITEMIDLIST pidlComputer = nullptr;
     ASSERT_EQ(S_OK, ::SHGetSpecialFolderLocation(NULL, CSIDL_DRIVES, &pidlComputer));
-    RunDialog([&] {
+    CDialogTraceLog log;
+    EXPECT_EQ(IDCANCEL, RunDialog([&] {
         HWND hDialog = WaitForSetupDialog(), hPicker = NULL;
         auto openPicker = [&] {
             ClickButton(hDialog, IDC_BUTTON_BROWSE);
@@ -229,7 +201,6 @@ TEST_F(SetupDialogTest, BrowseCancelKeepsTheBoxAndAChosenFolderFillsIt)
         ASSERT_TRUE(WaitUntil([&] { return !::IsWindow(hPicker); }, kWait));
         ::Sleep(200);
         EXPECT_EQ("D:\\Typed\\Folder", ItemTextOf(hDialog, IDC_EDIT_FOLDER));
-
         ASSERT_TRUE(openPicker());
         EXPECT_EQ("Browser For Folder", ItemTextOf(hPicker, kPickerInstruction));
         EXPECT_EQ("", select((LPARAM)pidlComputer, FALSE));
@@ -243,8 +214,68 @@ TEST_F(SetupDialogTest, BrowseCancelKeepsTheBoxAndAChosenFolderFillsIt)
         ::PostMessageA(hPicker, WM_COMMAND, IDOK, 0);
         WaitUntil([&] { return ItemTextOf(hDialog, IDC_EDIT_FOLDER) != "D:\\Typed\\Folder"; }, kWait);
         EXPECT_EQ(szChosen, ItemTextOf(hDialog, IDC_EDIT_FOLDER));
+        ClickStart(hDialog);
+        HWND hQuestion = WaitForDialog(::GetCurrentProcessId(), "Overwrite Existing File?", kWait);
+        ClickStart(hDialog);
+        ::Sleep(500);
+        EXPECT_EQ(1u, FindTopWindows(::GetCurrentProcessId(), "#32770", "Overwrite Existing File?", true).size());
+        ASSERT_TRUE(AnswerMessageBox(hQuestion, IDNO));
+        ::Sleep(300);
+        EXPECT_TRUE(::IsWindowVisible(hDialog));
         ClickButton(hDialog, IDCANCEL);
-    });
+    }));
     ::CoTaskMemFree(pidlComputer);
+    EXPECT_EQ("an older installer", xfer::ReadWholeFile(strExisting));
+    ::DeleteFileA(strExisting.c_str());
+    EXPECT_EQ(1, log.Count("End OnDownloadnow 4 in OnButtonStart"));
+    EXPECT_EQ(0, Starts(log));
+}
+
+// What SaveLastSetupPath stores from the folder box, what GetLastSetupPath gives back (the 50-byte
+// read limit, values of other types or without their zero, a missing value or key), and
+// RemoveLastSetupPath.
+TEST_F(SetupDialogTest, TheStoredFolderAndWhatReadsBack)
+{
+    CNewUrlDlg dlg;  // no stored folder: it asks nothing
+    ASSERT_TRUE(dlg.Create(IDD_DOWNLOADSETUP_DIALOG));
+    auto stored = [] { return ReadRegistryValue(HKEY_LOCAL_MACHINE, LASTSETUP_KEY, LASTSETUP_VALUE); };
+    auto readBack = [&] { return std::string((LPCTSTR)dlg.GetLastSetupPath()); };
+    EXPECT_EQ("", readBack());  // no value
+    ASSERT_TRUE(DeleteRegistryTree(HKEY_LOCAL_MACHINE, LASTSETUP_KEY));
+    EXPECT_EQ("", readBack());  // no key
+    // The box's text is stored exactly (blanks, a trailing backslash, its zero); 49 characters read
+    // back, 50 and more are stored but read as nothing.
+    const std::string str49 = "C:\\" + std::string(46, 'a');
+    const std::pair<std::string, std::string> texts[] = {{"C:\\Downloads\\", "C:\\Downloads\\"},
+        {"  C:\\Spaced  ", "  C:\\Spaced  "}, {"", ""}, {str49, str49}, {str49 + "b", ""}, {std::string(200, 'x'), ""}};
+    for (const auto& c : texts)
+    {
+        dlg.SetDlgItemText(IDC_EDIT_FOLDER, c.first.c_str());
+        dlg.SaveLastSetupPath();
+        EXPECT_EQ((DWORD)REG_SZ, stored().dwType);
+        EXPECT_EQ(Sz(c.first), stored().data);
+        EXPECT_EQ(c.second, readBack());
+    }
+    // Values of other types offer nothing; a string without its zero still reads safely.
+    const struct { DWORD dwType; std::string data, strReadBack; } values[] = {
+        {REG_DWORD, std::string("AB\0\0", 4), ""}, {REG_BINARY, std::string("C:\\Binary", 10), ""}, {REG_DWORD, "", ""},
+        {REG_SZ, "C:\\NoZero", "C:\\NoZero"}, {REG_SZ, std::string(50, 'z'), "?"}};
+    for (const auto& c : values)
+    {
+        ASSERT_TRUE(WriteRegistryValue(HKEY_LOCAL_MACHINE, LASTSETUP_KEY, LASTSETUP_VALUE, c.dwType, c.data));
+        const std::string strRead = readBack();
+        if (c.strReadBack == "?")  // exactly 50 bytes: some of them, never more
+            EXPECT_EQ(std::string(strRead.size(), 'z'), strRead.substr(0, 50));
+        else
+            EXPECT_EQ(c.strReadBack, strRead);
+    }
+    // Removal deletes the value and keeps the key; a second removal is harmless.
+    RemoveLastSetupPath();
+    RemoveLastSetupPath();
+    EXPECT_FALSE(stored().bExists);
+    HKEY hKey = NULL;
+    EXPECT_EQ(ERROR_SUCCESS, ::RegOpenKeyExA(HKEY_LOCAL_MACHINE, LASTSETUP_KEY, 0, KEY_READ, &hKey));
+    ::RegCloseKey(hKey);
+    dlg.DestroyWindow();
 }
 }  // namespace

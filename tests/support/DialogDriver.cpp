@@ -1,5 +1,4 @@
 #include "tests/support/DialogDriver.h"
-#include <algorithm>
 #include <map>
 #include "app/CNewUrlDlg.h"
 #include "tests/support/E2eProgram.h"
@@ -34,33 +33,17 @@ LRESULT CALLBACK StandInProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lPar
 
 CSetupWindowStandIn::CSetupWindowStandIn()
 {
-    HANDLE hReady = ::CreateEventA(NULL, TRUE, FALSE, NULL);
-    m_thread = CTestThread([this, hReady] {
-        WNDCLASSA wc = {};
-        wc.lpfnWndProc = StandInProc;
-        wc.hInstance = ::GetModuleHandleA(NULL);
-        wc.lpszClassName = "DialogTestSetupStandIn";
-        ::RegisterClassA(&wc);  // fails harmlessly when already registered
-        HWND hWnd = ::CreateWindowExA(0, wc.lpszClassName, "Download Setup", WS_POPUP, 0, 0, 10, 10, NULL, NULL,
-                                      wc.hInstance, NULL);
-        ::SetWindowLongPtrA(hWnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&m_nClose));
-        g_dlgSetup.m_hWnd = hWnd;
-        m_dwThreadId = ::GetCurrentThreadId();
-        ::SetEvent(hReady);
-        MSG msg;
-        while (::GetMessageA(&msg, NULL, 0, 0) > 0)
-            ::DispatchMessageA(&msg);
-        ::DestroyWindow(hWnd);
-    });
-    ::WaitForSingleObject(hReady, 10000);
-    ::CloseHandle(hReady);
+    WNDCLASSA wc = {0, StandInProc, 0, 0, ::GetModuleHandleA(NULL), NULL, NULL, NULL, NULL, "DlsSetupStandIn"};
+    ::RegisterClassA(&wc);  // fails harmlessly when already registered
+    m_hWnd = ::CreateWindowExA(0, wc.lpszClassName, "Download Setup", WS_POPUP, 0, 0, 9, 9, 0, 0, wc.hInstance, 0);
+    ::SetWindowLongPtrA(m_hWnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&m_nClose));
+    g_dlgSetup.m_hWnd = m_hWnd;
 }
 
 CSetupWindowStandIn::~CSetupWindowStandIn()
 {
     g_dlgSetup.m_hWnd = NULL;
-    ::PostThreadMessageA(m_dwThreadId, WM_QUIT, 0, 0);
-    m_thread.join();
+    ::DestroyWindow(m_hWnd);
 }
 
 // ---- the scripted worker ---------------------------------------------------------------------------
@@ -102,30 +85,26 @@ UINT FakeWorkerEntry(LPVOID pParam)
         return 0;
     MSG msg;
     ::PeekMessageA(&msg, NULL, 0, 0, PM_NOREMOVE);  // the thread's queue exists from here on
+    const DWORD dwSelf = ::GetCurrentThreadId();
     HANDLE hSelf = NULL;
     ::DuplicateHandle(::GetCurrentProcess(), ::GetCurrentThread(), ::GetCurrentProcess(), &hSelf, SYNCHRONIZE, FALSE, 0);
     {
         std::lock_guard<CTestMutex> lock(pScript->mutex);
         pScript->threads.push_back(hSelf);
-        pScript->threadIds.push_back(::GetCurrentThreadId());
+        pScript->threadIds.push_back(dwSelf);
     }
-    const DWORD dwSelf = ::GetCurrentThreadId();
     pDlg->m_dwWorkerThreadId = pScript->dwLastThreadId = dwSelf;
     FakeBinding binding;
     binding.m_onAbort = [&] { ++(::GetCurrentThreadId() == dwSelf ? pScript->nAbortsOnWorkerThread : pScript->nAbortsElsewhere); };
     if (pScript->bBindAtOnce)
         HoldBinding(pDlg, &binding);
     ++pScript->nStarted;
-
     // The end of a transfer as the engine reports it.
     auto end = [&](const char* pszOutcome, bool bComplete) {
         DropBinding(pDlg);
         pDlg->SetServerStatus(pszOutcome);
         if (bComplete)
-        {
-            g_fDownloadComplete = TRUE;
-            pDlg->IntDlgStatus = 3;
-        }
+            g_fDownloadComplete = TRUE, pDlg->IntDlgStatus = 3;
         pDlg->CloseFileCtrlDlg();
         return false;
     };
@@ -154,16 +133,6 @@ UINT FakeWorkerEntry(LPVOID pParam)
     return 0;
 }
 }  // namespace
-
-bool CFakeWorkerScript::WaitStarted(LONG n, DWORD dwTimeoutMs)
-{
-    return WaitUntil([&] { return nStarted.load() >= n; }, dwTimeoutMs);
-}
-
-bool CFakeWorkerScript::Post(UINT message)
-{
-    return dwLastThreadId.load() != 0 && ::PostThreadMessageA(dwLastThreadId.load(), message, 0, 0);
-}
 
 bool CFakeWorkerScript::JoinAll(DWORD dwTimeoutMs)
 {
@@ -232,30 +201,6 @@ bool CDownloadDialogRun::WaitUp(DWORD dwTimeoutMs)
     return true;
 }
 
-bool CDownloadDialogRun::Ended()
-{
-    return m_pThread->m_hThread != NULL && ::WaitForSingleObject(m_pThread->m_hThread, 0) == WAIT_OBJECT_0;
-}
-
-bool CDownloadDialogRun::WaitEnded(DWORD dwTimeoutMs)
-{
-    return WaitUntil([&] { return Ended(); }, dwTimeoutMs);
-}
-
-std::string CDownloadDialogRun::Text(int nID)
-{
-    char szText[512] = "";
-    ::GetWindowTextA(Item(nID), szText, sizeof(szText));
-    return szText;
-}
-
-std::string CDownloadDialogRun::WindowText()
-{
-    char szText[512] = "";
-    ::GetWindowTextA(m_hWndSeen, szText, sizeof(szText));
-    return szText;
-}
-
 // ---- the trace log -----------------------------------------------------------------------------------
 
 namespace
@@ -270,24 +215,18 @@ std::string TraceLogPath()
 
 CDialogTraceLog::CDialogTraceLog() : m_llStart(FileLength(TraceLogPath())) {}
 
-std::vector<std::string> CDialogTraceLog::Texts() const
+int CDialogTraceLog::Count(const std::string& strText) const
 {
     // The log deletes itself at its size limit; a shorter file than at the start is a new one.
-    std::string strData = ReadWholeFile(TraceLogPath());
-    std::vector<std::string> texts;
+    const std::string strData = ReadWholeFile(TraceLogPath());
+    int nCount = 0;
     size_t nPos = m_llStart > 0 && (LONGLONG)strData.size() >= m_llStart ? (size_t)m_llStart : 0;
     for (size_t nEnd; (nEnd = strData.find("\r\n", nPos)) != std::string::npos; nPos = nEnd + 2)
     {
         const size_t cchStamp = nEnd - nPos >= 19 ? 19 : 0;  // "%m/%d/%y %H:%M:%S  "
-        texts.push_back(strData.substr(nPos + cchStamp, nEnd - nPos - cchStamp));
+        nCount += strData.compare(nPos + cchStamp, nEnd - nPos - cchStamp, strText) == 0;
     }
-    return texts;
-}
-
-int CDialogTraceLog::Count(const std::string& strText) const
-{
-    std::vector<std::string> texts = Texts();
-    return (int)std::count(texts.begin(), texts.end(), strText);
+    return nCount;
 }
 
 std::string UniqueTestUrl()

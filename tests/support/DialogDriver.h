@@ -9,12 +9,14 @@
 #include <vector>
 #include "download/CDownThread.h"
 #include "tests/support/TestThread.h"
+#include "tests/support/WindowDriver.h"
 
 // Polls pred every few milliseconds until it holds or dwTimeoutMs have passed.
 bool WaitUntil(const std::function<bool()>& pred, DWORD dwTimeoutMs);
 
-// The Setup dialog's window as the download dialog sees it (g_dlgSetup's handle): a window on a
-// thread of its own that counts the WM_CLOSE messages it gets and stays open.
+// The Setup dialog's window as the download dialog sees it (g_dlgSetup's handle): a window of this
+// thread that counts the WM_CLOSE messages it gets and stays open. The download dialog sends them
+// from its own thread as it ends: WaitUntil (as in WaitEnded) lets them in.
 class CSetupWindowStandIn
 {
 public:
@@ -24,14 +26,12 @@ public:
 
 private:
     std::atomic<LONG> m_nClose{0};
-    DWORD m_dwThreadId = 0;
-    CTestThread m_thread;
+    HWND m_hWnd;
 };
 
-// Thread messages that drive the scripted worker.
-#define WM_FAKE_BIND (WM_APP + 60)      // hold a binding from now on
-#define WM_FAKE_COMPLETE (WM_APP + 61)  // the binding ends with the whole file
-#define WM_FAKE_FAIL (WM_APP + 62)      // the binding ends with a connection failure
+#define WM_FAKE_BIND (WM_APP + 60)      // to the scripted worker: hold a binding from now on
+#define WM_FAKE_COMPLETE (WM_APP + 61)  // ... end the binding with the whole file
+#define WM_FAKE_FAIL (WM_APP + 62)      // ... end the binding with a connection failure
 
 // What the scripted workers of one test do and what happened to them. A worker records its thread as
 // the dialog's worker, holds a binding (a FakeBinding) when told, aborts it on its own thread when the
@@ -41,16 +41,12 @@ struct CFakeWorkerScript
 {
     BOOL bBindAtOnce = TRUE;  // hold a binding from the start
     BOOL bEndOnAbort = TRUE;  // an abort ends the transfer
-    std::atomic<LONG> nStarted{0};
-    std::atomic<LONG> nAbortRequests{0};
-    std::atomic<LONG> nAbortsOnWorkerThread{0};  // IBinding::Abort on the binding's thread
-    std::atomic<LONG> nAbortsElsewhere{0};       // ... and on any other thread
-    std::atomic<LONG> nEnded{0};
+    std::atomic<LONG> nStarted{0}, nAbortRequests{0}, nEnded{0};
+    std::atomic<LONG> nAbortsOnWorkerThread{0}, nAbortsElsewhere{0};  // IBinding::Abort on its thread, or not
     std::atomic<LONG> nBindingRefs{0};  // references the dialog kept on its workers' bindings
     std::atomic<DWORD> dwLastThreadId{0};
-
-    bool WaitStarted(LONG n, DWORD dwTimeoutMs);
-    bool Post(UINT message);          // to the newest worker
+    bool WaitStarted(LONG n, DWORD dwTimeoutMs) { return WaitUntil([&] { return nStarted.load() >= n; }, dwTimeoutMs); }
+    bool Post(UINT message) { return dwLastThreadId && ::PostThreadMessageA(dwLastThreadId, message, 0, 0); }  // newest
     bool JoinAll(DWORD dwTimeoutMs);  // ends every worker still running (WM_QUIT) and waits
     CTestMutex mutex;
     std::vector<HANDLE> threads;
@@ -68,33 +64,31 @@ public:
     // Starts the thread and, like the launch, calls OnStart on this thread right after it.
     bool Launch(bool bStartLikeTheLaunch);
     bool WaitUp(DWORD dwTimeoutMs);
-    bool WaitEnded(DWORD dwTimeoutMs);
-    bool Ended();
+    bool Ended() { return m_pThread->m_hThread && ::WaitForSingleObject(m_pThread->m_hThread, 0) == WAIT_OBJECT_0; }
+    bool WaitEnded(DWORD dwTimeoutMs) { return WaitUntil([&] { return Ended(); }, dwTimeoutMs); }
     // Ends a dialog that is still up the short way (IDOK) and waits for its thread.
     bool EndNow(DWORD dwTimeoutMs);
     HWND Hwnd() { return m_hWndSeen; }
     HWND Item(int nID) { return ::GetDlgItem(m_hWndSeen, nID); }
     void Click(int nID) { ::PostMessageA(Item(nID), BM_CLICK, 0, 0); }  // posted: a box it opens blocks nobody
-    std::string Text(int nID);
-    std::string WindowText();
+    std::string Text(int nID) { return ItemTextOf(m_hWndSeen, nID); }
+    std::string WindowText() { return WindowTextOf(m_hWndSeen); }
     bool Enabled(int nID) { return ::IsWindowEnabled(Item(nID)) != FALSE; }
 
     CDownThread* m_pThread;
     HWND m_hWndSeen = NULL;  // the dialog's window, kept after the dialog forgets it
 };
 
-// The trace lines written since the object was made (time stamps removed).
+// The trace lines written since the object was made (time stamps removed) that are strText.
 class CDialogTraceLog
 {
 public:
     CDialogTraceLog();
-    std::vector<std::string> Texts() const;
     int Count(const std::string& strText) const;
 
 private:
     LONGLONG m_llStart;
 };
 
-// An address of its own for each dialog of a test (its trace lines end with it); nothing is fetched
-// from it.
+// An address of its own for each dialog of a test (its trace lines end with it); nothing is fetched.
 std::string UniqueTestUrl();

@@ -1,4 +1,3 @@
-// Windows for the control tests.
 #include "GalleryWindows.h"
 
 void PumpMessages(DWORD dwMs)

@@ -30,13 +30,7 @@ public:
 
 // The messages from WM_USER on sent on this thread to windows of one class while the spy lives (one
 // spy at a time); cbRecord is the UINT lParam points to for TTM_ADDTOOLA and TTM_UPDATETIPTEXTA.
-struct CSpiedMsg
-{
-    UINT message;
-    WPARAM wParam;
-    LPARAM lParam;
-    UINT cbRecord;
-};
+struct CSpiedMsg { UINT message; WPARAM wParam; LPARAM lParam; UINT cbRecord; };
 struct CMessageSpy
 {
     explicit CMessageSpy(LPCSTR pszClass);
@@ -46,8 +40,7 @@ struct CMessageSpy
     HHOOK m_hHook;
 };
 
-// Fills a rectangle of hDC with one colour.
-void FillSolid(HDC hDC, const RECT& rc, COLORREF cr);
+void FillSolid(HDC hDC, const RECT& rc, COLORREF cr);  // a rectangle of hDC in one colour
 
 // A memory DC on a screen-compatible bitmap of cx x cy pixels, filled with crFill.
 class CGdiCanvas

@@ -1,6 +1,7 @@
 #include "tests/support/MessageBoxAnswerer.h"
 #include <algorithm>
 #include "tests/support/DialogDriver.h"
+#include "tests/support/WindowDriver.h"
 
 CMessageBoxAnswerer::CMessageBoxAnswerer() : m_hStop(::CreateEventA(NULL, TRUE, FALSE, NULL))
 {
@@ -23,8 +24,6 @@ void CMessageBoxAnswerer::Answer(const std::string& strCaption, int nCommand)
     m_answers[strCaption] = nCommand;
 }
 
-int CMessageBoxAnswerer::Count(const std::string& strCaption) { return (int)Texts(strCaption).size(); }
-
 std::vector<std::string> CMessageBoxAnswerer::Texts(const std::string& strCaption)
 {
     std::lock_guard<CTestMutex> lock(m_mutex);
@@ -42,47 +41,24 @@ bool CMessageBoxAnswerer::WaitFor(const std::string& strCaption, int nCount, DWO
     return WaitUntil([&] { return Count(strCaption) >= nCount; }, dwTimeoutMs);
 }
 
-namespace
-{
-// Message boxes are dialogs too; the program's own dialogs (download dialog: control 1014, Setup
-// dialog: control 1000) are left alone.
-BOOL CALLBACK FindBoxProc(HWND hWnd, LPARAM lParam)
-{
-    DWORD dwProcess = 0;
-    ::GetWindowThreadProcessId(hWnd, &dwProcess);
-    char szClass[16] = "";
-    ::GetClassNameA(hWnd, szClass, sizeof(szClass));
-    if (dwProcess == ::GetCurrentProcessId() && lstrcmpA(szClass, "#32770") == 0 && ::IsWindowVisible(hWnd) &&
-        ::GetDlgItem(hWnd, 1014) == NULL && ::GetDlgItem(hWnd, 1000) == NULL)
-        reinterpret_cast<std::vector<HWND>*>(lParam)->push_back(hWnd);
-    return TRUE;
-}
-}  // namespace
-
 void CMessageBoxAnswerer::Scan()
 {
-    std::vector<HWND> boxes;
-    ::EnumWindows(FindBoxProc, reinterpret_cast<LPARAM>(&boxes));
     std::lock_guard<CTestMutex> lock(m_mutex);
     m_answered.erase(std::remove_if(m_answered.begin(), m_answered.end(), [](HWND h) { return !::IsWindow(h); }),
                      m_answered.end());
-    for (HWND hBox : boxes)
+    // Message boxes are dialogs too; the program's own dialogs (download dialog: control 1014, Setup
+    // dialog: control 1000) are left alone.
+    for (HWND hBox : FindTopWindows(::GetCurrentProcessId(), "#32770", nullptr, true))
     {
-        if (std::find(m_answered.begin(), m_answered.end(), hBox) != m_answered.end())
+        if (::GetDlgItem(hBox, 1014) || ::GetDlgItem(hBox, 1000) ||
+            std::find(m_answered.begin(), m_answered.end(), hBox) != m_answered.end())
             continue;
-        char szCaption[256] = "";
-        ::GetWindowTextA(hBox, szCaption, sizeof(szCaption));
-        char szText[1024] = "";
-        if (::GetDlgItemTextA(hBox, 0xFFFF, szText, sizeof(szText)) == 0)  // 100 in some system versions
-            ::GetDlgItemTextA(hBox, 100, szText, sizeof(szText));
-        auto it = m_answers.find(szCaption);
-        const int nCommand = it != m_answers.end() ? it->second : ::GetDlgItem(hBox, IDNO) != NULL ? IDNO : IDOK;
-        HWND hButton = ::GetDlgItem(hBox, nCommand);
-        if (hButton == NULL)
+        const std::string strCaption = WindowTextOf(hBox), strText = MessageBoxTextOf(hBox);
+        auto it = m_answers.find(strCaption);
+        if (!AnswerMessageBox(hBox, it != m_answers.end() ? it->second : ::GetDlgItem(hBox, IDNO) ? IDNO : IDOK))
             continue;  // not built completely yet: next round
-        m_captions.push_back(szCaption);
-        m_texts[szCaption].push_back(szText);
+        m_captions.push_back(strCaption);
+        m_texts[strCaption].push_back(strText);
         m_answered.push_back(hBox);
-        ::PostMessageA(hBox, WM_COMMAND, MAKEWPARAM(nCommand, BN_CLICKED), (LPARAM)hButton);
     }
 }

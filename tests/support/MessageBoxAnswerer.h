@@ -17,10 +17,9 @@ public:
 
     // Boxes with this caption get the button nCommand (IDYES, IDNO, IDOK...); others No, or OK.
     void Answer(const std::string& strCaption, int nCommand);
-    // Boxes answered so far with this caption, and their texts in order.
-    int Count(const std::string& strCaption);
+    // Boxes answered so far with this caption, and their texts in order; every caption seen, in order.
+    int Count(const std::string& strCaption) { return (int)Texts(strCaption).size(); }
     std::vector<std::string> Texts(const std::string& strCaption);
-    // Every caption seen, in order.
     std::vector<std::string> Captions();
     // Waits (bounded) until nCount boxes of this caption have been answered.
     bool WaitFor(const std::string& strCaption, int nCount, DWORD dwTimeoutMs);

@@ -21,13 +21,7 @@ CRegistryData ReadRegistryValue(HKEY hRoot, const char* pszKey, const char* pszV
 
 bool WriteRegistryValue(HKEY hRoot, const char* pszKey, const char* pszValue, DWORD dwType, const std::string& data)
 {
-    HKEY hKey = NULL;
-    if (::RegCreateKeyExA(hRoot, pszKey, 0, NULL, 0, KEY_ALL_ACCESS, NULL, &hKey, NULL) != ERROR_SUCCESS)
-        return false;
-    const bool bDone = ::RegSetValueExA(hKey, pszValue, 0, dwType, reinterpret_cast<const BYTE*>(data.data()),
-                                        (DWORD)data.size()) == ERROR_SUCCESS;
-    ::RegCloseKey(hKey);
-    return bDone;
+    return ::SHSetValueA(hRoot, pszKey, pszValue, dwType, data.data(), (DWORD)data.size()) == ERROR_SUCCESS;
 }
 
 bool WriteRegistryString(HKEY hRoot, const char* pszKey, const char* pszValue, const std::string& strText)
@@ -37,12 +31,8 @@ bool WriteRegistryString(HKEY hRoot, const char* pszKey, const char* pszValue, c
 
 bool DeleteRegistryValue(HKEY hRoot, const char* pszKey, const char* pszValue)
 {
-    HKEY hKey = NULL;
-    if (::RegOpenKeyExA(hRoot, pszKey, 0, KEY_ALL_ACCESS, &hKey) != ERROR_SUCCESS)
-        return true;
-    const LONG lResult = ::RegDeleteValueA(hKey, pszValue);
-    ::RegCloseKey(hKey);
-    return lResult == ERROR_SUCCESS || lResult == ERROR_FILE_NOT_FOUND;
+    const DWORD dwResult = ::SHDeleteValueA(hRoot, pszKey, pszValue);
+    return dwResult == ERROR_SUCCESS || dwResult == ERROR_FILE_NOT_FOUND;
 }
 
 bool DeleteRegistryTree(HKEY hRoot, const char* pszKey)

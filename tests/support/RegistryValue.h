@@ -9,15 +9,13 @@ struct CRegistryData
     DWORD dwType = REG_NONE;
     std::string data;  // the raw bytes, a string's terminating zero included
 };
-
 CRegistryData ReadRegistryValue(HKEY hRoot, const char* pszKey, const char* pszValue);
 // Creates the key when needed; the bytes are stored exactly as given.
 bool WriteRegistryValue(HKEY hRoot, const char* pszKey, const char* pszValue, DWORD dwType, const std::string& data);
 // A REG_SZ value: the text and its terminating zero.
 bool WriteRegistryString(HKEY hRoot, const char* pszKey, const char* pszValue, const std::string& strText);
 bool DeleteRegistryValue(HKEY hRoot, const char* pszKey, const char* pszValue);
-// Deletes a key with all its values and subkeys.
-bool DeleteRegistryTree(HKEY hRoot, const char* pszKey);
+bool DeleteRegistryTree(HKEY hRoot, const char* pszKey);  // with all its values and subkeys
 
 // Keeps a value as it was at construction and restores it (or its absence) on destruction.
 class CSavedRegistryValue
@@ -34,7 +32,6 @@ public:
 
 private:
     HKEY m_hRoot;
-    std::string m_strKey;
-    std::string m_strValue;
+    std::string m_strKey, m_strValue;
     CRegistryData m_saved;
 };
