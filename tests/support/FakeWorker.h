@@ -38,25 +38,23 @@ public:
     ULONG STDMETHODCALLTYPE AddRef() override { return InterlockedIncrement(&m_cRef); }
     ULONG STDMETHODCALLTYPE Release() override { return InterlockedDecrement(&m_cRef); }
     HRESULT STDMETHODCALLTYPE Read(void* pv, ULONG cb, ULONG* pcbRead) override;
+    // clang-format off
     HRESULT STDMETHODCALLTYPE Write(const void*, ULONG, ULONG*) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE Seek(LARGE_INTEGER, DWORD, ULARGE_INTEGER*) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE SetSize(ULARGE_INTEGER) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE CopyTo(IStream*, ULARGE_INTEGER, ULARGE_INTEGER*, ULARGE_INTEGER*) override
-    {
-        return E_NOTIMPL;
-    }
+    HRESULT STDMETHODCALLTYPE CopyTo(IStream*, ULARGE_INTEGER, ULARGE_INTEGER*, ULARGE_INTEGER*) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE Commit(DWORD) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE Revert() override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE LockRegion(ULARGE_INTEGER, ULARGE_INTEGER, DWORD) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE UnlockRegion(ULARGE_INTEGER, ULARGE_INTEGER, DWORD) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE Stat(STATSTG*, DWORD) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE Clone(IStream**) override { return E_NOTIMPL; }
+    // clang-format on
 
 private:
     std::string m_strData;
     std::vector<ULONG> m_slices;
-    size_t m_nextSlice = 0;
-    size_t m_pos = 0;
+    size_t m_nextSlice = 0, m_pos = 0;
     HRESULT m_hrAtEnd;
 };
 
@@ -64,11 +62,7 @@ class FakeHttpInfo : public IWinInetHttpInfo
 {
 public:
     std::map<DWORD, std::string> m_headers;  // by HTTP_QUERY_ code, as text
-    FakeHttpInfo& Set(DWORD dwQuery, const std::string& strValue)
-    {
-        m_headers[dwQuery] = strValue;
-        return *this;
-    }
+    void Set(DWORD dwQuery, const std::string& strValue) { m_headers[dwQuery] = strValue; }
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override;
     ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
     ULONG STDMETHODCALLTYPE Release() override { return 1; }
@@ -108,8 +102,8 @@ public:
     FakeWorker(CURLDownloading& dlg, const std::string& strPath, const char* pszUrl);
     ~FakeWorker();
     // On this thread: opens the local file at its end, fills the request, InitCallback and
-    // OnStartBinding with m_binding. Returns the resume offset.
-    DWORD Begin();
+    // OnStartBinding with m_binding.
+    void Begin();
     // OnDataAvailable with the stream as Wine passes it.
     HRESULT Data(IStream* pStream);
     // The local file once the gathered blocks are written.

@@ -3,6 +3,7 @@
 #pragma once
 #include <windows.h>
 #include <functional>
+#include <memory>
 #include <mutex>  // std::lock_guard, which works with CTestMutex
 #include <utility>
 
@@ -28,8 +29,7 @@ public:
     template <class F, class... Args> explicit CTestThread(F&& f, Args&&... args)
     {
         auto* pfn = new std::function<void()>(std::bind(std::forward<F>(f), std::forward<Args>(args)...));
-        m_hThread = ::CreateThread(NULL, 0, Run, pfn, 0, NULL);
-        if (m_hThread == NULL)
+        if ((m_hThread = ::CreateThread(NULL, 0, Run, pfn, 0, NULL)) == NULL)
             delete pfn;
     }
     CTestThread(CTestThread&& other) noexcept : m_hThread(std::exchange(other.m_hThread, nullptr)) {}
@@ -40,22 +40,13 @@ public:
         return *this;
     }
     ~CTestThread() { join(); }
-    bool joinable() const { return m_hThread != NULL; }
-    void join()
-    {
-        if (m_hThread == NULL)
-            return;
-        ::WaitForSingleObject(m_hThread, INFINITE);
-        ::CloseHandle(m_hThread);
-        m_hThread = NULL;
-    }
-
+    void join() { join(INFINITE); }
     // Waits at most dwTimeoutMs: false, the thread still running, when it has not ended.
     bool join(DWORD dwTimeoutMs)
     {
         if (m_hThread != NULL && ::WaitForSingleObject(m_hThread, dwTimeoutMs) != WAIT_OBJECT_0)
             return false;
-        join();
+        detach();
         return true;
     }
     void detach()
@@ -68,9 +59,8 @@ public:
 private:
     static DWORD WINAPI Run(LPVOID pParam)
     {
-        auto* pfn = static_cast<std::function<void()>*>(pParam);
+        std::unique_ptr<std::function<void()>> pfn(static_cast<std::function<void()>*>(pParam));
         (*pfn)();
-        delete pfn;
         return 0;
     }
     HANDLE m_hThread = NULL;

@@ -21,13 +21,7 @@ HBITMAP MakeStrip(int cx)
 TEST(HoverButton, DrawsTheStripImageOfTheItemStateAtTheSizeOfOneImage)
 {
     const int NO_STRIP = 0, NOT_A_BITMAP = -1;  // both leave the button as it is
-    const struct
-    {
-        int cxStrip;
-        UINT state;
-        BOOL bHover;
-        int nImage;  // -1: nothing drawn
-    } cases[] = {
+    const struct { int cxStrip; UINT state; BOOL bHover; int nImage; } cases[] = {  // nImage -1: nothing drawn
         {300, 0, FALSE, 0},                   {300, ODS_SELECTED, TRUE, 1},  // pressed wins over all
         {300, ODS_SELECTED | ODS_FOCUS | ODS_DISABLED, FALSE, 1},
         {300, ODS_FOCUS, FALSE, 2},           {300, 0, TRUE, 2},             // focus and hover over disabled
