@@ -18,7 +18,6 @@ public:
     Notification& operator=(const Notification&) = delete;
     void Notify() { ::SetEvent(m_hEvent); }
     void WaitForNotification() { ::WaitForSingleObject(m_hEvent, INFINITE); }
-
 private:
     HANDLE m_hEvent;
 };

@@ -16,7 +16,6 @@ public:
     CTestMutex& operator=(const CTestMutex&) = delete;
     void lock() { ::EnterCriticalSection(&m_cs); }
     void unlock() { ::LeaveCriticalSection(&m_cs); }
-
 private:
     CRITICAL_SECTION m_cs;
 };
@@ -55,7 +54,6 @@ public:
             ::CloseHandle(m_hThread);
         m_hThread = NULL;
     }
-
 private:
     static DWORD WINAPI Run(LPVOID pParam)
     {

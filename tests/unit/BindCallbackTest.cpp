@@ -71,7 +71,6 @@ protected:
         g_fDownloadComplete = FALSE;
         DeleteRegistryValue(HKEY_LOCAL_MACHINE, LASTSETUP_KEY, LASTSETUP_VALIDATOR_VALUE);
     }
-
     CTempFolder m_folder{"callback"};
     std::string m_strPath = m_folder.File("brindlemox.exe");
     CURLDownloading m_dlg;
@@ -98,7 +97,6 @@ TEST_F(BindCallbackTest, InterfacesBindFlagsAndRequestHeaders)
     EXPECT_EQ(0x93u | BINDF_NOWRITECACHE, grfBindf);  // asynchronous pull, newest version, no cache copy
     EXPECT_TRUE(info.dwBindVerb == BINDVERB_GET && !info.szExtraInfo && !info.szCustomVerb && !info.grfBindInfoF &&
                 !info.stgmedData.tymed);
-
     // The rest of the file, of the version that began it, not newer than the worker's start.
     const std::string strDate = "Unless-Modified-Since: Sun, 06 Dec 2026 22:00:00 GMT\r\n";
     struct { std::vector<BYTE_RANGE> ranges; bool bDate; const char* pszValidator; std::string strHeaders; } cases[] = {
@@ -141,7 +139,6 @@ TEST_F(BindCallbackTest, EveryAnswerIsJudgedBeforeAByteIsWritten)
         {204, INET_E_DATA_NOT_AVAILABLE, kNoData},    {205, INET_E_DATA_NOT_AVAILABLE, kNoData}};
     for (const auto& r : refusals)
         Judge("01234567", std::get<0>(r), "", "", "20", kContent, std::get<1>(r), std::get<2>(r), "01234567");
-
     // A resume continues the local file exactly where it ends, or writes nothing.
     const HRESULT kRefused = INET_E_DATA_NOT_AVAILABLE;
     Judge("01234567", 206, "bytes 8-19/20", "application/octet-stream", "12", kContent.substr(8), S_OK, kComplete, kContent);
@@ -173,7 +170,6 @@ TEST_F(BindCallbackTest, RedirectsMissingHeadersAndAnEndInsideAbort)
     EXPECT_EQ(1, pWorker->m_binding.m_cAborts);
     End(S_OK);
     EXPECT_EQ(kNotFound, Status());
-
     pWorker = &Begin("");  // without the response headers nothing is judged, so nothing is written
     pWorker->m_binding.m_fHttpInfo = false;
     EXPECT_EQ(E_NOINTERFACE, m_dlg.OnResponse(200, L"", L"", nullptr));
@@ -182,7 +178,6 @@ TEST_F(BindCallbackTest, RedirectsMissingHeadersAndAnEndInsideAbort)
     pWorker->Data(&body);
     End(S_OK);
     EXPECT_EQ("", pWorker->File());
-
     // Wine may end the binding from inside IBinding::Abort; the service's own end after it changes nothing.
     pWorker = &Begin("");
     pWorker->m_binding.m_onAbort = [this] { m_dlg.OnStopBinding(E_ABORT, nullptr); };
@@ -205,7 +200,6 @@ TEST_F(BindCallbackTest, ProgressCountsTheResumeOffsetAndTheReadLoopShowsItAndSt
     EXPECT_EQ(2, m_dlg.IntDlgStatus.load());
     EXPECT_EQ(1, pWorker->m_binding.m_cAborts);
     m_dlg.g_fAbortDownload = FALSE;
-
     // One notification can carry the whole file: the read loop refreshes the progress line itself,
     // at most four times a second. The click comes while it drains the stream, after the third block.
     pWorker = &Begin("");

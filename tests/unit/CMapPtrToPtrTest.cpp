@@ -2,7 +2,6 @@
 // a few at a time, as the window hook map uses it; a std::map fed the same steps must agree.
 #include <gtest/gtest.h>
 #include <afx.h>
-
 #include <map>
 
 TEST(CMapPtrToPtrTest, AgreesWithAStandardMapAfterEachStep)

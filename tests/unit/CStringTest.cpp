@@ -102,7 +102,6 @@ TEST(CStringTest, CopiesShareTheBufferUntilOneChanges)
     EXPECT_EQ("shared text|shared text!|a longer text|s-a|xyz||", strAll);
     EXPECT_EQ(1, CStringProbe::RefsOf(original));
     EXPECT_EQ((LPCTSTR)CString(), (LPCTSTR)emptied) << "every empty string is the one shared buffer";
-
     CString built;
     for (int i = 0; i < 2000; ++i)
         built += (char)('a' + i % 26);

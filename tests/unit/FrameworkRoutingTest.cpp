@@ -14,7 +14,6 @@ class CReflectingEdit : public CEdit
 public:
     int m_nChanges = 0, m_nColorRequests = 0;
     CBrush m_brush{RGB(1, 2, 3)};
-
 protected:
     afx_msg void OnChange() { ++m_nChanges; }
     afx_msg HBRUSH CtlColor(CDC*, UINT) { return ++m_nColorRequests, (HBRUSH)m_brush; }
@@ -36,13 +35,11 @@ public:
     int m_nClicks = 0, m_nParentChanges = 0, m_nPreTranslated = 0, m_nDestroyCalls = 0;
     LRESULT m_lUserResult = 0;
     BOOL m_bWasTemporary = FALSE;
-
     BOOL DestroyWindow() override { return ++m_nDestroyCalls, CDialog::DestroyWindow(); }
     BOOL PreTranslateMessage(MSG* pMsg) override  // WM_APP + 7 is consumed: never dispatched
     {
         return pMsg->message == WM_APP + 7 ? (++m_nPreTranslated, TRUE) : CDialog::PreTranslateMessage(pMsg);
     }
-
 protected:
     void DoDataExchange(CDataExchange* pDX) override
     {
