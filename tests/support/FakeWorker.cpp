@@ -39,10 +39,7 @@ HRESULT FakeHttpInfo::QueryInfo(DWORD dwOption, LPVOID pBuffer, DWORD* pcbBuf, D
                            : (dwOption & HTTP_QUERY_FLAG_SYSTEMTIME) ? sizeof(SYSTEMTIME)
                                                                      : static_cast<DWORD>(strValue.size() + 1);
     if (pBuffer == nullptr || *pcbBuf < cbNeeded)
-    {
-        *pcbBuf = cbNeeded;
-        return S_FALSE;
-    }
+        return *pcbBuf = cbNeeded, S_FALSE;
     if (dwOption & HTTP_QUERY_FLAG_NUMBER)
         *static_cast<DWORD*>(pBuffer) = strtoul(strValue.c_str(), nullptr, 10);
     else if (dwOption & HTTP_QUERY_FLAG_SYSTEMTIME)
@@ -74,32 +71,27 @@ FakeWorker::FakeWorker(CURLDownloading& dlg, const std::string& strPath, const c
 FakeWorker::~FakeWorker()
 {
     m_dlg.SetLocalFile(NULL);
-    if (m_dlg.m_pszBoundary != nullptr)
-        LocalFree(m_dlg.m_pszBoundary);
+    LocalFree(m_dlg.m_pszBoundary);  // null or the multipart boundary
     m_dlg.m_pszBoundary = nullptr;
     m_dlg.m_pStream = nullptr;
     m_dlg.m_pRequest = nullptr;
 }
 
-DWORD FakeWorker::Begin()
+void FakeWorker::Begin()
 {
     m_dlg.SetLocalFile(CreateFileA(m_strPath.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                    NULL, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL));
-    DWORD dwEnd = SetFilePointer(m_dlg.m_hFile, 0, NULL, FILE_END);
-    dwEnd = dwEnd == INVALID_SET_FILE_POINTER ? 0 : dwEnd;
-    m_dlg.m_dwResumeOffset = m_range.dwOffset = dwEnd;
+    m_dlg.m_dwResumeOffset = m_range.dwOffset = SetFilePointer(m_dlg.m_hFile, 0, NULL, FILE_END);
     m_request = {sizeof(DOWNLOAD_REQUEST), nullptr, m_dlg.m_strURL, 15, &m_range, 1, &m_stStarted};
     m_dlg.m_dwWorkerThreadId = GetCurrentThreadId();  // the callbacks run on the worker's thread
     m_dlg.InitCallback(&m_request);
     m_dlg.OnStartBinding(0, &m_binding);
-    return dwEnd;
 }
 
 HRESULT FakeWorker::Data(IStream* pStream)
 {
     STGMEDIUM medium = {};
-    medium.tymed = TYMED_ISTREAM;
-    medium.pstm = pStream;
+    medium.tymed = TYMED_ISTREAM, medium.pstm = pStream;
     FORMATETC format = {};
     return m_dlg.OnDataAvailable(BSCF_FIRSTDATANOTIFICATION, 0, &format, &medium);
 }

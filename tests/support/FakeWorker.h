@@ -20,6 +20,9 @@ using ::ReadWholeFile;
 using ::WriteWholeFile;
 }  // namespace xfer
 
+#define FAKE_NOTIMPL(name, ...) \
+    HRESULT STDMETHODCALLTYPE name(__VA_ARGS__) override { return E_NOTIMPL; }
+
 class FakeStream : public IStream
 {
 public:
@@ -33,30 +36,20 @@ public:
     LONG m_cRef = 1;
     int m_cReads = 0;
     std::function<void(int)> m_onRead;  // runs before each Read with the read's number (from 1)
-
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void**) override { return E_NOINTERFACE; }
     ULONG STDMETHODCALLTYPE AddRef() override { return InterlockedIncrement(&m_cRef); }
     ULONG STDMETHODCALLTYPE Release() override { return InterlockedDecrement(&m_cRef); }
     HRESULT STDMETHODCALLTYPE Read(void* pv, ULONG cb, ULONG* pcbRead) override;
-    HRESULT STDMETHODCALLTYPE Write(const void*, ULONG, ULONG*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE Seek(LARGE_INTEGER, DWORD, ULARGE_INTEGER*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE SetSize(ULARGE_INTEGER) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE CopyTo(IStream*, ULARGE_INTEGER, ULARGE_INTEGER*, ULARGE_INTEGER*) override
-    {
-        return E_NOTIMPL;
-    }
-    HRESULT STDMETHODCALLTYPE Commit(DWORD) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE Revert() override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE LockRegion(ULARGE_INTEGER, ULARGE_INTEGER, DWORD) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE UnlockRegion(ULARGE_INTEGER, ULARGE_INTEGER, DWORD) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE Stat(STATSTG*, DWORD) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE Clone(IStream**) override { return E_NOTIMPL; }
-
+    // The methods that the callback never calls:
+    FAKE_NOTIMPL(Write, const void*, ULONG, ULONG*) FAKE_NOTIMPL(Seek, LARGE_INTEGER, DWORD, ULARGE_INTEGER*)
+    FAKE_NOTIMPL(CopyTo, IStream*, ULARGE_INTEGER, ULARGE_INTEGER*, ULARGE_INTEGER*) FAKE_NOTIMPL(Commit, DWORD)
+    FAKE_NOTIMPL(SetSize, ULARGE_INTEGER) FAKE_NOTIMPL(LockRegion, ULARGE_INTEGER, ULARGE_INTEGER, DWORD)
+    FAKE_NOTIMPL(UnlockRegion, ULARGE_INTEGER, ULARGE_INTEGER, DWORD) FAKE_NOTIMPL(Stat, STATSTG*, DWORD)
+    FAKE_NOTIMPL(Revert) FAKE_NOTIMPL(Clone, IStream**)
 private:
     std::string m_strData;
     std::vector<ULONG> m_slices;
-    size_t m_nextSlice = 0;
-    size_t m_pos = 0;
+    size_t m_nextSlice = 0, m_pos = 0;
     HRESULT m_hrAtEnd;
 };
 
@@ -64,15 +57,11 @@ class FakeHttpInfo : public IWinInetHttpInfo
 {
 public:
     std::map<DWORD, std::string> m_headers;  // by HTTP_QUERY_ code, as text
-    FakeHttpInfo& Set(DWORD dwQuery, const std::string& strValue)
-    {
-        m_headers[dwQuery] = strValue;
-        return *this;
-    }
+    void Set(DWORD dwQuery, const std::string& strValue) { m_headers[dwQuery] = strValue; }
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override;
     ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
     ULONG STDMETHODCALLTYPE Release() override { return 1; }
-    HRESULT STDMETHODCALLTYPE QueryOption(DWORD, LPVOID, DWORD*) override { return E_NOTIMPL; }
+    FAKE_NOTIMPL(QueryOption, DWORD, LPVOID, DWORD*)
     // A missing header or too small a buffer: S_FALSE, the size needed in *pcbBuf.
     HRESULT STDMETHODCALLTYPE QueryInfo(DWORD dwOption, LPVOID pBuffer, DWORD* pcbBuf, DWORD*, DWORD*) override;
 };
@@ -95,11 +84,8 @@ public:
             m_onAbort();
         return S_OK;
     }
-    HRESULT STDMETHODCALLTYPE Suspend() override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE Resume() override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE SetPriority(LONG) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE GetPriority(LONG*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE GetBindResult(CLSID*, DWORD*, LPOLESTR*, DWORD*) override { return E_NOTIMPL; }
+    FAKE_NOTIMPL(Suspend) FAKE_NOTIMPL(Resume) FAKE_NOTIMPL(SetPriority, LONG) FAKE_NOTIMPL(GetPriority, LONG*)
+    FAKE_NOTIMPL(GetBindResult, CLSID*, DWORD*, LPOLESTR*, DWORD*)
 };
 
 class FakeWorker
@@ -108,13 +94,12 @@ public:
     FakeWorker(CURLDownloading& dlg, const std::string& strPath, const char* pszUrl);
     ~FakeWorker();
     // On this thread: opens the local file at its end, fills the request, InitCallback and
-    // OnStartBinding with m_binding. Returns the resume offset.
-    DWORD Begin();
+    // OnStartBinding with m_binding.
+    void Begin();
     // OnDataAvailable with the stream as Wine passes it.
     HRESULT Data(IStream* pStream);
     // The local file once the gathered blocks are written.
     std::string File();
-
     CURLDownloading& m_dlg;
     FakeBinding m_binding;
     DOWNLOAD_REQUEST m_request = {};

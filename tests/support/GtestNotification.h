@@ -5,9 +5,7 @@
 #include <winsock2.h>  // ahead of windows.h, for the tests that use sockets
 #include <windows.h>
 
-namespace testing
-{
-namespace internal
+namespace testing::internal
 {
 class Notification
 {
@@ -15,12 +13,9 @@ public:
     Notification() : m_hEvent(::CreateEventA(NULL, TRUE, FALSE, NULL)) {}
     ~Notification() { ::CloseHandle(m_hEvent); }
     Notification(const Notification&) = delete;
-    Notification& operator=(const Notification&) = delete;
     void Notify() { ::SetEvent(m_hEvent); }
     void WaitForNotification() { ::WaitForSingleObject(m_hEvent, INFINITE); }
-
 private:
     HANDLE m_hEvent;
 };
-}  // namespace internal
-}  // namespace testing
+}  // namespace testing::internal

@@ -3,6 +3,7 @@
 #pragma once
 #include <windows.h>
 #include <functional>
+#include <memory>
 #include <mutex>  // std::lock_guard, which works with CTestMutex
 #include <utility>
 
@@ -15,7 +16,6 @@ public:
     CTestMutex& operator=(const CTestMutex&) = delete;
     void lock() { ::EnterCriticalSection(&m_cs); }
     void unlock() { ::LeaveCriticalSection(&m_cs); }
-
 private:
     CRITICAL_SECTION m_cs;
 };
@@ -28,8 +28,7 @@ public:
     template <class F, class... Args> explicit CTestThread(F&& f, Args&&... args)
     {
         auto* pfn = new std::function<void()>(std::bind(std::forward<F>(f), std::forward<Args>(args)...));
-        m_hThread = ::CreateThread(NULL, 0, Run, pfn, 0, NULL);
-        if (m_hThread == NULL)
+        if ((m_hThread = ::CreateThread(NULL, 0, Run, pfn, 0, NULL)) == NULL)
             delete pfn;
     }
     CTestThread(CTestThread&& other) noexcept : m_hThread(std::exchange(other.m_hThread, nullptr)) {}
@@ -40,22 +39,13 @@ public:
         return *this;
     }
     ~CTestThread() { join(); }
-    bool joinable() const { return m_hThread != NULL; }
-    void join()
-    {
-        if (m_hThread == NULL)
-            return;
-        ::WaitForSingleObject(m_hThread, INFINITE);
-        ::CloseHandle(m_hThread);
-        m_hThread = NULL;
-    }
-
+    void join() { join(INFINITE); }
     // Waits at most dwTimeoutMs: false, the thread still running, when it has not ended.
     bool join(DWORD dwTimeoutMs)
     {
         if (m_hThread != NULL && ::WaitForSingleObject(m_hThread, dwTimeoutMs) != WAIT_OBJECT_0)
             return false;
-        join();
+        detach();
         return true;
     }
     void detach()
@@ -64,13 +54,11 @@ public:
             ::CloseHandle(m_hThread);
         m_hThread = NULL;
     }
-
 private:
     static DWORD WINAPI Run(LPVOID pParam)
     {
-        auto* pfn = static_cast<std::function<void()>*>(pParam);
+        std::unique_ptr<std::function<void()>> pfn(static_cast<std::function<void()>*>(pParam));
         (*pfn)();
-        delete pfn;
         return 0;
     }
     HANDLE m_hThread = NULL;

@@ -12,18 +12,16 @@
 
 namespace
 {
-const char kUrl[] = "http://127.0.0.1:9/callback/unit/brindlemox.exe";
+const char kUrl[] = "http://127.0.0.1:9/callback/unit/brindlemox.exe", kComplete[] = "Download completed",
+           kNoData[] = "An Internet connection was established, but the data cannot be retrieved",
+           kNotFound[] = "The specified file does not exist on server.",
+           kAuth[] = "Authentication is needed to access the object",
+           kCut[] = "The download has failed (the connection was interrupted)";
 const std::string kContent = "0123456789abcdefghij";
-const char kComplete[] = "Download completed";
-const char kNoData[] = "An Internet connection was established, but the data cannot be retrieved";
-const char kNotFound[] = "The specified file does not exist on server.";
-const char kAuth[] = "Authentication is needed to access the object";
-const char kCut[] = "The download has failed (the connection was interrupted)";
 
 void Fill(CReadBuffer& buf, const std::string& strText)
 {
-    memcpy(buf.m_pBase, strText.data(), strText.size());
-    buf.m_pRead = buf.m_pBase;
+    memcpy(buf.m_pRead = buf.m_pBase, strText.data(), strText.size());
     buf.m_pWrite = buf.m_pBase + strText.size();
 }
 
@@ -64,11 +62,7 @@ protected:
         EXPECT_TRUE(strFile == worker.File());
         g_fDownloadComplete = FALSE;
     }
-    void End(HRESULT hr)
-    {
-        m_dlg.IntDlgStatus = 1;
-        m_dlg.OnStopBinding(hr, nullptr);
-    }
+    void End(HRESULT hr) { m_dlg.IntDlgStatus = 1, m_dlg.OnStopBinding(hr, nullptr); }
     std::string Status() { return std::string(static_cast<LPCTSTR>(m_dlg.GetServerStatus())); }
     void TearDown() override
     {
@@ -76,7 +70,6 @@ protected:
         g_fDownloadComplete = FALSE;
         DeleteRegistryValue(HKEY_LOCAL_MACHINE, LASTSETUP_KEY, LASTSETUP_VALIDATOR_VALUE);
     }
-
     CTempFolder m_folder{"callback"};
     std::string m_strPath = m_folder.File("brindlemox.exe");
     CURLDownloading m_dlg;
@@ -87,34 +80,25 @@ protected:
 TEST_F(BindCallbackTest, InterfacesBindFlagsAndRequestHeaders)
 {
     void* pv = nullptr;
-    for (REFIID riid : {IID_IUnknown, IID_IBindStatusCallback})
+    void *pCallback = static_cast<IBindStatusCallback*>(&m_dlg), *pNegotiate = static_cast<IHttpNegotiate*>(&m_dlg);
+    for (auto c : {std::make_pair(&IID_IUnknown, pCallback), std::make_pair(&IID_IBindStatusCallback, pCallback),
+                   std::make_pair(&IID_IHttpNegotiate, pNegotiate), std::make_pair(&IID_IStream, (void*)nullptr)})
     {
-        ASSERT_EQ(S_OK, m_dlg.QueryInterface(riid, &pv));
-        EXPECT_EQ(static_cast<IBindStatusCallback*>(&m_dlg), pv);
+        EXPECT_EQ(c.second ? S_OK : E_NOINTERFACE, m_dlg.QueryInterface(*c.first, &pv));
+        EXPECT_EQ(c.second, pv);
     }
-    ASSERT_EQ(S_OK, m_dlg.QueryInterface(IID_IHttpNegotiate, &pv));
-    EXPECT_EQ(static_cast<IHttpNegotiate*>(&m_dlg), pv);
-    EXPECT_EQ(E_NOINTERFACE, m_dlg.QueryInterface(IID_IStream, &pv));
-    EXPECT_EQ(nullptr, pv);
     EXPECT_EQ(4u, static_cast<IHttpNegotiate*>(&m_dlg)->AddRef());  // three taken above
     EXPECT_EQ(3u, static_cast<IBindStatusCallback*>(&m_dlg)->Release());
     DWORD grfBindf = 0;
     BINDINFO info;
-    memset(&info, 0xCC, sizeof(info));
+    memset(&info, 0xCC, sizeof(info));  // every field set by GetBindInfo
     ASSERT_EQ(S_OK, m_dlg.GetBindInfo(&grfBindf, &info));
     EXPECT_EQ(0x93u | BINDF_NOWRITECACHE, grfBindf);  // asynchronous pull, newest version, no cache copy
     EXPECT_TRUE(info.dwBindVerb == BINDVERB_GET && !info.szExtraInfo && !info.szCustomVerb && !info.grfBindInfoF &&
                 !info.stgmedData.tymed);
-
     // The rest of the file, of the version that began it, not newer than the worker's start.
     const std::string strDate = "Unless-Modified-Since: Sun, 06 Dec 2026 22:00:00 GMT\r\n";
-    struct Case
-    {
-        std::vector<BYTE_RANGE> ranges;
-        bool bDate;
-        const char* pszValidator;
-        std::string strHeaders;
-    } cases[] = {
+    struct { std::vector<BYTE_RANGE> ranges; bool bDate; const char* pszValidator; std::string strHeaders; } cases[] = {
         {{{1234, 0}}, true, "", "Range: bytes=1234-\r\n" + strDate},
         {{{0, 0}}, true, "", "Range: bytes=0-\r\n" + strDate},
         {{{100000, 0}}, true, "300000 \"v1\"", "Range: bytes=100000-\r\nIf-Range: \"v1\"\r\n" + strDate},
@@ -123,7 +107,7 @@ TEST_F(BindCallbackTest, InterfacesBindFlagsAndRequestHeaders)
         {{}, true, "", "(null)"},
     };
     FakeWorker& worker = Begin("");
-    for (Case& c : cases)
+    for (auto& c : cases)
     {
         m_dlg.m_strValidator = c.pszValidator;
         worker.m_request.pRanges = c.ranges.data();
@@ -154,7 +138,6 @@ TEST_F(BindCallbackTest, EveryAnswerIsJudgedBeforeAByteIsWritten)
         {204, INET_E_DATA_NOT_AVAILABLE, kNoData},    {205, INET_E_DATA_NOT_AVAILABLE, kNoData}};
     for (const auto& r : refusals)
         Judge("01234567", std::get<0>(r), "", "", "20", kContent, std::get<1>(r), std::get<2>(r), "01234567");
-
     // A resume continues the local file exactly where it ends, or writes nothing.
     const HRESULT kRefused = INET_E_DATA_NOT_AVAILABLE;
     Judge("01234567", 206, "bytes 8-19/20", "application/octet-stream", "12", kContent.substr(8), S_OK, kComplete, kContent);
@@ -186,7 +169,6 @@ TEST_F(BindCallbackTest, RedirectsMissingHeadersAndAnEndInsideAbort)
     EXPECT_EQ(1, pWorker->m_binding.m_cAborts);
     End(S_OK);
     EXPECT_EQ(kNotFound, Status());
-
     pWorker = &Begin("");  // without the response headers nothing is judged, so nothing is written
     pWorker->m_binding.m_fHttpInfo = false;
     EXPECT_EQ(E_NOINTERFACE, m_dlg.OnResponse(200, L"", L"", nullptr));
@@ -195,7 +177,6 @@ TEST_F(BindCallbackTest, RedirectsMissingHeadersAndAnEndInsideAbort)
     pWorker->Data(&body);
     End(S_OK);
     EXPECT_EQ("", pWorker->File());
-
     // Wine may end the binding from inside IBinding::Abort; the service's own end after it changes nothing.
     pWorker = &Begin("");
     pWorker->m_binding.m_onAbort = [this] { m_dlg.OnStopBinding(E_ABORT, nullptr); };
@@ -215,10 +196,8 @@ TEST_F(BindCallbackTest, ProgressCountsTheResumeOffsetAndTheReadLoopShowsItAndSt
     m_dlg.g_fAbortDownload = TRUE;  // Stop: polled by the progress, the abort asked for once
     m_dlg.OnProgress(600, 3000, BINDSTATUS_DOWNLOADINGDATA, L"downloading");
     m_dlg.OnProgress(700, 3000, BINDSTATUS_DOWNLOADINGDATA, L"downloading");
-    EXPECT_EQ(2, m_dlg.IntDlgStatus.load());
-    EXPECT_EQ(1, pWorker->m_binding.m_cAborts);
+    EXPECT_TRUE(m_dlg.IntDlgStatus.load() == 2 && pWorker->m_binding.m_cAborts == 1);
     m_dlg.g_fAbortDownload = FALSE;
-
     // One notification can carry the whole file: the read loop refreshes the progress line itself,
     // at most four times a second. The click comes while it drains the stream, after the third block.
     pWorker = &Begin("");
@@ -282,15 +261,10 @@ TEST_F(BindCallbackTest, AnAbandonedBindingChangesNothingOfTheTransferAfterIt)
     EXPECT_NE(S_OK, oldWorker.Data(&late));
     m_dlg.OnProgress(5, 10, BINDSTATUS_DOWNLOADINGDATA, nullptr);
     m_dlg.OnStopBinding(S_OK, nullptr);
-    EXPECT_EQ(1, late.m_cRef);  // no reference kept
-    EXPECT_EQ(0u, late.Position());
-    EXPECT_EQ(nullptr, m_dlg.m_pStream);
-    EXPECT_FALSE(m_dlg.m_fBindingEnded);
-    EXPECT_EQ(dwNewWorker, m_dlg.m_dwWorkerThreadId.load());
-    EXPECT_EQ(1, m_dlg.IntDlgStatus.load());
-    EXPECT_EQ("running", Status());
+    EXPECT_TRUE(late.m_cRef == 1 && late.Position() == 0 && m_dlg.m_pStream == nullptr) << "no reference, no read";
+    EXPECT_TRUE(!m_dlg.m_fBindingEnded && m_dlg.m_dwWorkerThreadId.load() == dwNewWorker) << "the new binding runs on";
+    EXPECT_TRUE(m_dlg.IntDlgStatus.load() == 1 && Status() == "running" && newWorker.m_binding.m_cAborts == 0);
     EXPECT_EQ("01234567", ReadWholeFile(m_strPath));
-    EXPECT_EQ(0, newWorker.m_binding.m_cAborts);
 }
 
 TEST(CReadBufferTest, SearchNumbersAndCompaction)
@@ -377,16 +351,9 @@ TEST_F(BindCallbackTest, MultipartBodiesReadInAnySlicesWriteExactlyTheBytesThatC
     std::vector<ULONG> pendingEvery101;  // a notification ends after every 101 bytes
     for (int i = 0; i < 12; ++i)
         pendingEvery101.insert(pendingEvery101.end(), {101, 0});
-    struct Case
-    {
-        const char* pszName;
-        size_t cbLocal;
-        std::string strBody;
-        std::vector<ULONG> slices;
-        HRESULT hrAtEnd, hrEnd;
-        const char* pszOutcome;
-        size_t cbFile;  // the file is the content's first cbFile bytes (-1: fewer than all)
-    } cases[] = {
+    // cbFile: the file is the content's first cbFile bytes (-1: fewer than all).
+    const struct { const char* pszName; size_t cbLocal; std::string strBody; std::vector<ULONG> slices;
+                   HRESULT hrAtEnd, hrEnd; const char* pszOutcome; size_t cbFile; } cases[] = {
         {"parts in 7-byte slices", 0, body({{0, 99}, {100, 599}, {600, 999}}), std::vector<ULONG>(260, 7), S_FALSE, S_OK,
          kComplete, 1000},
         {"a part over several notifications", 0, body({{0, 999}}), pendingEvery101, S_FALSE, S_OK, kComplete, 1000},
@@ -398,7 +365,7 @@ TEST_F(BindCallbackTest, MultipartBodiesReadInAnySlicesWriteExactlyTheBytesThatC
          E_PENDING, E_ABORT, kNoData, 0},
         {"a body cut inside its part", 0, body({{0, 999}}).substr(0, 700), {}, S_FALSE, S_OK, kCut, (size_t)-1},
     };
-    for (const Case& c : cases)
+    for (const auto& c : cases)
     {
         SCOPED_TRACE(c.pszName);
         FakeWorker& worker = Begin(strContent.substr(0, c.cbLocal));

@@ -23,11 +23,7 @@ TEST(CaptionPainter, TheGradientLeadsInStripsFromTheRightBlockToTheLeftBlock)
 {
     // The right sixth is one block; strips of xSplit / 64 pixels (at least one) lead leftwards while
     // more than a strip is left, the rest is the left block.
-    const struct
-    {
-        int cx, x, y;
-        COLORREF cr;
-    } cases[] = {
+    const struct { int cx, x, y; COLORREF cr; } cases[] = {
         {480, 479, 0, RIGHT_BLOCK},           {480, 400, 0, RIGHT_BLOCK},           // xSplit 400, 6-pixel strips
         {480, 399, 0, RGB(232, 225, 243)},    {480, 184, 0, RGB(222, 226, 247)},    // strips 1 and 36
         {480, 183, 0, RGB(221, 226, 247)},    {480, 300, 23, RGB(227, 225, 245)},   // strip 37; the bottom row

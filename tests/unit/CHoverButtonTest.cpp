@@ -21,13 +21,7 @@ HBITMAP MakeStrip(int cx)
 TEST(HoverButton, DrawsTheStripImageOfTheItemStateAtTheSizeOfOneImage)
 {
     const int NO_STRIP = 0, NOT_A_BITMAP = -1;  // both leave the button as it is
-    const struct
-    {
-        int cxStrip;
-        UINT state;
-        BOOL bHover;
-        int nImage;  // -1: nothing drawn
-    } cases[] = {
+    const struct { int cxStrip; UINT state; BOOL bHover; int nImage; } cases[] = {  // nImage -1: nothing drawn
         {300, 0, FALSE, 0},                   {300, ODS_SELECTED, TRUE, 1},  // pressed wins over all
         {300, ODS_SELECTED | ODS_FOCUS | ODS_DISABLED, FALSE, 1},
         {300, ODS_FOCUS, FALSE, 2},           {300, 0, TRUE, 2},             // focus and hover over disabled
@@ -51,7 +45,6 @@ TEST(HoverButton, DrawsTheStripImageOfTheItemStateAtTheSizeOfOneImage)
         button.GetWindowRect(&rc);
         frame.ScreenToClient(&rc);
         EXPECT_TRUE(::EqualRect(&rcExpected, &rc)) << c.cxStrip << ": the button is one image large";
-
         button.m_bHover = c.bHover;
         CGdiCanvas canvas(100, 40, PAPER);
         DRAWITEMSTRUCT dis = {ODT_BUTTON, 302, 0, ODA_DRAWENTIRE, c.state, button.m_hWnd, canvas.m_dc.m_hDC};
@@ -75,7 +68,6 @@ TEST(HoverButton, TheTooltipGetsOneToolInARecordComctl32Version4_70Accepts)
     CString strFirst = "Click To Start/Resume Download Now", strSecond = "Click To Stop Download";
     button.SetToolTipText(&strFirst, TRUE);
     button.SetToolTipText(&strSecond, TRUE);
-
     // Created inactive; one tool (the button, tool 1), its text set twice, in the record size comctl32
     // 4.70 and later accept: comctl32 before 6.0 refuses the 6.0 size, and the tooltip would never show.
     ASSERT_FALSE(spy.m_msgs.empty());

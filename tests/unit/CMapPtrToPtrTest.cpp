@@ -2,7 +2,6 @@
 // a few at a time, as the window hook map uses it; a std::map fed the same steps must agree.
 #include <gtest/gtest.h>
 #include <afx.h>
-
 #include <map>
 
 TEST(CMapPtrToPtrTest, AgreesWithAStandardMapAfterEachStep)
@@ -11,12 +10,9 @@ TEST(CMapPtrToPtrTest, AgreesWithAStandardMapAfterEachStep)
     const ULONG_PTR kKeys = 3000;
     CMapPtrToPtr map(2);
     std::map<void*, void*> expected;
-    const struct
-    {
-        const char* pszStep;
-        ULONG_PTR nFirst, nStep;  // the keys it touches: nFirst, nFirst + nStep, ... below kKeys
-        char chDo;                // 's' SetAt key+1, 'r' SetAt 7, 'x' RemoveKey (twice), '[' operator[]
-    } steps[] = {
+    // Each step touches the keys nFirst, nFirst + nStep, ... below kKeys: 's' SetAt key+1, 'r' SetAt 7,
+    // 'x' RemoveKey (twice), '[' operator[].
+    const struct { const char* pszStep; ULONG_PTR nFirst, nStep; char chDo; } steps[] = {
         {"add", 0, 1, 's'}, {"replace", 0, 3, 'r'}, {"remove", 0, 2, 'x'}, {"add with []", 0, 999, '['},
         {"remove the rest", 0, 1, 'x'}, {"add again", 5, 7, 's'},
     };

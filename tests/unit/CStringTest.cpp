@@ -2,7 +2,6 @@
 // shared buffers with copy-on-write, and copies made on two threads at once.
 #include <gtest/gtest.h>
 #include <afx.h>
-
 #include <string.h>
 #include <atomic>
 #include <functional>
@@ -25,12 +24,7 @@ const std::string kLong(10000, 'q');
 TEST(CStringTest, EachOperationGivesItsText)
 {
     const CString abc("abcdef");
-    const struct
-    {
-        const char* pszWhat;
-        std::function<CString()> make;
-        std::string strExpected;
-    } cases[] = {
+    const struct { const char* pszWhat; std::function<CString()> make; std::string strExpected; } cases[] = {
         {"empty", [] { return CString(); }, ""},
         {"null pointer", [] { return CString((LPCSTR) nullptr); }, ""},
         {"counted", [] { return CString("abcdef", 2); }, "ab"},
@@ -72,14 +66,10 @@ TEST(CStringTest, EachOperationGivesItsText)
 TEST(CStringTest, FindAndCompareAnswerPositionsAndOrder)
 {
     const CString s("C:\\dir\\sub\\file.exe");
-    const struct
-    {
-        const char* pszWhat;
-        int nActual;
-        int nExpected;
-    } cases[] = {
+    const struct { const char* pszWhat; int nActual; int nExpected; } cases[] = {
         {"last char", s.ReverseFind('\\'), 10},
         {"missing last char", s.ReverseFind('/'), -1},
+        {"last in an empty string", CString().ReverseFind('a'), -1},
         {"text", s.Find(".exe"), 15},
         {"text from", s.Find("\\", 3), 6},
         {"text from before the start", s.Find("\\", -5), 2},
@@ -87,7 +77,6 @@ TEST(CStringTest, FindAndCompareAnswerPositionsAndOrder)
         {"text is case sensitive", s.Find("DIR"), -1},
         {"text from the end", s.Find("", 19), 19},
         {"text from past the end", s.Find("", 20), -1},
-        {"last in an empty string", CString().ReverseFind('a'), -1},
         {"equal", s.Compare("C:\\dir\\sub\\file.exe"), 0},
         {"before", CString("Beta").Compare("Betb") < 0, 1},
         {"after", CString("Beta").Compare("Bet") > 0, 1},
@@ -114,13 +103,12 @@ TEST(CStringTest, CopiesShareTheBufferUntilOneChanges)
     assigned.ReleaseBuffer(3);
     memcpy(empty.GetBufferSetLength(3), "xyz", 3);
     emptied.Empty();
-    const std::string results[] = {Str(original), Str(appended), Str(copy), Str(assigned), Str(empty), Str(emptied)};
-    const std::string expected[] = {"shared text", "shared text!", "a longer text", "s-a", "xyz", ""};
-    for (int i = 0; i < 6; ++i)
-        EXPECT_EQ(expected[i], results[i]) << i;
+    std::string strAll;
+    for (const CString* p : {&original, &appended, &copy, &assigned, &empty, &emptied})
+        strAll += Str(*p) + "|";
+    EXPECT_EQ("shared text|shared text!|a longer text|s-a|xyz||", strAll);
     EXPECT_EQ(1, CStringProbe::RefsOf(original));
     EXPECT_EQ((LPCTSTR)CString(), (LPCTSTR)emptied) << "every empty string is the one shared buffer";
-
     CString built;
     for (int i = 0; i < 2000; ++i)
         built += (char)('a' + i % 26);
@@ -143,8 +131,8 @@ TEST(CStringTest, CopiesMadeOnTwoThreadsKeepTheCountExact)
             other = copy;
         }
     };
-    CTestThread t1(churn), t2(churn);
-    t1.join();
-    t2.join();
+    {
+        CTestThread t1(churn), t2(churn);
+    }
     EXPECT_EQ(1, CStringProbe::RefsOf(shared));
 }

@@ -60,11 +60,7 @@ TEST(HookChain, HooksSeeTheWindowsMessagesNewestFirstUntilTheyLeave)
     // ">n" moves to window B, "-n" unhooks, "~n" is destroyed. Then WM_PROBE (2, 3) to A takes the route
     // given and gets the result given, A has its own procedure exactly when no hook is left on it, and
     // both windows have theirs, and are out of the hook map, once all hooks are gone.
-    const struct
-    {
-        const char *pszSteps, *pszRoute;
-        LRESULT lResult;
-    } cases[] = {
+    const struct { const char *pszSteps, *pszRoute; LRESULT lResult; } cases[] = {
         {"+1 +2", "h2 h1 own ", 5},       {"+1 +2 -2", "h1 own ", 5},     {"+1 +2 -1", "h2 own ", 5},
         {"+1 +2 +3 -2", "h3 h1 own ", 5}, {"+1 +2 -2 -1", "own ", 5},     {"+1 +2 ~2", "h1 own ", 5},
         {"+1 ~1", "own ", 5},             {"+1 >1", "own ", 5},           {"+1 -2", "h1 own ", 5},

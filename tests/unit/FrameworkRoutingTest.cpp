@@ -12,17 +12,11 @@ namespace
 class CReflectingEdit : public CEdit
 {
 public:
-    int m_nChanges = 0;
-    int m_nColorRequests = 0;
+    int m_nChanges = 0, m_nColorRequests = 0;
     CBrush m_brush{RGB(1, 2, 3)};
-
 protected:
     afx_msg void OnChange() { ++m_nChanges; }
-    afx_msg HBRUSH CtlColor(CDC*, UINT)
-    {
-        ++m_nColorRequests;
-        return m_brush;
-    }
+    afx_msg HBRUSH CtlColor(CDC*, UINT) { return ++m_nColorRequests, (HBRUSH)m_brush; }
     DECLARE_MESSAGE_MAP()
 };
 
@@ -41,32 +35,18 @@ public:
     int m_nClicks = 0, m_nParentChanges = 0, m_nPreTranslated = 0, m_nDestroyCalls = 0;
     LRESULT m_lUserResult = 0;
     BOOL m_bWasTemporary = FALSE;
-
-    BOOL DestroyWindow() override
+    BOOL DestroyWindow() override { return ++m_nDestroyCalls, CDialog::DestroyWindow(); }
+    BOOL PreTranslateMessage(MSG* pMsg) override  // WM_APP + 7 is consumed: never dispatched
     {
-        ++m_nDestroyCalls;
-        return CDialog::DestroyWindow();
+        return pMsg->message == WM_APP + 7 ? (++m_nPreTranslated, TRUE) : CDialog::PreTranslateMessage(pMsg);
     }
-    BOOL PreTranslateMessage(MSG* pMsg) override
-    {
-        if (pMsg->message != WM_APP + 7)
-            return CDialog::PreTranslateMessage(pMsg);
-        ++m_nPreTranslated;
-        return TRUE;  // consumed: never dispatched
-    }
-
 protected:
     void DoDataExchange(CDataExchange* pDX) override
     {
         DDX_Control(pDX, IDC_EDIT_FOLDER, m_edit);
         DDX_Text(pDX, IDC_EDIT_FOLDER, m_strFolder);
     }
-    BOOL OnInitDialog() override
-    {
-        CDialog::OnInitDialog();
-        SetTimer(9, 20, NULL);
-        return TRUE;
-    }
+    BOOL OnInitDialog() override { return CDialog::OnInitDialog(), SetTimer(9, 20, NULL), TRUE; }
     afx_msg void OnStart() { ++m_nClicks; }
     afx_msg void OnEditChange() { ++m_nParentChanges; }
     afx_msg LRESULT OnUser(WPARAM wParam, LPARAM lParam) { return (LRESULT)(wParam + lParam); }
@@ -100,12 +80,7 @@ TEST(FrameworkRouting, ModalDialogRoutesMessagesThroughItsMaps)
 {
     CRoutingDlg dlg;
     const INT_PTR nResult = dlg.DoModal();
-    const struct
-    {
-        const char* pszWhat;
-        LONG_PTR nActual;
-        LONG_PTR nExpected;
-    } cases[] = {
+    const struct { const char* pszWhat; LONG_PTR nActual; LONG_PTR nExpected; } cases[] = {
         {"IDOK ends the dialog through the base class's map", nResult, IDOK},
         {"BN_CLICKED, and no other code, reaches ON_BN_CLICKED", dlg.m_nClicks, 1},
         {"ON_MESSAGE returns the handler's result", dlg.m_lUserResult, 5},
