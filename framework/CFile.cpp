@@ -73,16 +73,6 @@ BOOL CFile::Open(LPCTSTR lpszFileName, UINT nOpenFlags, CFileException* pError)
     return TRUE;
 }
 
-UINT CFile::Read(void* lpBuf, UINT nCount)
-{
-    if (nCount == 0)
-        return 0;
-    DWORD dwRead = 0;
-    if (!::ReadFile(m_hFile, lpBuf, nCount, &dwRead, nullptr))
-        ThrowLastError(m_strFileName);
-    return (UINT)dwRead;
-}
-
 void CFile::Write(const void* lpBuf, UINT nCount)
 {
     if (nCount == 0)
@@ -94,13 +84,13 @@ void CFile::Write(const void* lpBuf, UINT nCount)
         throw new CFileException(ERROR_DISK_FULL, m_strFileName);
 }
 
-LONG CFile::Seek(LONG lOff, UINT nFrom)
+DWORD CFile::SeekToEnd()
 {
     // Without a high word, 0xFFFFFFFF is always a failure.
-    DWORD dwNew = ::SetFilePointer(m_hFile, lOff, nullptr, (DWORD)nFrom);
+    DWORD dwNew = ::SetFilePointer(m_hFile, 0, nullptr, FILE_END);
     if (dwNew == INVALID_SET_FILE_POINTER)
         ThrowLastError(m_strFileName);
-    return (LONG)dwNew;
+    return dwNew;
 }
 
 DWORD CFile::GetLength() const

@@ -49,13 +49,6 @@ public:
         modeNoTruncate = 0x2000
     };
 
-    enum SeekPosition
-    {
-        begin = 0x0,
-        current = 0x1,
-        end = 0x2
-    };
-
     // The value of m_hFile while no file is open.
     static const HANDLE hFileNull;
 
@@ -67,10 +60,8 @@ public:
     virtual BOOL Open(LPCTSTR lpszFileName, UINT nOpenFlags, CFileException* pError = nullptr);
 
     // The members below throw a CFileException on failure.
-    virtual UINT Read(void* lpBuf, UINT nCount);
     virtual void Write(const void* lpBuf, UINT nCount);  // a short write throws ERROR_DISK_FULL
-    virtual LONG Seek(LONG lOff, UINT nFrom);            // answers the new position
-    DWORD SeekToEnd() { return (DWORD)Seek(0, end); }
+    DWORD SeekToEnd();                                   // answers the new position
     virtual DWORD GetLength() const;
     virtual void Close();
     // Closes and forgets errors.

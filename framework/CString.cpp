@@ -261,16 +261,6 @@ void CString::TrimRight()
         AssignCopy(nLen, m_pchData);
 }
 
-// A start before the string counts as 0, one past its end finds nothing.
-int CString::Find(LPCTSTR lpszSub, int nStart) const
-{
-    if (nStart < 0)
-        nStart = 0;
-    if (nStart > GetLength())
-        return -1;
-    return IndexOf(strstr(m_pchData + nStart, lpszSub != nullptr ? lpszSub : ""));
-}
-
 int CString::ReverseFind(TCHAR ch) const { return IndexOf(strrchr(m_pchData, static_cast<unsigned char>(ch))); }
 
 void CString::Format(LPCTSTR lpszFormat, ...)

@@ -58,7 +58,6 @@ public:
     void TrimRight();
 
     // Index of the first match at or after nStart, or -1.
-    int Find(LPCTSTR lpszSub, int nStart = 0) const;
     int ReverseFind(TCHAR ch) const;
 
     // printf formatting of any length. Pass CString arguments as (LPCTSTR).
