@@ -3,7 +3,6 @@
 #include <shlobj.h>
 #include <stdio.h>
 #include <algorithm>
-#include "app/LastSetupPath.h"
 #include "res/resource.h"
 #include "tests/support/DialogDriver.h"
 #include "tests/support/ScriptedHttpServer.h"
@@ -40,9 +39,7 @@ LONGLONG FileLength(const std::string& strPath)
     return ((LONGLONG)data.nFileSizeHigh << 32) | data.nFileSizeLow;
 }
 
-namespace
-{
-void RemoveTree(const std::string& strFolder)
+static void RemoveTree(const std::string& strFolder)
 {
     WIN32_FIND_DATAA data;
     HANDLE hFind = ::FindFirstFileA((strFolder + "\\*").c_str(), &data);
@@ -56,7 +53,6 @@ void RemoveTree(const std::string& strFolder)
     ::FindClose(hFind);
     ::RemoveDirectoryA(strFolder.c_str());
 }
-}  // namespace
 
 CTempFolder::CTempFolder(const char* pszName)
 {
@@ -105,6 +101,7 @@ std::string ResumeShortcutPath()
     return std::string(szDesktop) + "\\Resume Brindlemox Download.lnk";
 }
 
+
 std::string E2eEnv(const char* pszName)
 {
     char szValue[1024] = "";
@@ -116,7 +113,7 @@ std::string E2eProgram(const std::string& strFlavour) { return E2eEnv("DLS_PROGR
 
 std::string E2eNginxUrl(const std::string& strPath) { return "http://127.0.0.1:" + E2eEnv("DLS_NGINX_PORT") + strPath; }
 
-const char* const CServedInstaller::kPaths[4] = {"/download/brindlemox.exe", "/download/win9x/brindlemox.exe",
+const char* const CServedInstaller::kPaths[4] = {kGeneralPath, "/download/win9x/brindlemox.exe",
                                                  "/download/winnt/brindlemox.exe", "/download/common/brindlemox.exe"};
 
 CServedInstaller::CServedInstaller(size_t cbSize) : m_cbSize(cbSize)
@@ -146,10 +143,8 @@ std::string CServedInstaller::LocalFile(const std::string& strUrlPath) const
 std::string CServedInstaller::Content(const std::string& strUrlPath) const
 {
     const std::string strProgram =
-        strUrlPath == kPaths[0] ? ReadWholeFile(E2eEnv("DLS_BUILD_DIR_WIN") + "\\sample\\BrindlemoxSample.exe") : "";
-    unsigned nSeed = 11;
-    while (nSeed < 14 && strUrlPath != kPaths[nSeed - 11])
-        ++nSeed;
+        strUrlPath == kGeneralPath ? ReadWholeFile(E2eEnv("DLS_BUILD_DIR_WIN") + "\\sample\\BrindlemoxSample.exe") : "";
+    const unsigned nSeed = 11 + unsigned(std::find(kPaths, kPaths + 4, strUrlPath) - kPaths);
     return strProgram + MakeTestContent(m_cbSize > strProgram.size() ? m_cbSize - strProgram.size() : 0, nSeed);
 }
 
@@ -183,40 +178,27 @@ bool CProgramRun::WaitExit(DWORD dwTimeoutMs, DWORD* pdwExitCode)
 
 namespace
 {
-struct CFind
-{
-    DWORD dwPid;  // 0: any process
-    const char* pszCaption;
-    int nItem;  // a dialog with this item, or (negative) without it and without Start/Resume; 0: any
-    HWND hFound;
-};
-
-BOOL CALLBACK FindProc(HWND hWnd, LPARAM lParam)
-{
-    auto* p = reinterpret_cast<CFind*>(lParam);
-    DWORD dwPid = 0;
-    ::GetWindowThreadProcessId(hWnd, &dwPid);
-    char szClass[16] = "";
-    ::GetClassNameA(hWnd, szClass, sizeof(szClass));
-    if ((p->dwPid == 0 || dwPid == p->dwPid) && ::IsWindowVisible(hWnd) && lstrcmpA(szClass, "#32770") == 0 &&
-        (p->pszCaption == nullptr || WindowTextOf(hWnd) == p->pszCaption) &&
-        (p->nItem == 0 || (p->nItem > 0 ? ::GetDlgItem(hWnd, p->nItem) != NULL
-                                         : ::GetDlgItem(hWnd, -p->nItem) == NULL && ::GetDlgItem(hWnd, IDC_START) == NULL)))
-        p->hFound = hWnd;
-    return TRUE;
-}
-
+// A visible dialog of the process with the caption (any when NULL) and the item nItem, or with
+// nItem 0 a message box: neither the Setup (Start Download) nor the download dialog (Start/Resume).
 HWND WaitDialog(DWORD dwPid, const char* pszCaption, int nItem, DWORD dwTimeoutMs)
 {
-    CFind find = {dwPid, pszCaption, nItem, NULL};
-    WaitUntil([&] { return ::EnumWindows(FindProc, (LPARAM)&find) && find.hFound != NULL; }, dwTimeoutMs);
-    return find.hFound;
+    HWND hFound = NULL;
+    WaitUntil(
+        [&] {
+            for (HWND h : FindTopWindows(dwPid, "#32770", pszCaption, true))
+                if (nItem != 0 ? ::GetDlgItem(h, nItem) != NULL
+                               : !::GetDlgItem(h, IDC_BUTTON_START) && !::GetDlgItem(h, IDC_START))
+                    hFound = h;
+            return hFound != NULL;
+        },
+        dwTimeoutMs);
+    return hFound;
 }
 }  // namespace
 
 HWND CProgramRun::WaitMessageBox(const char* pszCaption, DWORD dwTimeoutMs) const
 {
-    return WaitDialog(m_pi.dwProcessId, pszCaption, -IDC_BUTTON_START, dwTimeoutMs);
+    return WaitDialog(m_pi.dwProcessId, pszCaption, 0, dwTimeoutMs);
 }
 
 HWND CProgramRun::WaitSetupDialog(DWORD dwTimeoutMs) const
@@ -228,8 +210,6 @@ HWND CProgramRun::WaitDownloadDialog(DWORD dwTimeoutMs) const
 {
     return WaitDialog(m_pi.dwProcessId, nullptr, IDC_START, dwTimeoutMs);
 }
-
-HWND WaitAnyDialog(const char* pszCaption, DWORD dwTimeoutMs) { return WaitDialog(0, pszCaption, 0, dwTimeoutMs); }
 
 bool CProgramRun::Answer(const char* pszCaption, int nButton, DWORD dwTimeoutMs, std::string* pstrText) const
 {
@@ -253,22 +233,57 @@ HWND CProgramRun::StartDownload(const std::string& strFolder, DWORD dwTimeoutMs)
     return ClickButton(hSetup, IDC_BUTTON_START) ? WaitDownloadDialog(dwTimeoutMs) : NULL;
 }
 
+HWND CProgramRun::Resume(DWORD* pdwAnswered) const
+{
+    std::string strPrompt;
+    if (!Answer("Resume Setup", IDYES, kStepWait, &strPrompt))
+        return NULL;
+    if (pdwAnswered != nullptr)
+        *pdwAnswered = ::GetTickCount();
+    EXPECT_EQ("Setup has detected that a previous download was not completed. Do you want to recover and continue "
+              "Setup?",
+              strPrompt);
+    return WaitDownloadDialog();
+}
+
 bool WaitTransferEnded(HWND hDownload, DWORD dwTimeoutMs, std::string* pstrStatus)
 {
-    // The dialog opens with Start/Resume enabled too, but without a sentence; the end of a transfer
-    // enables it just before it shows the outcome in place of "Please wait ...".
+    // The end of a transfer enables Start/Resume, disables Stop/Pause, then shows the outcome in
+    // place of the progress texts, last in the caption too (which shows "N% done" meanwhile).
     std::string strStatus;
     const bool bEnded = WaitUntil(
         [&] {
             strStatus = ItemTextOf(hDownload, IDC_SERVERSTATUS);
             return ::IsWindowEnabled(::GetDlgItem(hDownload, IDC_START)) &&
                    !::IsWindowEnabled(::GetDlgItem(hDownload, IDC_STOP)) && !strStatus.empty() &&
-                   strStatus.compare(0, 16, "Please wait whil") != 0;
+                   strStatus.compare(0, 16, "Please wait whil") != 0 && WindowTextOf(hDownload) == strStatus;
         },
         dwTimeoutMs);
     if (pstrStatus != nullptr)
         *pstrStatus = strStatus;
     return bEnded;
+}
+
+void CProgramRun::ExpectEnd(HWND hDownload, const std::string& strStatus) const
+{
+    std::string strShown;
+    ASSERT_TRUE(WaitTransferEnded(hDownload, kStepWait, &strShown));
+    EXPECT_EQ(strStatus, strShown);
+    const size_t nNotices = strStatus == "Download completed" ? 1 : 0;
+    const std::string strElapsed = ItemTextOf(hDownload, IDC_TIMEELAPSED);
+    SupportServer().WaitRequests(nNotices, kStepWait, Pid());
+    EXPECT_EQ(nNotices, SupportServer().WaitRequests(nNotices + 1, 1500, Pid())) << "completion notices";
+    EXPECT_EQ(strElapsed, ItemTextOf(hDownload, IDC_TIMEELAPSED)) << "the elapsed time goes on";
+}
+
+void CProgramRun::Finish(HWND hDownload, const std::string& strTarget, const std::string& strContent)
+{
+    ASSERT_NO_FATAL_FAILURE(ExpectEnd(hDownload, "Download completed"));
+    EXPECT_TRUE(strContent == ReadWholeFile(strTarget));
+    ASSERT_TRUE(ClickButton(hDownload, IDC_EXIT));
+    ASSERT_TRUE(WaitExit(kStepWait)) << "a question at Exit?";
+    EXPECT_EQ(1u, SupportServer().WaitRequests(2, 0, Pid())) << "one completion notice";
+    EXPECT_EQ("", StoredFolder());
 }
 
 void CE2eTest::SetUp()
@@ -292,4 +307,4 @@ void CE2eTest::TearDown()
         WriteWholeFile(ResumeShortcutPath(), m_strSavedShortcut);
 }
 
-std::string CE2eTest::StoredFolder() { return ReadRegistryValue(HKEY_LOCAL_MACHINE, LASTSETUP_KEY, LASTSETUP_VALUE).data; }
+std::string StoredFolder() { return ReadRegistryValue(HKEY_LOCAL_MACHINE, LASTSETUP_KEY, LASTSETUP_VALUE).data; }

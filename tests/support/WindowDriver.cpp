@@ -6,23 +6,22 @@ namespace
 struct FindRequest
 {
     DWORD dwProcessId;
-    const char* pszClass;
-    const char* pszCaption;
+    const char *pszClass, *pszCaption;
     bool bVisibleOnly;
     std::vector<HWND> found;
 };
 
 BOOL CALLBACK FindProc(HWND hWnd, LPARAM lParam)
 {
-    auto* pRequest = reinterpret_cast<FindRequest*>(lParam);
+    auto* p = reinterpret_cast<FindRequest*>(lParam);
     DWORD dwProcess = 0;
     char szClass[64] = "";
     ::GetWindowThreadProcessId(hWnd, &dwProcess);
     ::GetClassNameA(hWnd, szClass, sizeof(szClass));
-    if (dwProcess == pRequest->dwProcessId && (!pRequest->bVisibleOnly || ::IsWindowVisible(hWnd)) &&
-        (pRequest->pszClass == nullptr || lstrcmpA(szClass, pRequest->pszClass) == 0) &&
-        (pRequest->pszCaption == nullptr || WindowTextOf(hWnd) == pRequest->pszCaption))
-        pRequest->found.push_back(hWnd);
+    if ((p->dwProcessId == 0 || dwProcess == p->dwProcessId) && (!p->bVisibleOnly || ::IsWindowVisible(hWnd)) &&
+        (p->pszClass == nullptr || lstrcmpA(szClass, p->pszClass) == 0) &&
+        (p->pszCaption == nullptr || WindowTextOf(hWnd) == p->pszCaption))
+        p->found.push_back(hWnd);
     return TRUE;
 }
 }  // namespace
