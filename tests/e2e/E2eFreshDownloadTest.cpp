@@ -26,8 +26,7 @@ TEST_F(E2eFreshDownload, DownloadsTheInstallerByteForByteRunsItAndEndsCleanly)
     HWND hDownload = program.StartDownload(folder.Path());
     ASSERT_TRUE(hDownload);
     EXPECT_FALSE(::IsWindowVisible(hSetup));
-    ASSERT_TRUE(WaitTransferEnded(hDownload, kStepWait));
-    EXPECT_EQ("Download completed", WindowTextOf(hDownload));  // the caption
+    ASSERT_NO_FATAL_FAILURE(program.ExpectEnd(hDownload, "Download completed"));  // in the caption too
     EXPECT_EQ(folder.Path() + '\0', StoredFolder());  // the box's text as typed, while the dialog is up
     ASSERT_TRUE(ClickButton(hDownload, IDC_OPEN));
     HWND hInstaller = WaitForDialog(0, "Brindlemox installer (sample)", kStepWait);

@@ -101,6 +101,7 @@ std::string ResumeShortcutPath()
     return std::string(szDesktop) + "\\Resume Brindlemox Download.lnk";
 }
 
+std::string StoredFolder() { return ReadRegistryValue(HKEY_LOCAL_MACHINE, LASTSETUP_KEY, LASTSETUP_VALUE).data; }
 
 std::string E2eEnv(const char* pszName)
 {
@@ -110,7 +111,6 @@ std::string E2eEnv(const char* pszName)
 }
 
 std::string E2eProgram(const std::string& strFlavour) { return E2eEnv("DLS_PROGRAM_DIR") + "\\DownloadSetup" + strFlavour + ".exe"; }
-
 std::string E2eNginxUrl(const std::string& strPath) { return "http://127.0.0.1:" + E2eEnv("DLS_NGINX_PORT") + strPath; }
 
 const char* const CServedInstaller::kPaths[4] = {kGeneralPath, "/download/win9x/brindlemox.exe",
@@ -176,40 +176,25 @@ bool CProgramRun::WaitExit(DWORD dwTimeoutMs, DWORD* pdwExitCode)
     return true;
 }
 
-namespace
-{
 // A visible dialog of the process with the caption (any when NULL) and the item nItem, or with
 // nItem 0 a message box: neither the Setup (Start Download) nor the download dialog (Start/Resume).
-HWND WaitDialog(DWORD dwPid, const char* pszCaption, int nItem, DWORD dwTimeoutMs)
+static HWND WaitDialog(DWORD dwPid, const char* pszCaption, int nItem, DWORD dwTimeoutMs)
 {
     HWND hFound = NULL;
     WaitUntil(
         [&] {
             for (HWND h : FindTopWindows(dwPid, "#32770", pszCaption, true))
-                if (nItem != 0 ? ::GetDlgItem(h, nItem) != NULL
-                               : !::GetDlgItem(h, IDC_BUTTON_START) && !::GetDlgItem(h, IDC_START))
+                if (nItem != 0 ? ::GetDlgItem(h, nItem) != NULL : !::GetDlgItem(h, IDC_BUTTON_START) && !::GetDlgItem(h, IDC_START))
                     hFound = h;
             return hFound != NULL;
         },
         dwTimeoutMs);
     return hFound;
 }
-}  // namespace
 
-HWND CProgramRun::WaitMessageBox(const char* pszCaption, DWORD dwTimeoutMs) const
-{
-    return WaitDialog(m_pi.dwProcessId, pszCaption, 0, dwTimeoutMs);
-}
-
-HWND CProgramRun::WaitSetupDialog(DWORD dwTimeoutMs) const
-{
-    return WaitDialog(m_pi.dwProcessId, "Download Setup", IDC_BUTTON_START, dwTimeoutMs);
-}
-
-HWND CProgramRun::WaitDownloadDialog(DWORD dwTimeoutMs) const
-{
-    return WaitDialog(m_pi.dwProcessId, nullptr, IDC_START, dwTimeoutMs);
-}
+HWND CProgramRun::WaitMessageBox(const char* pszCaption, DWORD dwTimeoutMs) const { return WaitDialog(Pid(), pszCaption, 0, dwTimeoutMs); }
+HWND CProgramRun::WaitSetupDialog(DWORD dwTimeoutMs) const { return WaitDialog(Pid(), "Download Setup", IDC_BUTTON_START, dwTimeoutMs); }
+HWND CProgramRun::WaitDownloadDialog(DWORD dwTimeoutMs) const { return WaitDialog(Pid(), nullptr, IDC_START, dwTimeoutMs); }
 
 bool CProgramRun::Answer(const char* pszCaption, int nButton, DWORD dwTimeoutMs, std::string* pstrText) const
 {
@@ -246,28 +231,20 @@ HWND CProgramRun::Resume(DWORD* pdwAnswered) const
     return WaitDownloadDialog();
 }
 
-bool WaitTransferEnded(HWND hDownload, DWORD dwTimeoutMs, std::string* pstrStatus)
-{
-    // The end of a transfer enables Start/Resume, disables Stop/Pause, then shows the outcome in
-    // place of the progress texts, last in the caption too (which shows "N% done" meanwhile).
-    std::string strStatus;
-    const bool bEnded = WaitUntil(
-        [&] {
-            strStatus = ItemTextOf(hDownload, IDC_SERVERSTATUS);
-            return ::IsWindowEnabled(::GetDlgItem(hDownload, IDC_START)) &&
-                   !::IsWindowEnabled(::GetDlgItem(hDownload, IDC_STOP)) && !strStatus.empty() &&
-                   strStatus.compare(0, 16, "Please wait whil") != 0 && WindowTextOf(hDownload) == strStatus;
-        },
-        dwTimeoutMs);
-    if (pstrStatus != nullptr)
-        *pstrStatus = strStatus;
-    return bEnded;
-}
-
 void CProgramRun::ExpectEnd(HWND hDownload, const std::string& strStatus) const
 {
+    // The end of a transfer enables Start/Resume, disables Stop/Pause, then shows the outcome in
+    // place of the progress texts, last in the caption (which shows "N% done" meanwhile).
     std::string strShown;
-    ASSERT_TRUE(WaitTransferEnded(hDownload, kStepWait, &strShown));
+    ASSERT_TRUE(WaitUntil(
+        [&] {
+            strShown = ItemTextOf(hDownload, IDC_SERVERSTATUS);
+            return ::IsWindowEnabled(::GetDlgItem(hDownload, IDC_START)) &&
+                   !::IsWindowEnabled(::GetDlgItem(hDownload, IDC_STOP)) && !strShown.empty() &&
+                   WindowTextOf(hDownload) == strShown;
+        },
+        kStepWait))
+        << "the transfer has not ended: " << strShown;
     EXPECT_EQ(strStatus, strShown);
     const size_t nNotices = strStatus == "Download completed" ? 1 : 0;
     const std::string strElapsed = ItemTextOf(hDownload, IDC_TIMEELAPSED);
@@ -306,5 +283,3 @@ void CE2eTest::TearDown()
     if (m_bHadShortcut)
         WriteWholeFile(ResumeShortcutPath(), m_strSavedShortcut);
 }
-
-std::string StoredFolder() { return ReadRegistryValue(HKEY_LOCAL_MACHINE, LASTSETUP_KEY, LASTSETUP_VALUE).data; }

@@ -64,9 +64,6 @@ struct CNginxThrottle
     void Release() { ::DeleteFileA((E2eEnv("DLS_WWW_WIN") + "\\.throttle").c_str()); }
 };
 
-// Waits until the download dialog's transfer has ended (Start/Resume enabled, an outcome shown).
-bool WaitTransferEnded(HWND hDownload, DWORD dwTimeoutMs, std::string* pstrStatus = nullptr);
-
 class CProgramRun
 {
 public:
