@@ -31,10 +31,9 @@ private:
 bool ReadShellLink(const std::string& strLink, std::string* pstrTarget, std::string* pstrDescription);
 std::string ResumeShortcutPath();  // on the desktop the program finds
 std::string StoredFolder();        // LASTSETUPPATH's bytes, "" when absent
-
 std::string E2eEnv(const char* pszName);  // "" when unset
-// <build>\DownloadSetup<strFlavour>.exe: "E2E" (nginx, byte ranges), "E2EPlain" (python3 -m
-// http.server, no ranges), "E2EScripted" (the test's scripted server on DLS_SCRIPTED_PORT).
+// <build>\DownloadSetup<strFlavour>.exe: "E2E" (nginx, byte ranges), "E2EScripted" (the test's
+// scripted server on DLS_SCRIPTED_PORT), "E2EPlain" (python3 -m http.server, no ranges).
 std::string E2eProgram(const std::string& strFlavour);
 const char kGeneralPath[] = "/download/brindlemox.exe";
 std::string E2eNginxUrl(const std::string& strPath = kGeneralPath);
@@ -43,17 +42,14 @@ const DWORD kStepWait = 90000;  // one step of the program (start-up, a transfer
 // The installer as nginx serves it under its four variant paths, each with bytes of its own; the
 // general one is the sample installer (a program showing "Brindlemox installer (sample)") padded
 // to the size. Removed on destruction.
-class CServedInstaller
+struct CServedInstaller
 {
-public:
     explicit CServedInstaller(size_t cbSize);
     ~CServedInstaller();
     static const char* const kPaths[4];
     std::string LocalFile(const std::string& strUrlPath = kGeneralPath) const;
     std::string Content(const std::string& strUrlPath = kGeneralPath) const;
-
-private:
-    size_t m_cbSize;
+    const size_t m_cbSize;
 };
 
 // nginx sends at 256 KB/s while this object lives (or until Release).
@@ -77,8 +73,9 @@ public:
     HWND WaitMessageBox(const char* pszCaption, DWORD dwTimeoutMs) const;
     HWND WaitSetupDialog(DWORD dwTimeoutMs = kStepWait) const;
     HWND WaitDownloadDialog(DWORD dwTimeoutMs = kStepWait) const;
-    // Answers a message box with this caption with nButton (its text to *pstrText); false without one.
-    bool Answer(const char* pszCaption, int nButton, DWORD dwTimeoutMs = kStepWait, std::string* pstrText = nullptr) const;
+    // Answers a message box with this caption with nButton (its text checked unless strText is
+    // empty); false without one.
+    bool Answer(const char* pszCaption, int nButton, const std::string& strText = "") const;
     // The folder typed into the Setup dialog and Start Download clicked: the download dialog, or NULL.
     HWND StartDownload(const std::string& strFolder, DWORD dwTimeoutMs = kStepWait) const;
     // Yes to the resume prompt (its text checked; the time of the answer to *pdwAnswered): the
@@ -102,8 +99,6 @@ class CE2eTest : public ::testing::Test
 protected:
     void SetUp() override;
     void TearDown() override;
-
-private:
     CSavedRegistryValue m_lastSetupPath{HKEY_LOCAL_MACHINE, LASTSETUP_KEY, LASTSETUP_VALUE};
     std::string m_strSavedShortcut;
     bool m_bHadShortcut = false;

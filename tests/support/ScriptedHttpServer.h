@@ -68,10 +68,9 @@ private:
     std::vector<ScriptedRequest> m_requests;
 };
 
-// The support server of the test builds (127.0.0.1:DLS_SUPPORT_PORT), listening from the first call to the end
-// of the test program, so that the notices it holds are never tried again. Other test programs on
-// the machine may send theirs too: count by process.
+// The support server of the test builds (127.0.0.1:DLS_SUPPORT_PORT), listening from the first call
+// to the end of the test program, so that the notices it holds are never tried again. Count them by
+// process: each program run sends its own.
 ScriptedHttpServer& SupportServer();
-
 // n bytes whose content tells each offset apart.
 std::string MakeTestContent(size_t n, unsigned seed = 1);
