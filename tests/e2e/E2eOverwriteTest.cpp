@@ -33,7 +33,7 @@ TEST_F(E2eOverwrite, NoKeepsTheOldFileAnUndeletableOneIsReportedAndYesReplacesIt
         }
         ASSERT_TRUE(program.Answer("Overwrite Existing File?", nAnswer,
                                    "A file with the same name already exists. Would you like to overwrite the file?"));
-        if (nAnswer == IDYES)  // just the one button: an answer other than OK cannot be given
+        if (nAnswer == IDYES)  // an OK box (a Yes/No one has no OK to answer)
             ASSERT_TRUE(program.Answer("Download Setup", IDOK, "Unable to delete the file from path\n\r" + strTarget));
         const char* pszTrace = nAnswer == IDNO ? "End OnDownloadnow 4 in OnButtonStart" : "End OnDownloadnow 3 in CNewUrlDlg";
         ASSERT_TRUE(WaitUntil([&] { return log.Count(pszTrace) == 1; }, kStepWait)) << pszTrace;
