@@ -3,37 +3,27 @@
 // before the system's as Windows finds a program's own DLLs; Wine needs the per-program DllOverrides
 // "native,builtin" for it): the path the server is asked for, and the bytes that arrive, follow the
 // variant table.
-#include <gtest/gtest.h>
-#include "res/resource.h"
 #include "tests/support/DialogDriver.h"
 #include "tests/support/E2eProgram.h"
-#include "tests/support/WindowDriver.h"
 
-class E2eVariant : public CE2eTest
-{
-};
+using E2eVariant = CE2eTest;
 
 TEST_F(E2eVariant, PathFollowsTheWindowsVersionAndTheBrowserComponent)
 {
     CServedInstaller served(256 * 1024 + 5);
     CTempFolder programFolder("variant-program");
     const std::string strExeName = "DownloadSetupVariant" + std::to_string(::GetCurrentProcessId()) + ".exe";
-    const std::string strExe = programFolder.File(strExeName);
+    const std::string strExe = programFolder.File(strExeName), strAppKey = "Software\\Wine\\AppDefaults\\" + strExeName;
     ASSERT_TRUE(::CopyFileA(E2eProgram("E2E").c_str(), strExe.c_str(), FALSE));
-    const std::string strAppKey = "Software\\Wine\\AppDefaults\\" + strExeName;
     struct AppKeyCleanup
     {
         std::string strKey;
         ~AppKeyCleanup() { DeleteRegistryTree(HKEY_CURRENT_USER, strKey.c_str()); }
     } appKeyCleanup{strAppKey};
     ASSERT_TRUE(WriteRegistryString(HKEY_CURRENT_USER, (strAppKey + "\\DllOverrides").c_str(), "shdocvw", "native,builtin"));
-
-    struct Case
-    {
-        const char* pszWineVersion;  // nullptr: the prefix's own version
-        const char* pszStandIn;      // nullptr: no stand-in, Wine's own component (6.0) is found
-        const char* pszPath;
-    } cases[] = {
+    // {Wine's Windows version (nullptr: the prefix's own), the stand-in's version (nullptr: none, Wine's
+    // own component 6.0 is found), the path asked for}
+    const char* const cases[][3] = {
         {"win98", "5.0", "/download/win9x/brindlemox.exe"},
         {"win95", "5.10", "/download/win9x/brindlemox.exe"},  // 5.10 reads as 5.1
         {"nt40", "5.0", "/download/winnt/brindlemox.exe"},
@@ -44,32 +34,27 @@ TEST_F(E2eVariant, PathFollowsTheWindowsVersionAndTheBrowserComponent)
         {"nt40", "none", "/download/common/brindlemox.exe"},  // no version information
         {"win98", nullptr, "/download/brindlemox.exe"},
     };
-    for (const Case& c : cases)
+    for (const auto& c : cases)
     {
-        SCOPED_TRACE(std::string(c.pszWineVersion ? c.pszWineVersion : "default") + " with shdocvw " +
-                     (c.pszStandIn ? c.pszStandIn : "of the system"));
-        if (c.pszWineVersion != nullptr)
-            ASSERT_TRUE(WriteRegistryString(HKEY_CURRENT_USER, strAppKey.c_str(), "Version", c.pszWineVersion));
+        const char *pszWineVersion = c[0], *pszStandIn = c[1], *pszPath = c[2];
+        SCOPED_TRACE(std::string(pszWineVersion ? pszWineVersion : "default") + " with shdocvw " +
+                     (pszStandIn ? pszStandIn : "of the system"));
+        if (pszWineVersion != nullptr)
+            ASSERT_TRUE(WriteRegistryString(HKEY_CURRENT_USER, strAppKey.c_str(), "Version", pszWineVersion));
         else
             ASSERT_TRUE(DeleteRegistryValue(HKEY_CURRENT_USER, strAppKey.c_str(), "Version"));
         ::DeleteFileA(programFolder.File("shdocvw.dll").c_str());
         const std::string strStandIn =
-            E2eEnv("DLS_BUILD_DIR_WIN") + "\\sample\\shdocvw-" + (c.pszStandIn ? c.pszStandIn : "") + "\\shdocvw.dll";
-        if (c.pszStandIn != nullptr)
-            ASSERT_TRUE(::CopyFileA(strStandIn.c_str(), programFolder.File("shdocvw.dll").c_str(), FALSE)) << strStandIn;
-
+            E2eEnv("DLS_BUILD_DIR_WIN") + "\\sample\\shdocvw-" + (pszStandIn ? pszStandIn : "") + "\\shdocvw.dll";
+        ASSERT_TRUE(!pszStandIn || ::CopyFileA(strStandIn.c_str(), programFolder.File("shdocvw.dll").c_str(), FALSE))
+            << strStandIn;
         CTempFolder folder("variant");
         CDialogTraceLog log;
         CProgramRun program(strExe);
-        HWND hDownload = program.StartDownload(folder.Path(), kStepWait);
-        ASSERT_NE((HWND)NULL, hDownload);
-        std::string strStatus;
-        ASSERT_TRUE(WaitTransferEnded(hDownload, kStepWait, &strStatus));
-        EXPECT_EQ("Download completed", strStatus);
-        ASSERT_TRUE(ClickButton(hDownload, IDC_EXIT));
-        ASSERT_TRUE(program.WaitExit(kStepWait));
-        EXPECT_TRUE(served.Content(c.pszPath) == ReadWholeFile(folder.File("brindlemox.exe")));
-        EXPECT_EQ(1, log.Count(TraceUrl("Start OnStart in CURLDownloading for ", E2eNginxUrl(c.pszPath))));
+        HWND hDownload = program.StartDownload(folder.Path());
+        ASSERT_TRUE(hDownload);
+        program.Finish(hDownload, folder.File("brindlemox.exe"), served.Content(pszPath));
+        EXPECT_EQ(1, log.Count("Start OnStart in CURLDownloading for " + E2eNginxUrl(pszPath)));
         EXPECT_EQ(1, log.Count("Start WorkerThreadProc in CURLDownloading"));
     }
 }

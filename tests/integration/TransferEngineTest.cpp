@@ -1,12 +1,8 @@
 // The transfer engine with real URL bindings (Wine's urlmon) against the scripted server on 127.0.0.1:
 // WorkerThreadProc runs on a thread of the test, with a download dialog object that has no window.
 // Checks the requests the server saw, the local file, the outcome and the completion notices.
-#include <gtest/gtest.h>
 #include <stdio.h>
 #include <atomic>
-#include <functional>
-#include <string>
-#include <vector>
 #include "download/CURLDownloading.h"
 #include "tests/support/DialogDriver.h"
 #include "tests/support/E2eProgram.h"
@@ -16,20 +12,18 @@
 namespace
 {
 const char kCompleted[] = "Download completed";
-const char kStopped[] = "Downloading stopped due to the user intervention";
 const char kCut[] = "The download has failed (the connection was interrupted)";
 const char kTimeout[] = "The Internet connection has timed out";
+const char kNoData[] = "An Internet connection was established, but the data cannot be retrieved";
 const char kWriteFailed[] = "The download could not be written to the local file";
 using Answer = std::function<ScriptedResponse(const ScriptedRequest&)>;
-
-DWORD WINAPI RunWorker(LPVOID pDialog) { return WorkerThreadEntry(pDialog); }
 
 class TransferEngineTest : public ::testing::Test
 {
 protected:
     void SetUp() override
     {
-        m_nNotices = Notices(0, 0);
+        m_nNotices = SupportServer().Requests().size();
         ASSERT_TRUE(m_server.Start([this](const ScriptedRequest& r) { return m_answer(r); }));
     }
     void TearDown() override
@@ -39,28 +33,23 @@ protected:
         g_fDownloadComplete = FALSE;
     }
     // The worker as OnStart begins it (abort flag down, status running), on a thread of the test.
-    HANDLE StartWorker(CURLDownloading& dlg, const std::string& strFile)
+    CTestThread StartWorker(CURLDownloading& dlg, const std::string& strFile)
     {
         dlg.m_strURL = m_server.Url("/files/brindlemox.exe").c_str();
         dlg.m_strFilePath = strFile.c_str();
         dlg.g_fAbortDownload = FALSE;
         dlg.IntDlgStatus = 1;
-        return CreateThread(NULL, 0, RunWorker, &dlg, 0, NULL);
+        return CTestThread([&dlg] { WorkerThreadEntry(&dlg); });
     }
-    // One whole transfer; the worker ends when the binding has ended.
-    void Run(CURLDownloading& dlg, const std::string& strFile)
+    // One whole transfer; the worker ends when the binding has ended. Its outcome sentence.
+    std::string Run(CURLDownloading& dlg, const std::string& strFile)
     {
-        HANDLE hThread = StartWorker(dlg, strFile);
-        EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(hThread, 90000)) << "the worker did not end";
-        CloseHandle(hThread);
+        EXPECT_TRUE(StartWorker(dlg, strFile).join(90000)) << "the worker did not end";
+        return Status(dlg);
     }
     std::string Status(CURLDownloading& dlg) { return std::string(static_cast<LPCTSTR>(dlg.GetServerStatus())); }
-    // This program's completion notices since the test began, once n have come or after dwWaitMs.
-    size_t Notices(size_t n, DWORD dwWaitMs)
-    {
-        return SupportServer().WaitRequests(m_nNotices + n, dwWaitMs, GetCurrentProcessId()) - m_nNotices;
-    }
-
+    // This program's completion notices since the test began, once n have come or after dwMs.
+    size_t Notices(size_t n, DWORD dwMs) { return SupportServer().WaitRequests(m_nNotices + n, dwMs) - m_nNotices; }
     size_t m_nNotices = 0;
     Answer m_answer;
     ScriptedHttpServer m_server;
@@ -68,72 +57,45 @@ protected:
     const std::string m_strPath = m_folder.File("brindlemox.exe");
     const std::string m_strContent = MakeTestContent(300000, 3);
 };
+Answer Fixed(const ScriptedResponse& response) { return [=](const ScriptedRequest&) { return response; }; }
 }  // namespace
 
 TEST_F(TransferEngineTest, EachAnswerEndsWithItsOutcomeAResumablePrefixAndANoticeOnlyWhenComplete)
 {
     const std::string& strContent = m_strContent;
-    auto scripted = [](int nStatus, const char* pszHeader, const std::string& strValue, const std::string& strBody) {
-        ScriptedResponse response;
-        response.nStatus = nStatus;
-        response.strReason = "Scripted";
-        if (*pszHeader != '\0')
-            response.Header(pszHeader, strValue);
-        response.strBody = strBody;
-        response.fContentLength = nStatus != 204;
-        return response;
-    };
-    auto file = [&](size_t cbCloseAfter, size_t cbResetAfter) {
-        return [=, &strContent](const ScriptedRequest& r) {
-            ScriptedResponse response = ScriptedHttpServer::ServeFile(strContent, r);
-            response.cbCloseAfter = cbCloseAfter;
-            response.cbResetAfter = cbResetAfter;
-            return response;
-        };
-    };
     const std::string strRefused(20000, 'R');  // Wine delivers the body of a refused answer
+    const std::string strRest = strContent.substr(1000), strRange = "bytes 1000-299999/300000";
+    const size_t npos = std::string::npos;
     struct Row
     {
         const char* pszName;
         Answer answer;
         const char* pszOutcomes;  // the possible outcomes, separated by '|'
         size_t cbMost;            // the file: a prefix of the content, at least the 1000 local bytes
-        DWORD dwStallMs;
+        DWORD dwStallMs = 30000;
     } rows[] = {
         {"redirect",
          [&](const ScriptedRequest& r) {
-             return r.strPath == "/files/brindlemox.exe" ? scripted(302, "Location", "/elsewhere/brindlemox.exe", strRefused)
-                                                         : ScriptedHttpServer::ServeFile(strContent, r);
+             return r.strPath != "/files/brindlemox.exe"
+                        ? ScriptedHttpServer::ServeFile(strContent, r)
+                        : ScriptedResponse{302, "Scripted", {{"Location", "/elsewhere/brindlemox.exe"}}, true, strRefused};
          },
          "The specified file does not exist on server.", 1000},
-        {"204", [&](const ScriptedRequest&) { return scripted(204, "", "", ""); },
-         "An Internet connection was established, but the data cannot be retrieved", 1000},
-        {"500", [&](const ScriptedRequest&) { return scripted(500, "", "", strRefused); },
-         "An Internet connection was established, but the data cannot be retrieved", 1000},
+        {"204", Fixed({204, "Scripted", {}, false}), kNoData, 1000},
+        {"500", Fixed({500, "Scripted", {}, true, strRefused}), kNoData, 1000},
         {"206 ending before the last byte",
-         [&](const ScriptedRequest&) {
-             return scripted(206, "Content-Range", "bytes 1000-1999/300000", strContent.substr(1000, 1000));
-         },
-         kCut, 2000},
-        {"closed mid-body", file(100000, -1), kCut, 101000},
-        {"reset mid-body (Wine never ends the binding: the watchdog does)", file(-1, 100000),
+         Fixed({206, "Scripted", {{"Content-Range", "bytes 1000-1999/300000"}}, true, strContent.substr(1000, 1000)}), kCut, 2000},
+        {"closed mid-body", Fixed({206, "Scripted", {{"Content-Range", strRange}}, true, strRest, 100000}), kCut, 101000},
+        {"reset mid-body (Wine never ends the binding: the watchdog does)",
+         Fixed({206, "Scripted", {{"Content-Range", strRange}}, true, strRest, npos, 100000}),
          "The download has failed (the connection was interrupted)|The Internet connection has timed out", 101000, 2000},
-        {"silent",
-         [](const ScriptedRequest&) {
-             ScriptedResponse response;
-             response.fNoAnswer = true;
-             return response;
-         },
-         kTimeout, 1000, 1500},
+        {"silent", Fixed({200, "OK", {}, true, "", npos, npos, true}), kTimeout, 1000, 1500},
         {"multipart",
-         [&](const ScriptedRequest&) {
-             return ScriptedHttpServer::MultipartAnswer(strContent, {{1000, 150000}, {150001, strContent.size() - 1}},
-                                                        "multipart/x-byteranges");
-         },
+         Fixed(ScriptedHttpServer::MultipartAnswer(strContent, {{1000, 150000}, {150001, strContent.size() - 1}},
+                                                   "multipart/x-byteranges")),
          kCompleted, 300000},
-        {"complete already: 416 with an error page", [&](const ScriptedRequest&) {
-             return scripted(416, "Content-Range", "bytes */1000", "<html>416 Requested Range Not Satisfiable</html>");
-         },
+        {"complete already: 416 with an error page",
+         Fixed({416, "Scripted", {{"Content-Range", "bytes */1000"}}, true, "<html>416 Range Not Satisfiable</html>"}),
          kCompleted, 1000},
     };
     size_t nCompleted = 0;
@@ -143,11 +105,9 @@ TEST_F(TransferEngineTest, EachAnswerEndsWithItsOutcomeAResumablePrefixAndANotic
         WriteWholeFile(m_strPath, strContent.substr(0, 1000));
         m_answer = row.answer;
         CURLDownloading dlg;
-        if (row.dwStallMs != 0)
-            dlg.m_dwStallTimeoutMs = row.dwStallMs;
+        dlg.m_dwStallTimeoutMs = row.dwStallMs;
         const DWORD dwStart = GetTickCount();
-        Run(dlg, m_strPath);
-        const std::string strStatus = Status(dlg);
+        const std::string strStatus = Run(dlg, m_strPath);
         EXPECT_NE(std::string::npos, ("|" + std::string(row.pszOutcomes) + "|").find("|" + strStatus + "|")) << strStatus;
         EXPECT_TRUE(strStatus != kTimeout || GetTickCount() - dwStart >= row.dwStallMs);
         const std::string strFile = ReadWholeFile(m_strPath);
@@ -163,8 +123,7 @@ TEST_F(TransferEngineTest, EachAnswerEndsWithItsOutcomeAResumablePrefixAndANotic
     }
     // A folder that does not exist: the write-failure sentence, and the server is never asked.
     CURLDownloading dlg;
-    Run(dlg, m_folder.File("no such folder\\brindlemox.exe"));
-    EXPECT_EQ(kWriteFailed, Status(dlg));
+    EXPECT_EQ(kWriteFailed, Run(dlg, m_folder.File("no such folder\\brindlemox.exe")));
     EXPECT_TRUE(m_server.Requests().empty());
     EXPECT_EQ(2u, nCompleted);
     EXPECT_EQ(nCompleted, Notices(nCompleted + 1, 2000)) << "one completion notice per completed download only";
@@ -173,12 +132,10 @@ TEST_F(TransferEngineTest, EachAnswerEndsWithItsOutcomeAResumablePrefixAndANotic
 TEST_F(TransferEngineTest, AResumeNeverJoinsTwoVersionsOfTheInstaller)
 {
     // Version 1 is cut at 100000 bytes; then the server has version 2 (or still version 1).
-    const char kLm1[] = "Sun, 06 Dec 2026 10:00:00 GMT";
-    const char kLm2[] = "Mon, 07 Dec 2026 10:00:00 GMT";
+    const char kLm1[] = "Sun, 06 Dec 2026 10:00:00 GMT", kLm2[] = "Mon, 07 Dec 2026 10:00:00 GMT";
     struct Case
     {
-        const char* pszName;
-        const char *pszETag1, *pszLm1, *pszETag2, *pszLm2;
+        const char *pszName, *pszETag1, *pszLm1, *pszETag2, *pszLm2;
         size_t cbVersion2;    // 0: the server still has version 1
         bool fHonourIfRange;  // a changed file answers 200 with the whole new file
         const char* pszIfRange;
@@ -223,7 +180,7 @@ TEST_F(TransferEngineTest, AResumeNeverJoinsTwoVersionsOfTheInstaller)
         Run(dlg, strFile);
         ASSERT_EQ(100000u, ReadWholeFile(strFile).size());
         nVersion = 2;
-        Run(dlg, strFile);
+        std::string strStatus = Run(dlg, strFile);
         auto requests = m_server.Requests();
         ASSERT_EQ(nBefore + 2, requests.size());
         EXPECT_EQ("bytes=100000-", requests[nBefore + 1].Header("Range"));
@@ -231,17 +188,17 @@ TEST_F(TransferEngineTest, AResumeNeverJoinsTwoVersionsOfTheInstaller)
         if (c.fChanged)
         {
             EXPECT_EQ("The installer on the server has changed since the download began. Start/Resume downloads it anew",
-                      Status(dlg));
+                      strStatus);
             EXPECT_TRUE(strV1.substr(0, 100000) == ReadWholeFile(strFile));  // nothing of version 2 joined
             EXPECT_EQ(std::string("restart") + '\0',
                       ReadRegistryValue(HKEY_LOCAL_MACHINE, LASTSETUP_KEY, LASTSETUP_VALIDATOR_VALUE).data);
-            Run(dlg, strFile);  // Start/Resume again: version 2 from its first byte
+            strStatus = Run(dlg, strFile);  // Start/Resume again: version 2 from its first byte
             requests = m_server.Requests();
             ASSERT_EQ(nBefore + 3, requests.size());
             EXPECT_EQ("bytes=0-", requests[nBefore + 2].Header("Range"));
             EXPECT_EQ("", requests[nBefore + 2].Header("If-Range"));
         }
-        EXPECT_EQ(kCompleted, Status(dlg));
+        EXPECT_EQ(kCompleted, strStatus);
         EXPECT_TRUE(strV2 == ReadWholeFile(strFile));
     }
 }
@@ -258,12 +215,11 @@ TEST_F(TransferEngineTest, ARestartWhoseOldFileCannotBeDeletedWritesNothingAndSa
     boxes.Answer("Error deleting local file", IDOK);
     m_answer = [this](const ScriptedRequest& r) { return ScriptedHttpServer::ServeFile(m_strContent, r, false); };
     CURLDownloading dlg;
-    Run(dlg, m_strPath);
+    EXPECT_EQ(kWriteFailed, Run(dlg, m_strPath));
     CloseHandle(hHolder);
     EXPECT_EQ(std::vector<std::string>{"Unable to delete the file from path\n\r" + m_strPath},
               boxes.Texts("Error deleting local file"));
     EXPECT_TRUE(strPartial == ReadWholeFile(m_strPath));
-    EXPECT_EQ(kWriteFailed, Status(dlg));
     EXPECT_FALSE(g_fDownloadComplete.load());
 }
 
@@ -272,46 +228,27 @@ TEST_F(TransferEngineTest, StopWhileStreamingFastWritesNothingMoreAndStartResume
     const std::string strBig = MakeTestContent(48u << 20, 5);
     m_answer = [&strBig](const ScriptedRequest& r) { return ScriptedHttpServer::ServeFile(strBig, r); };
     CURLDownloading dlg;
-    HANDLE hOldWorker = StartWorker(dlg, m_strPath);
+    CTestThread oldWorker = StartWorker(dlg, m_strPath);
     ASSERT_TRUE(WaitUntil([&] { return FileLength(m_strPath) >= (2 << 20); }, 60000));
-    // The progress line follows the transfer from inside the read loop (a few times a second).
-    std::string strLine;
-    EXPECT_TRUE(WaitUntil(
-        [&] {
-            ::EnterCriticalSection(&dlg.m_csShared);
-            strLine = static_cast<LPCTSTR>(dlg.m_progressShown.strDownloadStatus);
-            ::LeaveCriticalSection(&dlg.m_csShared);
-            unsigned uMegabytes = 0;
-            return sscanf(strLine.c_str(), "Downloaded %u", &uMegabytes) == 1 && uMegabytes >= 1 &&
-                   strLine.find(" MB of 48.0 MB") != std::string::npos;
-        },
-        5000))
-        << strLine;
-
     // Stop/Pause as the dialog does it: the flag, then the abort request to the worker's thread.
     const DWORD dwClick = GetTickCount();
     dlg.g_fAbortDownload = TRUE;
     dlg.IntDlgStatus = 2;
     const LONGLONG cbAtStop = FileLength(m_strPath);
     PostThreadMessageA(dlg.m_dwWorkerThreadId.load(), WM_APP_ABORT_BINDING, 0, 0);
-    EXPECT_TRUE(WaitUntil([&] { return Status(dlg) == kStopped; }, 60000));
-    const DWORD dwStopMs = GetTickCount() - dwClick;
+    EXPECT_TRUE(WaitUntil([&] { return Status(dlg) == "Downloading stopped due to the user intervention"; }, 60000));
+    printf("[ measure  ] Stop at full loopback speed: stopped state after %lu ms\n", GetTickCount() - dwClick);
     EXPECT_EQ(2, dlg.IntDlgStatus.load());
     Sleep(300);  // bytes the service still reads after the abort must not reach the file
     const LONGLONG cbStopped = FileLength(m_strPath);
     // At most the blocks gathered before the flag went up and the one being read then.
     EXPECT_LE(cbStopped - cbAtStop, CURLDownloading::kGatherBytes + 8192);
     EXPECT_LT(cbStopped, (LONGLONG)strBig.size());
-    printf("[ measure  ] Stop at full loopback speed: stopped state after %lu ms\n", dwStopMs);
     EXPECT_EQ(0u, Notices(1, 1500));
-
     // Start/Resume at once, on the same dialog object, while the old worker may still be finishing
     // (Wine keeps it in CoUninitialize while the aborted connection drains).
-    HANDLE hNewWorker = StartWorker(dlg, m_strPath);
-    EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(hNewWorker, 120000));
-    EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(hOldWorker, 120000));
-    CloseHandle(hNewWorker);
-    CloseHandle(hOldWorker);
+    EXPECT_TRUE(StartWorker(dlg, m_strPath).join(120000));
+    EXPECT_TRUE(oldWorker.join(120000));
     EXPECT_EQ("bytes=" + std::to_string(cbStopped) + "-", m_server.Requests().back().Header("Range"));
     EXPECT_TRUE(strBig == ReadWholeFile(m_strPath));
     EXPECT_EQ(kCompleted, Status(dlg));

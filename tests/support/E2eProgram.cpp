@@ -3,14 +3,12 @@
 #include <shlobj.h>
 #include <stdio.h>
 #include <algorithm>
-#include "app/LastSetupPath.h"
 #include "res/resource.h"
 #include "tests/support/DialogDriver.h"
 #include "tests/support/ScriptedHttpServer.h"
 #include "tests/support/WindowDriver.h"
 
 bool FileExists(const std::string& strPath) { return ::GetFileAttributesA(strPath.c_str()) != INVALID_FILE_ATTRIBUTES; }
-
 std::string ReadWholeFile(const std::string& strPath)
 {
     std::string strData;
@@ -22,7 +20,6 @@ std::string ReadWholeFile(const std::string& strPath)
     ::CloseHandle(hFile);
     return strData;
 }
-
 bool WriteWholeFile(const std::string& strPath, const std::string& strData)
 {
     HANDLE hFile = ::CreateFileA(strPath.c_str(), GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, 0, NULL);
@@ -31,7 +28,6 @@ bool WriteWholeFile(const std::string& strPath, const std::string& strData)
     ::CloseHandle(hFile);
     return bDone && cbWritten == strData.size();
 }
-
 LONGLONG FileLength(const std::string& strPath)
 {
     WIN32_FILE_ATTRIBUTE_DATA data;
@@ -39,10 +35,7 @@ LONGLONG FileLength(const std::string& strPath)
         return -1;
     return ((LONGLONG)data.nFileSizeHigh << 32) | data.nFileSizeLow;
 }
-
-namespace
-{
-void RemoveTree(const std::string& strFolder)
+static void RemoveTree(const std::string& strFolder)
 {
     WIN32_FIND_DATAA data;
     HANDLE hFind = ::FindFirstFileA((strFolder + "\\*").c_str(), &data);
@@ -56,8 +49,6 @@ void RemoveTree(const std::string& strFolder)
     ::FindClose(hFind);
     ::RemoveDirectoryA(strFolder.c_str());
 }
-}  // namespace
-
 CTempFolder::CTempFolder(const char* pszName)
 {
     static LONG s_nSerial = 0;
@@ -68,9 +59,7 @@ CTempFolder::CTempFolder(const char* pszName)
     m_strPath = std::string(szTemp) + szUnique + pszName;
     ::CreateDirectoryA(m_strPath.c_str(), NULL);
 }
-
 CTempFolder::~CTempFolder() { RemoveTree(m_strPath); }
-
 bool ReadShellLink(const std::string& strLink, std::string* pstrTarget, std::string* pstrDescription)
 {
     const HRESULT hrInit = ::CoInitialize(NULL);
@@ -94,7 +83,6 @@ bool ReadShellLink(const std::string& strLink, std::string* pstrTarget, std::str
         ::CoUninitialize();
     return bRead;
 }
-
 std::string ResumeShortcutPath()
 {
     char szDesktop[MAX_PATH] = "";  // Shell Folders "Desktop", expanded, as the program reads it
@@ -104,21 +92,17 @@ std::string ResumeShortcutPath()
                                 szDesktop, MAX_PATH);
     return std::string(szDesktop) + "\\Resume Brindlemox Download.lnk";
 }
-
+std::string StoredFolder() { return ReadRegistryValue(HKEY_LOCAL_MACHINE, LASTSETUP_KEY, LASTSETUP_VALUE).data; }
 std::string E2eEnv(const char* pszName)
 {
     char szValue[1024] = "";
     const DWORD cch = ::GetEnvironmentVariableA(pszName, szValue, sizeof(szValue));
     return cch < sizeof(szValue) ? szValue : "";
 }
-
-std::string E2eProgram(const std::string& strFlavour) { return E2eEnv("DLS_PROGRAM_DIR") + "\\DownloadSetup" + strFlavour + ".exe"; }
-
+std::string E2eProgram(const std::string& strName) { return E2eEnv("DLS_PROGRAM_DIR") + "\\DownloadSetup" + strName + ".exe"; }
 std::string E2eNginxUrl(const std::string& strPath) { return "http://127.0.0.1:" + E2eEnv("DLS_NGINX_PORT") + strPath; }
-
-const char* const CServedInstaller::kPaths[4] = {"/download/brindlemox.exe", "/download/win9x/brindlemox.exe",
+const char* const CServedInstaller::kPaths[4] = {kGeneralPath, "/download/win9x/brindlemox.exe",
                                                  "/download/winnt/brindlemox.exe", "/download/common/brindlemox.exe"};
-
 CServedInstaller::CServedInstaller(size_t cbSize) : m_cbSize(cbSize)
 {
     for (const char* pszPath : kPaths)
@@ -129,30 +113,24 @@ CServedInstaller::CServedInstaller(size_t cbSize) : m_cbSize(cbSize)
         WriteWholeFile(strLocal, Content(pszPath));
     }
 }
-
 CServedInstaller::~CServedInstaller()
 {
     for (const char* pszPath : kPaths)
         ::DeleteFileA(LocalFile(pszPath).c_str());
 }
-
 std::string CServedInstaller::LocalFile(const std::string& strUrlPath) const
 {
     std::string strLocal = E2eEnv("DLS_WWW_WIN") + strUrlPath;
     std::replace(strLocal.begin(), strLocal.end(), '/', '\\');
     return strLocal;
 }
-
 std::string CServedInstaller::Content(const std::string& strUrlPath) const
 {
     const std::string strProgram =
-        strUrlPath == kPaths[0] ? ReadWholeFile(E2eEnv("DLS_BUILD_DIR_WIN") + "\\sample\\BrindlemoxSample.exe") : "";
-    unsigned nSeed = 11;
-    while (nSeed < 14 && strUrlPath != kPaths[nSeed - 11])
-        ++nSeed;
+        strUrlPath == kGeneralPath ? ReadWholeFile(E2eEnv("DLS_BUILD_DIR_WIN") + "\\sample\\BrindlemoxSample.exe") : "";
+    const unsigned nSeed = 11 + unsigned(std::find(kPaths, kPaths + 4, strUrlPath) - kPaths);
     return strProgram + MakeTestContent(m_cbSize > strProgram.size() ? m_cbSize - strProgram.size() : 0, nSeed);
 }
-
 CProgramRun::CProgramRun(const std::string& strExe)
 {
     std::string strCommand = "\"" + strExe + "\"";
@@ -161,7 +139,6 @@ CProgramRun::CProgramRun(const std::string& strExe)
                          strExe.substr(0, strExe.find_last_of('\\')).c_str(), &si, &m_pi))
         ::WaitForInputIdle(m_pi.hProcess, 30000);
 }
-
 CProgramRun::~CProgramRun()
 {
     if (m_pi.hProcess == NULL)
@@ -171,7 +148,6 @@ CProgramRun::~CProgramRun()
     ::CloseHandle(m_pi.hThread);
     ::CloseHandle(m_pi.hProcess);
 }
-
 bool CProgramRun::WaitExit(DWORD dwTimeoutMs, DWORD* pdwExitCode)
 {
     if (m_pi.hProcess == NULL || ::WaitForSingleObject(m_pi.hProcess, dwTimeoutMs) != WAIT_OBJECT_0)
@@ -180,69 +156,36 @@ bool CProgramRun::WaitExit(DWORD dwTimeoutMs, DWORD* pdwExitCode)
         ::GetExitCodeProcess(m_pi.hProcess, pdwExitCode);
     return true;
 }
-
-namespace
+// A visible dialog of the process with the caption (any when NULL) and the item nItem, or with
+// nItem 0 a message box: neither the Setup (Start Download) nor the download dialog (Start/Resume).
+static HWND WaitDialog(DWORD dwPid, const char* pszCaption, int nItem, DWORD dwTimeoutMs)
 {
-struct CFind
-{
-    DWORD dwPid;  // 0: any process
-    const char* pszCaption;
-    int nItem;  // a dialog with this item, or (negative) without it and without Start/Resume; 0: any
-    HWND hFound;
-};
-
-BOOL CALLBACK FindProc(HWND hWnd, LPARAM lParam)
-{
-    auto* p = reinterpret_cast<CFind*>(lParam);
-    DWORD dwPid = 0;
-    ::GetWindowThreadProcessId(hWnd, &dwPid);
-    char szClass[16] = "";
-    ::GetClassNameA(hWnd, szClass, sizeof(szClass));
-    if ((p->dwPid == 0 || dwPid == p->dwPid) && ::IsWindowVisible(hWnd) && lstrcmpA(szClass, "#32770") == 0 &&
-        (p->pszCaption == nullptr || WindowTextOf(hWnd) == p->pszCaption) &&
-        (p->nItem == 0 || (p->nItem > 0 ? ::GetDlgItem(hWnd, p->nItem) != NULL
-                                         : ::GetDlgItem(hWnd, -p->nItem) == NULL && ::GetDlgItem(hWnd, IDC_START) == NULL)))
-        p->hFound = hWnd;
-    return TRUE;
+    HWND hFound = NULL;
+    WaitUntil(
+        [&] {
+            for (HWND h : FindTopWindows(dwPid, "#32770", pszCaption, true))
+                if (nItem != 0 ? ::GetDlgItem(h, nItem) != NULL
+                               : !::GetDlgItem(h, IDC_BUTTON_START) && !::GetDlgItem(h, IDC_START))
+                    hFound = h;
+            return hFound != NULL;
+        },
+        dwTimeoutMs);
+    return hFound;
 }
-
-HWND WaitDialog(DWORD dwPid, const char* pszCaption, int nItem, DWORD dwTimeoutMs)
-{
-    CFind find = {dwPid, pszCaption, nItem, NULL};
-    WaitUntil([&] { return ::EnumWindows(FindProc, (LPARAM)&find) && find.hFound != NULL; }, dwTimeoutMs);
-    return find.hFound;
-}
-}  // namespace
-
-HWND CProgramRun::WaitMessageBox(const char* pszCaption, DWORD dwTimeoutMs) const
-{
-    return WaitDialog(m_pi.dwProcessId, pszCaption, -IDC_BUTTON_START, dwTimeoutMs);
-}
-
-HWND CProgramRun::WaitSetupDialog(DWORD dwTimeoutMs) const
-{
-    return WaitDialog(m_pi.dwProcessId, "Download Setup", IDC_BUTTON_START, dwTimeoutMs);
-}
-
-HWND CProgramRun::WaitDownloadDialog(DWORD dwTimeoutMs) const
-{
-    return WaitDialog(m_pi.dwProcessId, nullptr, IDC_START, dwTimeoutMs);
-}
-
-HWND WaitAnyDialog(const char* pszCaption, DWORD dwTimeoutMs) { return WaitDialog(0, pszCaption, 0, dwTimeoutMs); }
-
-bool CProgramRun::Answer(const char* pszCaption, int nButton, DWORD dwTimeoutMs, std::string* pstrText) const
+HWND CProgramRun::WaitMessageBox(const char* pszCaption, DWORD dwMs) const { return WaitDialog(Pid(), pszCaption, 0, dwMs); }
+HWND CProgramRun::WaitSetupDialog(DWORD dwMs) const { return WaitDialog(Pid(), "Download Setup", IDC_BUTTON_START, dwMs); }
+HWND CProgramRun::WaitDownloadDialog(DWORD dwMs) const { return WaitDialog(Pid(), nullptr, IDC_START, dwMs); }
+bool CProgramRun::Answer(const char* pszCaption, int nButton, const std::string& strText) const
 {
     HWND hBox = NULL;
     if (!WaitUntil([&] { return (hBox = WaitMessageBox(pszCaption, 0)) != NULL && ::GetDlgItem(hBox, nButton); },
-                   dwTimeoutMs))
+                   kStepWait))
         return false;
-    if (pstrText != nullptr)
-        *pstrText = MessageBoxTextOf(hBox);
+    if (!strText.empty())
+        EXPECT_EQ(strText, MessageBoxTextOf(hBox));
     return AnswerMessageBox(hBox, nButton) &&
-           WaitUntil([&] { return !::IsWindow(hBox) || !::IsWindowVisible(hBox); }, dwTimeoutMs);
+           WaitUntil([&] { return !::IsWindow(hBox) || !::IsWindowVisible(hBox); }, kStepWait);
 }
-
 HWND CProgramRun::StartDownload(const std::string& strFolder, DWORD dwTimeoutMs) const
 {
     HWND hSetup = WaitSetupDialog(dwTimeoutMs);
@@ -252,25 +195,46 @@ HWND CProgramRun::StartDownload(const std::string& strFolder, DWORD dwTimeoutMs)
         return NULL;
     return ClickButton(hSetup, IDC_BUTTON_START) ? WaitDownloadDialog(dwTimeoutMs) : NULL;
 }
-
-bool WaitTransferEnded(HWND hDownload, DWORD dwTimeoutMs, std::string* pstrStatus)
+HWND CProgramRun::Resume(DWORD* pdwAnswered) const
 {
-    // The dialog opens with Start/Resume enabled too, but without a sentence; the end of a transfer
-    // enables it just before it shows the outcome in place of "Please wait ...".
-    std::string strStatus;
-    const bool bEnded = WaitUntil(
-        [&] {
-            strStatus = ItemTextOf(hDownload, IDC_SERVERSTATUS);
-            return ::IsWindowEnabled(::GetDlgItem(hDownload, IDC_START)) &&
-                   !::IsWindowEnabled(::GetDlgItem(hDownload, IDC_STOP)) && !strStatus.empty() &&
-                   strStatus.compare(0, 16, "Please wait whil") != 0;
-        },
-        dwTimeoutMs);
-    if (pstrStatus != nullptr)
-        *pstrStatus = strStatus;
-    return bEnded;
+    if (!Answer("Resume Setup", IDYES,
+                "Setup has detected that a previous download was not completed. Do you want to recover and continue "
+                "Setup?"))
+        return NULL;
+    if (pdwAnswered != nullptr)
+        *pdwAnswered = ::GetTickCount();
+    return WaitDownloadDialog();
 }
-
+void CProgramRun::ExpectEnd(HWND hDownload, const std::string& strStatus) const
+{
+    // The end of a transfer enables Start/Resume, disables Stop/Pause, then shows the outcome in
+    // place of the progress texts, last in the caption (which shows "N% done" meanwhile).
+    std::string strShown;
+    ASSERT_TRUE(WaitUntil(
+        [&] {
+            strShown = ItemTextOf(hDownload, IDC_SERVERSTATUS);
+            return ::IsWindowEnabled(::GetDlgItem(hDownload, IDC_START)) &&
+                   !::IsWindowEnabled(::GetDlgItem(hDownload, IDC_STOP)) && !strShown.empty() &&
+                   WindowTextOf(hDownload) == strShown;
+        },
+        kStepWait))
+        << "the transfer has not ended: " << strShown;
+    EXPECT_EQ(strStatus, strShown);
+    const size_t nNotices = strStatus == "Download completed" ? 1 : 0;
+    const std::string strElapsed = ItemTextOf(hDownload, IDC_TIMEELAPSED);
+    SupportServer().WaitRequests(nNotices, kStepWait, Pid());
+    EXPECT_EQ(nNotices, SupportServer().WaitRequests(nNotices + 1, 1500, Pid())) << "completion notices";
+    EXPECT_EQ(strElapsed, ItemTextOf(hDownload, IDC_TIMEELAPSED)) << "the elapsed time goes on";
+}
+void CProgramRun::Finish(HWND hDownload, const std::string& strTarget, const std::string& strContent)
+{
+    ASSERT_NO_FATAL_FAILURE(ExpectEnd(hDownload, "Download completed"));
+    EXPECT_TRUE(strContent == ReadWholeFile(strTarget));
+    ASSERT_TRUE(ClickButton(hDownload, IDC_EXIT));
+    ASSERT_TRUE(WaitExit(kStepWait)) << "a question at Exit?";
+    EXPECT_EQ(1u, SupportServer().WaitRequests(2, 0, Pid())) << "one completion notice";
+    EXPECT_EQ("", StoredFolder());
+}
 void CE2eTest::SetUp()
 {
     for (const char* pszName : {"DLS_PROGRAM_DIR", "DLS_WWW_WIN", "DLS_BUILD_DIR_WIN", "DLS_NGINX_PORT"})
@@ -283,7 +247,6 @@ void CE2eTest::SetUp()
     m_strSavedShortcut = ReadWholeFile(ResumeShortcutPath());
     ::DeleteFileA(ResumeShortcutPath().c_str());
 }
-
 void CE2eTest::TearDown()
 {
     DeleteRegistryValue(HKEY_LOCAL_MACHINE, LASTSETUP_KEY, LASTSETUP_VALIDATOR_VALUE);
@@ -291,5 +254,3 @@ void CE2eTest::TearDown()
     if (m_bHadShortcut)
         WriteWholeFile(ResumeShortcutPath(), m_strSavedShortcut);
 }
-
-std::string CE2eTest::StoredFolder() { return ReadRegistryValue(HKEY_LOCAL_MACHINE, LASTSETUP_KEY, LASTSETUP_VALUE).data; }

@@ -30,27 +30,26 @@ private:
 
 bool ReadShellLink(const std::string& strLink, std::string* pstrTarget, std::string* pstrDescription);
 std::string ResumeShortcutPath();  // on the desktop the program finds
-
+std::string StoredFolder();        // LASTSETUPPATH's bytes, "" when absent
 std::string E2eEnv(const char* pszName);  // "" when unset
-// <build>\DownloadSetup<strFlavour>.exe: "E2E" (nginx, byte ranges), "E2EPlain" (python3 -m
-// http.server, no ranges), "E2EScripted" (the test's scripted server on DLS_SCRIPTED_PORT).
+// <build>\DownloadSetup<strFlavour>.exe: "E2E" (nginx, byte ranges), "E2EScripted" (the test's
+// scripted server on DLS_SCRIPTED_PORT), "E2EPlain" (python3 -m http.server, no ranges).
 std::string E2eProgram(const std::string& strFlavour);
-std::string E2eNginxUrl(const std::string& strPath = "/download/brindlemox.exe");
+const char kGeneralPath[] = "/download/brindlemox.exe";
+std::string E2eNginxUrl(const std::string& strPath = kGeneralPath);
+const DWORD kStepWait = 90000;  // one step of the program (start-up, a transfer)
 
 // The installer as nginx serves it under its four variant paths, each with bytes of its own; the
 // general one is the sample installer (a program showing "Brindlemox installer (sample)") padded
 // to the size. Removed on destruction.
-class CServedInstaller
+struct CServedInstaller
 {
-public:
     explicit CServedInstaller(size_t cbSize);
     ~CServedInstaller();
     static const char* const kPaths[4];
-    std::string LocalFile(const std::string& strUrlPath) const;
-    std::string Content(const std::string& strUrlPath) const;
-
-private:
-    size_t m_cbSize;
+    std::string LocalFile(const std::string& strUrlPath = kGeneralPath) const;
+    std::string Content(const std::string& strUrlPath = kGeneralPath) const;
+    const size_t m_cbSize;
 };
 
 // nginx sends at 256 KB/s while this object lives (or until Release).
@@ -72,21 +71,26 @@ public:
     bool WaitExit(DWORD dwTimeoutMs, DWORD* pdwExitCode = nullptr);
     // A visible message box of this program with the caption (not one of its two dialogs), or NULL.
     HWND WaitMessageBox(const char* pszCaption, DWORD dwTimeoutMs) const;
-    HWND WaitSetupDialog(DWORD dwTimeoutMs) const;
-    HWND WaitDownloadDialog(DWORD dwTimeoutMs) const;
-    // Answers a message box with this caption with nButton (its text to *pstrText); false without one.
-    bool Answer(const char* pszCaption, int nButton, DWORD dwTimeoutMs, std::string* pstrText = nullptr) const;
+    HWND WaitSetupDialog(DWORD dwTimeoutMs = kStepWait) const;
+    HWND WaitDownloadDialog(DWORD dwTimeoutMs = kStepWait) const;
+    // Answers a message box with this caption with nButton (its text checked unless strText is
+    // empty); false without one.
+    bool Answer(const char* pszCaption, int nButton, const std::string& strText = "") const;
     // The folder typed into the Setup dialog and Start Download clicked: the download dialog, or NULL.
-    HWND StartDownload(const std::string& strFolder, DWORD dwTimeoutMs) const;
+    HWND StartDownload(const std::string& strFolder, DWORD dwTimeoutMs = kStepWait) const;
+    // Yes to the resume prompt (its text checked; the time of the answer to *pdwAnswered): the
+    // download dialog that opens, or NULL.
+    HWND Resume(DWORD* pdwAnswered = nullptr) const;
+    // The transfer ends with strStatus; then the elapsed time stands still and this run has sent a
+    // completion notice if, and only if, the download is complete.
+    void ExpectEnd(HWND hDownload, const std::string& strStatus) const;
+    // The transfer ends complete with strContent in strTarget, and Exit ends the program without a
+    // question, another notice or a stored folder.
+    void Finish(HWND hDownload, const std::string& strTarget, const std::string& strContent);
 
 private:
     PROCESS_INFORMATION m_pi{};
 };
-
-// Waits until the download dialog's transfer has ended (Start/Resume enabled, an outcome shown).
-bool WaitTransferEnded(HWND hDownload, DWORD dwTimeoutMs, std::string* pstrStatus = nullptr);
-// A visible dialog or message box of any process with this caption, or NULL.
-HWND WaitAnyDialog(const char* pszCaption, DWORD dwTimeoutMs);
 
 // Every end-to-end test: skipped outside tools/test; the support server listens; the stored folder,
 // its validator and the resume shortcut are taken away before and put back as they were afterwards.
@@ -95,14 +99,6 @@ class CE2eTest : public ::testing::Test
 protected:
     void SetUp() override;
     void TearDown() override;
-    static const DWORD kStepWait = 90000;  // one step of the program (start-up, a transfer)
-    std::string StoredFolder();            // LASTSETUPPATH's bytes, "" when absent
-    std::string TraceUrl(const char* pszText, const std::string& strUrl = E2eNginxUrl())
-    {
-        return pszText + strUrl;  // a trace line of the download dialog for this address
-    }
-
-private:
     CSavedRegistryValue m_lastSetupPath{HKEY_LOCAL_MACHINE, LASTSETUP_KEY, LASTSETUP_VALUE};
     std::string m_strSavedShortcut;
     bool m_bHadShortcut = false;

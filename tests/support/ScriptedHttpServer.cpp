@@ -13,7 +13,6 @@ std::string ScriptedRequest::Header(const char* pszName) const
             return h.second;
     return std::string();
 }
-
 std::string MakeTestContent(size_t n, unsigned seed)
 {
     std::string s(n, '\0');
@@ -22,7 +21,6 @@ std::string MakeTestContent(size_t n, unsigned seed)
         ch = static_cast<char>(((x = x * 1103515245u + 12345u) >> 16) & 0xFF);
     return s;
 }
-
 ScriptedHttpServer& SupportServer()
 {
     static ScriptedHttpServer* s_pServer = nullptr;  // never destroyed: the notices stay held
@@ -30,7 +28,6 @@ ScriptedHttpServer& SupportServer()
         ADD_FAILURE() << "the support server's port " << DLS_SUPPORT_PORT << " is taken";
     return *s_pServer;
 }
-
 bool ScriptedHttpServer::Start(Handler handler, unsigned short nPort)
 {
     WSADATA wsa;
@@ -56,7 +53,6 @@ bool ScriptedHttpServer::Start(Handler handler, unsigned short nPort)
     });
     return true;
 }
-
 void ScriptedHttpServer::Stop()
 {
     if (m_hStop == NULL)
@@ -76,13 +72,11 @@ void ScriptedHttpServer::Stop()
     m_hStop = NULL;
     WSACleanup();
 }
-
 std::vector<ScriptedRequest> ScriptedHttpServer::Requests()
 {
     std::lock_guard<CTestMutex> lock(m_mutex);
     return m_requests;
 }
-
 size_t ScriptedHttpServer::WaitRequests(size_t n, DWORD dwTimeoutMs, DWORD dwPid)
 {
     auto count = [&] {
@@ -93,25 +87,26 @@ size_t ScriptedHttpServer::WaitRequests(size_t n, DWORD dwTimeoutMs, DWORD dwPid
         Sleep(10);
     return count();
 }
-
+// The process whose socket connected from the peer's port to ours.
+static DWORD ClientPid(SOCKET s)
+{
+    sockaddr_in peer = {}, self = {};
+    int cbPeer = sizeof(peer), cbSelf = sizeof(self);
+    getpeername(s, (sockaddr*)&peer, &cbPeer);
+    getsockname(s, (sockaddr*)&self, &cbSelf);
+    std::vector<char> table(1 << 16);
+    DWORD cbTable = (DWORD)table.size();
+    const auto* pTable = reinterpret_cast<const MIB_TCPTABLE_OWNER_PID*>(table.data());
+    if (GetExtendedTcpTable(table.data(), &cbTable, FALSE, AF_INET, TCP_TABLE_OWNER_PID_CONNECTIONS, 0) == NO_ERROR)
+        for (DWORD i = 0; i < pTable->dwNumEntries; ++i)
+            if ((u_short)pTable->table[i].dwLocalPort == peer.sin_port && (u_short)pTable->table[i].dwRemotePort == self.sin_port)
+                return pTable->table[i].dwOwningPid;
+    return 0;
+}
 void ScriptedHttpServer::ServeConnection(SOCKET s)
 {
     ScriptedRequest request;
-    {
-        // The process whose socket connected from the peer's port to ours.
-        sockaddr_in peer = {}, self = {};
-        int cbPeer = sizeof(peer), cbSelf = sizeof(self);
-        getpeername(s, (sockaddr*)&peer, &cbPeer);
-        getsockname(s, (sockaddr*)&self, &cbSelf);
-        std::vector<char> table(1 << 16);
-        DWORD cbTable = (DWORD)table.size();
-        const auto* pTable = reinterpret_cast<const MIB_TCPTABLE_OWNER_PID*>(table.data());
-        if (GetExtendedTcpTable(table.data(), &cbTable, FALSE, AF_INET, TCP_TABLE_OWNER_PID_CONNECTIONS, 0) == NO_ERROR)
-            for (DWORD i = 0; i < pTable->dwNumEntries; ++i)
-                if ((u_short)pTable->table[i].dwLocalPort == peer.sin_port &&
-                    (u_short)pTable->table[i].dwRemotePort == self.sin_port)
-                    request.dwClientPid = pTable->table[i].dwOwningPid;
-    }
+    request.dwClientPid = ClientPid(s);
     std::string strHead;
     char buf[16384];
     for (int n; strHead.find("\r\n\r\n") == std::string::npos && strHead.compare(0, 1, "\x16") != 0 &&
@@ -155,35 +150,29 @@ void ScriptedHttpServer::ServeConnection(SOCKET s)
         DWORD dwTimeout = 2000;  // the client reads to the end before the socket goes
         setsockopt(s, SOL_SOCKET, SO_RCVTIMEO, (const char*)&dwTimeout, sizeof(dwTimeout));
         while (recv(s, buf, sizeof(buf), 0) > 0)
-        {
-        }
+            continue;
     }
     std::lock_guard<CTestMutex> lock(m_mutex);
     m_openSockets.erase(std::remove(m_openSockets.begin(), m_openSockets.end(), s), m_openSockets.end());
     closesocket(s);
 }
-
 ScriptedResponse ScriptedHttpServer::ServeFile(const std::string& strContent, const ScriptedRequest& request, bool fRanges)
 {
     ScriptedResponse response;
     response.Header("Content-Type", "application/octet-stream");
     size_t first = 0;
+    response.strBody = strContent;
     if (!fRanges || sscanf(request.Header("Range").c_str(), "bytes=%zu-", &first) != 1)
-    {
-        response.strBody = strContent;
         return response;
-    }
-    response.Header("Accept-Ranges", "bytes");
     const std::string strTotal = "/" + std::to_string(strContent.size());
-    response.nStatus = first >= strContent.size() ? 416 : 206;
-    response.strReason = first >= strContent.size() ? "Range Not Satisfiable" : "Partial Content";
-    if (first >= strContent.size())
-        return response.Header("Content-Range", "bytes *" + strTotal);
-    response.strBody = strContent.substr(first);
-    return response.Header("Content-Range",
-                           "bytes " + std::to_string(first) + "-" + std::to_string(strContent.size() - 1) + strTotal);
+    const bool fPast = first >= strContent.size();
+    response.nStatus = fPast ? 416 : 206;
+    response.strReason = fPast ? "Range Not Satisfiable" : "Partial Content";
+    response.strBody = fPast ? "" : strContent.substr(first);
+    return response.Header("Accept-Ranges", "bytes")
+        .Header("Content-Range", fPast ? "bytes *" + strTotal
+                                       : "bytes " + std::to_string(first) + "-" + std::to_string(strContent.size() - 1) + strTotal);
 }
-
 ScriptedResponse ScriptedHttpServer::MultipartAnswer(const std::string& strContent,
                                                      const std::vector<std::pair<size_t, size_t>>& parts,
                                                      const std::string& strType, const std::string& strBoundary)

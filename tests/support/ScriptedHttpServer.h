@@ -13,8 +13,7 @@
 
 struct ScriptedRequest
 {
-    std::string strMethod;
-    std::string strPath;
+    std::string strMethod, strPath;
     std::vector<std::pair<std::string, std::string>> headers;
     DWORD dwClientPid = 0;
     std::string Header(const char* pszName) const;  // "" when absent
@@ -41,18 +40,13 @@ class ScriptedHttpServer
 {
 public:
     using Handler = std::function<ScriptedResponse(const ScriptedRequest&)>;
-    ScriptedHttpServer() = default;
     ~ScriptedHttpServer() { Stop(); }
-    ScriptedHttpServer(const ScriptedHttpServer&) = delete;
-    ScriptedHttpServer& operator=(const ScriptedHttpServer&) = delete;
-
     bool Start(Handler handler, unsigned short nPort = 0);  // 0: a free port; false when taken
     void Stop();                                            // ends every connection
     std::string Url(const std::string& strPath) const { return "http://127.0.0.1:" + std::to_string(m_nPort) + strPath; }
     std::vector<ScriptedRequest> Requests();
     // Waits (bounded) until n requests (from process dwPid only, unless 0) have come; how many came.
     size_t WaitRequests(size_t n, DWORD dwTimeoutMs, DWORD dwPid = 0);
-
     // A file: "Range: bytes=N-" gets 206 with Content-Range (416 past the end), otherwise (or
     // without fRanges) 200 with the whole file.
     static ScriptedResponse ServeFile(const std::string& strContent, const ScriptedRequest& request, bool fRanges = true);
@@ -74,10 +68,9 @@ private:
     std::vector<ScriptedRequest> m_requests;
 };
 
-// The support server of the test builds (127.0.0.1:DLS_SUPPORT_PORT), listening from the first call to the end
-// of the test program, so that the notices it holds are never tried again. Other test programs on
-// the machine may send theirs too: count by process.
+// The support server of the test builds (127.0.0.1:DLS_SUPPORT_PORT), listening from the first call
+// to the end of the test program, so that the notices it holds are never tried again. Count them by
+// process: each program run sends its own.
 ScriptedHttpServer& SupportServer();
-
 // n bytes whose content tells each offset apart.
 std::string MakeTestContent(size_t n, unsigned seed = 1);

@@ -1,52 +1,33 @@
 #include "tests/support/WindowDriver.h"
 #include "tests/support/DialogDriver.h"
 
-namespace
-{
-struct FindRequest
-{
-    DWORD dwProcessId;
-    const char* pszClass;
-    const char* pszCaption;
-    bool bVisibleOnly;
-    std::vector<HWND> found;
-};
-
-BOOL CALLBACK FindProc(HWND hWnd, LPARAM lParam)
-{
-    auto* pRequest = reinterpret_cast<FindRequest*>(lParam);
-    DWORD dwProcess = 0;
-    char szClass[64] = "";
-    ::GetWindowThreadProcessId(hWnd, &dwProcess);
-    ::GetClassNameA(hWnd, szClass, sizeof(szClass));
-    if (dwProcess == pRequest->dwProcessId && (!pRequest->bVisibleOnly || ::IsWindowVisible(hWnd)) &&
-        (pRequest->pszClass == nullptr || lstrcmpA(szClass, pRequest->pszClass) == 0) &&
-        (pRequest->pszCaption == nullptr || WindowTextOf(hWnd) == pRequest->pszCaption))
-        pRequest->found.push_back(hWnd);
-    return TRUE;
-}
-}  // namespace
-
 std::vector<HWND> FindTopWindows(DWORD dwProcessId, const char* pszClass, const char* pszCaption, bool bVisibleOnly)
 {
-    FindRequest request{dwProcessId, pszClass, pszCaption, bVisibleOnly, {}};
-    ::EnumWindows(FindProc, reinterpret_cast<LPARAM>(&request));
-    return request.found;
+    std::vector<HWND> found;
+    for (HWND hWnd = ::GetTopWindow(NULL); hWnd != NULL; hWnd = ::GetWindow(hWnd, GW_HWNDNEXT))
+    {
+        DWORD dwProcess = 0;
+        char szClass[64] = "";
+        ::GetWindowThreadProcessId(hWnd, &dwProcess);
+        ::GetClassNameA(hWnd, szClass, sizeof(szClass));
+        if ((dwProcessId == 0 || dwProcess == dwProcessId) && (!bVisibleOnly || ::IsWindowVisible(hWnd)) &&
+            (pszClass == nullptr || lstrcmpA(szClass, pszClass) == 0) &&
+            (pszCaption == nullptr || WindowTextOf(hWnd) == pszCaption))
+            found.push_back(hWnd);
+    }
+    return found;
 }
-
 HWND FindTopWindow(DWORD dwProcessId, const char* pszClass, const char* pszCaption, bool bVisibleOnly)
 {
     std::vector<HWND> found = FindTopWindows(dwProcessId, pszClass, pszCaption, bVisibleOnly);
     return found.empty() ? NULL : found.front();
 }
-
 HWND WaitForDialog(DWORD dwProcessId, const char* pszCaption, DWORD dwTimeoutMs)
 {
     HWND hWnd = NULL;
     WaitUntil([&] { return (hWnd = FindTopWindow(dwProcessId, "#32770", pszCaption, true)) != NULL; }, dwTimeoutMs);
     return hWnd;
 }
-
 std::string WindowTextOf(HWND hWnd)
 {
     char szText[1024] = "";
@@ -57,22 +38,18 @@ std::string WindowTextOf(HWND hWnd)
     szText[sizeof(szText) - 1] = '\0';
     return szText;
 }
-
 std::string ItemTextOf(HWND hDlg, int nID) { return WindowTextOf(::GetDlgItem(hDlg, nID)); }
-
 std::string MessageBoxTextOf(HWND hBox)
 {
     // The text is the static control 0xFFFF (100 in some versions of the system).
     HWND hText = ::GetDlgItem(hBox, 0xFFFF);
     return WindowTextOf(hText != NULL ? hText : ::GetDlgItem(hBox, 100));
 }
-
 bool ClickButton(HWND hDlg, int nID)
 {
     HWND hButton = ::GetDlgItem(hDlg, nID);
     return hButton != NULL && ::PostMessageA(hButton, BM_CLICK, 0, 0);
 }
-
 bool AnswerMessageBox(HWND hBox, int nID)
 {
     HWND hButton = ::GetDlgItem(hBox, nID);

@@ -6,21 +6,18 @@
 #include <string>
 #include <vector>
 
-// Top-level windows of process dwProcessId with this class ("#32770" for dialogs and message
-// boxes) and caption; only visible ones when bVisibleOnly.
+// Top-level windows of process dwProcessId (0: of any process) with this class ("#32770" for
+// dialogs and message boxes) and caption (nullptr: any); only visible ones when bVisibleOnly.
 std::vector<HWND> FindTopWindows(DWORD dwProcessId, const char* pszClass, const char* pszCaption, bool bVisibleOnly);
 // The first such window, or NULL.
 HWND FindTopWindow(DWORD dwProcessId, const char* pszClass, const char* pszCaption, bool bVisibleOnly = true);
 // Waits (bounded) for a visible dialog or message box with this caption; NULL on timeout.
 HWND WaitForDialog(DWORD dwProcessId, const char* pszCaption, DWORD dwTimeoutMs);
-
-// Text of a window or of a dialog's control, read without blocking on a hung owner.
+// Text of a window, of a dialog's control or of a message box's question, read without blocking on a hung owner.
 std::string WindowTextOf(HWND hWnd);
 std::string ItemTextOf(HWND hDlg, int nID);
-// The question or message of a message box.
 std::string MessageBoxTextOf(HWND hBox);
-
-// A click on a dialog's button (posted BM_CLICK); FALSE without such a button.
+// A click on a dialog's button (posted BM_CLICK), or a message box answered with one of its buttons
+// (IDYES, IDNO, IDOK); false without that button.
 bool ClickButton(HWND hDlg, int nID);
-// Answers a message box with one of its buttons (IDYES, IDNO, IDOK); FALSE without that button.
 bool AnswerMessageBox(HWND hBox, int nID);
