@@ -33,7 +33,7 @@ std::string ResumeShortcutPath();  // on the desktop the program finds
 std::string StoredFolder();        // LASTSETUPPATH's bytes, "" when absent
 std::string E2eEnv(const char* pszName);  // "" when unset
 // <build>\DownloadSetup<strFlavour>.exe: "E2E" (nginx, byte ranges), "E2EScripted" (the test's
-// scripted server on DLS_SCRIPTED_PORT), "E2EPlain" (python3 -m http.server, no ranges).
+// scripted server on DLS_SCRIPTED_PORT).
 std::string E2eProgram(const std::string& strFlavour);
 const char kGeneralPath[] = "/download/brindlemox.exe";
 std::string E2eNginxUrl(const std::string& strPath = kGeneralPath);
