@@ -96,28 +96,23 @@ TEST_F(BindCallbackTest, InterfacesBindFlagsAndRequestHeaders)
     EXPECT_EQ(0x93u | BINDF_NOWRITECACHE, grfBindf);  // asynchronous pull, newest version, no cache copy
     EXPECT_TRUE(info.dwBindVerb == BINDVERB_GET && !info.szExtraInfo && !info.szCustomVerb && !info.grfBindInfoF &&
                 !info.stgmedData.tymed);
-    // The rest of the file, of the version that began it, not newer than the worker's start.
+    // The rest of the file (one open range, as the worker asks), of the version that began it, not
+    // newer than the worker's start.
     const std::string strDate = "Unless-Modified-Since: Sun, 06 Dec 2026 22:00:00 GMT\r\n";
-    struct { std::vector<BYTE_RANGE> ranges; bool bDate; const char* pszValidator; std::string strHeaders; } cases[] = {
-        {{{1234, 0}}, true, "", "Range: bytes=1234-\r\n" + strDate},
-        {{{0, 0}}, true, "", "Range: bytes=0-\r\n" + strDate},
-        {{{100000, 0}}, true, "300000 \"v1\"", "Range: bytes=100000-\r\nIf-Range: \"v1\"\r\n" + strDate},
-        {{{0, 100}, {200, 0}}, false, "", "Range: bytes=0-99, 200-\r\n"},
-        {{{2147483000u, 647}}, false, "", "Range: bytes=2147483000-2147483646\r\n"},  // never a signed number
-        {{}, true, "", "(null)"},
+    const struct { DWORD dwOffset; const char* pszValidator; std::string strHeaders; } cases[] = {
+        {1234, "", "Range: bytes=1234-\r\n" + strDate},
+        {100000, "300000 \"v1\"", "Range: bytes=100000-\r\nIf-Range: \"v1\"\r\n" + strDate},
+        {4000000000u, "", "Range: bytes=4000000000-\r\n" + strDate},  // never a signed number
     };
     FakeWorker& worker = Begin("");
     for (auto& c : cases)
     {
         m_dlg.m_strValidator = c.pszValidator;
-        worker.m_request.pRanges = c.ranges.data();
-        worker.m_request.cRanges = (DWORD)c.ranges.size();
-        worker.m_request.pstUnlessModifiedSince = c.bDate ? &worker.m_stStarted : nullptr;
-        LPWSTR pwsz = reinterpret_cast<LPWSTR>(1);
+        worker.m_range.dwOffset = c.dwOffset;
+        LPWSTR pwsz = nullptr;
         ASSERT_EQ(S_OK, m_dlg.BeginningTransaction(L"http://x/", L"", 0, &pwsz));
-        char sz[512] = "(null)";
-        if (pwsz != nullptr)
-            WideCharToMultiByte(CP_ACP, 0, pwsz, -1, sz, sizeof(sz), NULL, NULL);
+        char sz[512] = "";
+        WideCharToMultiByte(CP_ACP, 0, pwsz, -1, sz, sizeof(sz), NULL, NULL);
         EXPECT_EQ(c.strHeaders, sz);
         CoTaskMemFree(pwsz);
     }
@@ -127,15 +122,15 @@ TEST_F(BindCallbackTest, EveryAnswerIsJudgedBeforeAByteIsWritten)
 {
     // Refusals write nothing, whatever body Wine still delivers, and end with their own sentence.
     const std::tuple<DWORD, HRESULT, const char*> refusals[] = {
-        {300, INET_E_RESOURCE_NOT_FOUND, kNotFound}, {302, INET_E_RESOURCE_NOT_FOUND, kNotFound},
-        {305, INET_E_RESOURCE_NOT_FOUND, kNotFound}, {400, INET_E_INVALID_REQUEST, "The request was invalid"},
+        {300, INET_E_RESOURCE_NOT_FOUND, kNotFound}, {305, INET_E_RESOURCE_NOT_FOUND, kNotFound},
+        {400, INET_E_INVALID_REQUEST, "The request was invalid"},
         {401, INET_E_AUTHENTICATION_REQUIRED, kAuth}, {403, INET_E_AUTHENTICATION_REQUIRED, kAuth},
         {404, INET_E_RESOURCE_NOT_FOUND, kNotFound},  {405, INET_E_AUTHENTICATION_REQUIRED, kAuth},
         {407, INET_E_AUTHENTICATION_REQUIRED, kAuth}, {408, INET_E_CONNECTION_TIMEOUT, "The Internet connection has timed out"},
         {409, INET_E_NO_VALID_MEDIA, "The file is not one of the acceptable MIME types"},
         {410, INET_E_DATA_NOT_AVAILABLE, kNoData},    {411, INET_E_DATA_NOT_AVAILABLE, kNoData},
-        {500, INET_E_DATA_NOT_AVAILABLE, kNoData},    {599, INET_E_DATA_NOT_AVAILABLE, kNoData},
-        {204, INET_E_DATA_NOT_AVAILABLE, kNoData},    {205, INET_E_DATA_NOT_AVAILABLE, kNoData}};
+        {599, INET_E_DATA_NOT_AVAILABLE, kNoData},    {204, INET_E_DATA_NOT_AVAILABLE, kNoData},
+        {205, INET_E_DATA_NOT_AVAILABLE, kNoData}};
     for (const auto& r : refusals)
         Judge("01234567", std::get<0>(r), "", "", "20", kContent, std::get<1>(r), std::get<2>(r), "01234567");
     // A resume continues the local file exactly where it ends, or writes nothing.
@@ -278,7 +273,7 @@ TEST(CReadBufferTest, SearchNumbersAndCompaction)
     // it scanned.
     const std::tuple<const char*, const char*, BOOL, int> skips[] = {
         {"xxContent-RANGE: bytes", "content-range: ", TRUE, 17}, {"abc--XYZ", "--XYZ", FALSE, 3},
-        {"abc--XYZ\r", "--XYZ", TRUE, 8}, {"no boundary here", "--B", FALSE, 13}, {"ab", "", TRUE, 0}, {"", "", FALSE, 0}};
+        {"abc--XYZ\r", "--XYZ", TRUE, 8}, {"no boundary here", "--B", FALSE, 13}};
     for (const auto& c : skips)
     {
         Fill(buf, std::get<0>(c));
@@ -325,7 +320,6 @@ TEST_F(BindCallbackTest, PartHeadersGiveThePartsPlaceAndTheDataStartsAfterTheEmp
         {"\r\n--B\nContent-Type: x\ncontent-range: bytes 0-0/1000\n\nDATA", TRUE, 0, 1},
         {"\r\n--B--\r\n", TRUE, 0, 0},  // the closing delimiter
         {strPart + "Content-Range: bytes 1a0-199/1000\r\n\r\nD", FALSE, 0, 0},
-        {strPart + "Content-Range: bytes 200-100/1000\r\n\r\nD", FALSE, 0, 0},
         {strPart + "Content-Length: 3\r\n\r\nDDD", FALSE, 0, 0},
         {"\r\n--other\r\nContent-Range: bytes 0-1/2\r\n\r\nDD", FALSE, 0, 0},
     };
