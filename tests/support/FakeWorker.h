@@ -70,7 +70,6 @@ class FakeBinding : public IBinding
 {
 public:
     FakeHttpInfo m_info;
-    bool m_fHttpInfo = true;  // false: no IWinInetHttpInfo
     int m_cAborts = 0;
     std::function<void()> m_onAbort;  // runs inside Abort
     LONG m_cRef = 1;
