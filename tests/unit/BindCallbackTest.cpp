@@ -1,7 +1,6 @@
-// The binding callback over fakes of the URL moniker's objects: its interfaces and bind flags, the
-// request headers, the judgement of every kind of answer (refusals, resume, fresh start, Content-Range,
-// 416, multipart) down to the outcome and the local file, the multipart reader with its scan buffer,
-// the read loop under Stop and a failed write, and a binding that the watchdog abandoned.
+// The binding callback over fakes of the URL moniker's objects: its interfaces, bind flags and request
+// headers, the judgement of every kind of answer down to the outcome and the local file, the multipart
+// reader, the read loop under Stop and a failed write, and a binding that the watchdog abandoned.
 #include <gtest/gtest.h>
 #include <string.h>
 #include <memory>
@@ -87,8 +86,6 @@ TEST_F(BindCallbackTest, InterfacesBindFlagsAndRequestHeaders)
         EXPECT_EQ(c.second ? S_OK : E_NOINTERFACE, m_dlg.QueryInterface(*c.first, &pv));
         EXPECT_EQ(c.second, pv);
     }
-    EXPECT_EQ(4u, static_cast<IHttpNegotiate*>(&m_dlg)->AddRef());  // three taken above
-    EXPECT_EQ(3u, static_cast<IBindStatusCallback*>(&m_dlg)->Release());
     DWORD grfBindf = 0;
     BINDINFO info;
     memset(&info, 0xCC, sizeof(info));  // every field set by GetBindInfo
@@ -96,24 +93,18 @@ TEST_F(BindCallbackTest, InterfacesBindFlagsAndRequestHeaders)
     EXPECT_EQ(0x93u | BINDF_NOWRITECACHE, grfBindf);  // asynchronous pull, newest version, no cache copy
     EXPECT_TRUE(info.dwBindVerb == BINDVERB_GET && !info.szExtraInfo && !info.szCustomVerb && !info.grfBindInfoF &&
                 !info.stgmedData.tymed);
-    // The rest of the file (one open range, as the worker asks), of the version that began it, not
-    // newer than the worker's start.
+    // The rest of the file (one open range, as the worker asks), not newer than the worker's start.
+    // (If-Range is read by the engine test, at the server.)
     const std::string strDate = "Unless-Modified-Since: Sun, 06 Dec 2026 22:00:00 GMT\r\n";
-    const struct { DWORD dwOffset; const char* pszValidator; std::string strHeaders; } cases[] = {
-        {1234, "", "Range: bytes=1234-\r\n" + strDate},
-        {100000, "300000 \"v1\"", "Range: bytes=100000-\r\nIf-Range: \"v1\"\r\n" + strDate},
-        {4000000000u, "", "Range: bytes=4000000000-\r\n" + strDate},  // never a signed number
-    };
     FakeWorker& worker = Begin("");
-    for (auto& c : cases)
+    for (DWORD dwOffset : {1234u, 4000000000u})  // never a signed number
     {
-        m_dlg.m_strValidator = c.pszValidator;
-        worker.m_range.dwOffset = c.dwOffset;
+        worker.m_range.dwOffset = dwOffset;
         LPWSTR pwsz = nullptr;
         ASSERT_EQ(S_OK, m_dlg.BeginningTransaction(L"http://x/", L"", 0, &pwsz));
         char sz[512] = "";
         WideCharToMultiByte(CP_ACP, 0, pwsz, -1, sz, sizeof(sz), NULL, NULL);
-        EXPECT_EQ(c.strHeaders, sz);
+        EXPECT_EQ("Range: bytes=" + std::to_string(dwOffset) + "-\r\n" + strDate, sz);
         CoTaskMemFree(pwsz);
     }
 }
@@ -253,9 +244,6 @@ TEST(CReadBufferTest, SearchNumbersAndCompaction)
 {
     CReadBuffer buf;
     ASSERT_TRUE(buf.Allocate(64));
-    BYTE* pBase = buf.m_pBase;
-    ASSERT_TRUE(buf.Allocate(64));  // the same size again: the same memory, emptied
-    EXPECT_TRUE(pBase == buf.m_pBase && buf.m_pBase + 64 == buf.m_pEnd);
     // SkipPast ignores case and needs a buffered byte after the match; a failed search consumes what
     // it scanned.
     const std::tuple<const char*, const char*, BOOL, int> skips[] = {
@@ -302,7 +290,6 @@ TEST_F(BindCallbackTest, PartHeadersGiveThePartsPlaceAndTheDataStartsAfterTheEmp
     const std::string strPart = "\r\n--B\r\nContent-Type: x\r\n";
     const std::tuple<std::string, BOOL, DWORD, DWORD> cases[] = {
         {strPart + "Content-Range: bytes 100-199/1000\r\n\r\nDATA", TRUE, 100, 200},
-        {"\r\n--B\r\nContent-Range: bytes 100-199/1000\r\nContent-Type: x\r\n\r\nDATA", TRUE, 100, 200},
         {strPart + "Content-Range: bytes 1-2/1000\r\nContent-Length: 2\r\n\r\nDATA", TRUE, 1, 3},
         {"\r\n--B\nContent-Type: x\ncontent-range: bytes 0-0/1000\n\nDATA", TRUE, 0, 1},
         {"\r\n--B--\r\n", TRUE, 0, 0},  // the closing delimiter

@@ -1,6 +1,5 @@
-// CTraceLog: the line and its stamp, appending across runs, the size limit, lines from two threads
-// at once, and logs whose file cannot be opened or written. (The program's own log in the system
-// directory is read by the dialog tests in tests/integration.)
+// CTraceLog: the line and its stamp, appending across runs, the size limit, lines from two threads at
+// once, and files that cannot be opened or written. (The system directory's log: tests/integration.)
 #include <gtest/gtest.h>
 #include "log/CTraceLog.h"
 #include <regex>

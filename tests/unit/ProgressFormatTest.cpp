@@ -1,7 +1,6 @@
-// The progress display's arithmetic and texts: rate and duration formats, the once-a-second rate
-// sample with its time-left estimate (also after a resume), and what ProgressUpdate takes for
-// display, checked on a dialog without a window (the snapshot it would show). (The fields reaching
-// the window are read by the download dialog's tests.)
+// The progress display's arithmetic and texts: rate, duration and percentage, the once-a-second rate
+// sample with its time-left estimate, and what ProgressUpdate takes for display on a dialog without a
+// window. (The fields reaching the window are read by the dialog tests in tests/integration.)
 #include <gtest/gtest.h>
 #include <string>
 #include <vector>
@@ -101,9 +100,8 @@ TEST(ProgressFormatTest, WhatProgressUpdateShows)
     // Only the whole address as the status text reads "Downloading......"; a part of it stays.
     dlg.ProgressUpdate("Not Known", "Not Known", "http://127.0.0.1:9/progress/unit/", "line", 7);
     EXPECT_EQ("7% done brindlemox.exe |http://127.0.0.1:9/progress/unit/|7", shown());
-    // Out-of-range percentages and a missing status text show nothing; without a window nothing is posted.
-    for (int nPercent : {101, -1})
-        dlg.ProgressUpdate("Not Known", "Not Known", "after", "line", nPercent);
+    // A negative percentage and a missing status text show nothing; without a window nothing is posted.
+    dlg.ProgressUpdate("Not Known", "Not Known", "after", "line", -1);
     dlg.ProgressUpdate("Not Known", "Not Known", nullptr, "line", 50);
     EXPECT_EQ("7% done brindlemox.exe |http://127.0.0.1:9/progress/unit/|7", shown());
     EXPECT_EQ(0, dlg.m_lProgressPosted.load());
