@@ -11,8 +11,7 @@ namespace
 {
 const COLORREF RIGHT_BLOCK = RGB(232, 225, 243), LEFT_BLOCK = RGB(212, 227, 252);
 
-// An unattached painter draws no banner and no buttons (it has no window); its icon starts at
-// row 1, so row 0 shows the gradient alone.
+// An unattached painter draws no banner and no buttons; its icon starts at row 1, below the gradient's row 0.
 void DrawCaption(CCaptionPainter& painter, CGdiCanvas& canvas, int cx, int cy)
 {
     CAPTIONPAINT cp = {CSize(cx, cy), &canvas.m_dc, TRUE};

@@ -12,7 +12,7 @@ TEST(CFileTest, OpenFollowsItsFlags)
     const UINT kAppend = CFile::modeCreate | CFile::modeNoTruncate | CFile::modeWrite | CFile::shareDenyNone;
     const UINT kRead = CFile::modeRead | CFile::shareDenyNone;
     const struct { const char* pszName; UINT nFlags; bool bOpens; } cases[] = {
-        {"old.txt", kRead, true}, {"old.txt", kAppend, true}, {"new.txt", kAppend, true}, {"missing.txt", kRead, false}};
+        {"old.txt", kRead, true}, {"old.txt", kAppend, true}, {"new.txt", kAppend, true}, {"none.txt", kRead, false}};
     for (const auto& c : cases)
     {
         CTempFolder folder("CFileTest");

@@ -20,14 +20,11 @@ HBITMAP MakeStrip(int cx)
 
 TEST(HoverButton, DrawsTheStripImageOfTheItemStateAtTheSizeOfOneImage)
 {
+    // Pressed wins over hover; focus and hover win over disabled. A 301-pixel strip's last column
+    // (width mod 4) is never shown.
     const struct { int cxStrip; UINT state; BOOL bHover; int nImage; } cases[] = {  // nImage -1: nothing drawn
-        {300, 0, FALSE, 0},                   {300, ODS_SELECTED, TRUE, 1},  // pressed wins over all
-        {300, ODS_SELECTED | ODS_FOCUS | ODS_DISABLED, FALSE, 1},
-        {300, ODS_FOCUS, FALSE, 2},           {300, 0, TRUE, 2},             // focus and hover over disabled
-        {300, ODS_DISABLED, TRUE, 2},         {300, ODS_DISABLED | ODS_FOCUS, FALSE, 2},
-        {300, ODS_DISABLED, FALSE, 3},        {301, ODS_DISABLED, FALSE, 3},  // the last (width mod 4) columns
-        {0, 0, FALSE, -1},                                                    // are never shown; no strip
-    };
+        {300, 0, FALSE, 0},           {300, ODS_SELECTED, TRUE, 1},  {300, ODS_DISABLED | ODS_FOCUS, FALSE, 2},
+        {300, ODS_DISABLED, TRUE, 2}, {301, ODS_DISABLED, FALSE, 3}, {0, 0, FALSE, -1}};
     CGalleryFrame frame;
     ASSERT_TRUE(frame.CreateFrame(WS_POPUP, CRect(100, 100, 300, 200)));
     for (const auto& c : cases)

@@ -18,11 +18,10 @@ TEST(SystemInspection, VariantTableByWindowsVersionAndBrowserComponent)
         {k31, 3, 10, "3.1", "5.0", kCommon},
         // Any other version: no name, the common installer.
         {k9x, 4, 3, "", "5.0", kCommon},               {kNt, 5, 2, "", "5.0", kCommon},
-        {kNt, 6, 1, "", "5.0", kCommon},               {kNt, 3, 51, "", "5.0", kCommon},
-        {99, 4, 0, "", "5.0", kCommon},
+        {kNt, 6, 1, "", "5.0", kCommon},               {99, 4, 0, "", "5.0", kCommon},
         // 5.5 and later: the general installer whatever the system; no version: the common one.
         {k9x, 4, 10, "98", "5.50.4134.600", kGeneral}, {kNt, 4, 0, "nt", "5.5", kGeneral},
-        {kNt, 5, 0, "2000", "6.0.2600.0", kGeneral},   {k9x, 4, 0, "95", "", kCommon},
+        {k9x, 4, 0, "95", "", kCommon},
     };
     for (const auto& row : rows)
     {
