@@ -35,15 +35,11 @@ HRESULT FakeHttpInfo::QueryInfo(DWORD dwOption, LPVOID pBuffer, DWORD* pcbBuf, D
     if (it == m_headers.end())
         return S_FALSE;  // the buffer stays untouched
     const std::string& strValue = it->second;
-    DWORD cbNeeded = (dwOption & HTTP_QUERY_FLAG_NUMBER)       ? sizeof(DWORD)
-                           : (dwOption & HTTP_QUERY_FLAG_SYSTEMTIME) ? sizeof(SYSTEMTIME)
-                                                                     : static_cast<DWORD>(strValue.size() + 1);
+    DWORD cbNeeded = (dwOption & HTTP_QUERY_FLAG_NUMBER) ? sizeof(DWORD) : static_cast<DWORD>(strValue.size() + 1);
     if (pBuffer == nullptr || *pcbBuf < cbNeeded)
         return *pcbBuf = cbNeeded, S_FALSE;
     if (dwOption & HTTP_QUERY_FLAG_NUMBER)
         *static_cast<DWORD*>(pBuffer) = strtoul(strValue.c_str(), nullptr, 10);
-    else if (dwOption & HTTP_QUERY_FLAG_SYSTEMTIME)
-        return InternetTimeToSystemTimeA(strValue.c_str(), static_cast<SYSTEMTIME*>(pBuffer), 0) ? S_OK : S_FALSE;
     else
         memcpy(pBuffer, strValue.c_str(), cbNeeded--);  // the length without the zero goes back
     *pcbBuf = cbNeeded;
@@ -52,7 +48,7 @@ HRESULT FakeHttpInfo::QueryInfo(DWORD dwOption, LPVOID pBuffer, DWORD* pcbBuf, D
 
 HRESULT FakeBinding::QueryInterface(REFIID riid, void** ppv)
 {
-    if (m_fHttpInfo && (IsEqualIID(riid, IID_IWinInetHttpInfo) || IsEqualIID(riid, IID_IWinInetInfo)))
+    if (IsEqualIID(riid, IID_IWinInetHttpInfo) || IsEqualIID(riid, IID_IWinInetInfo))
         return m_info.QueryInterface(riid, ppv);
     *ppv = IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IBinding) ? this : nullptr;
     if (*ppv == nullptr)

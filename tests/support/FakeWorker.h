@@ -1,8 +1,6 @@
-// Fakes of the URL moniker's objects (a stream handing out its bytes in chosen slices, the response
-// headers as Wine's IWinInetHttpInfo answers them, a binding that counts Abort), and FakeWorker,
-// which puts a CURLDownloading without a window into the state in which WorkerThreadProc hands it
-// to a binding, so that tests can call the callback methods directly. The objects live on the
-// test's stack; their counts only count.
+// Fakes of the URL moniker's objects (a stream reading in chosen slices, the response headers, a
+// binding that counts Abort), and FakeWorker, which readies a CURLDownloading without a window as
+// WorkerThreadProc does, for tests to call the callback methods directly. Counts only count.
 #pragma once
 #include <windows.h>
 #include <urlmon.h>
@@ -70,7 +68,6 @@ class FakeBinding : public IBinding
 {
 public:
     FakeHttpInfo m_info;
-    bool m_fHttpInfo = true;  // false: no IWinInetHttpInfo
     int m_cAborts = 0;
     std::function<void()> m_onAbort;  // runs inside Abort
     LONG m_cRef = 1;

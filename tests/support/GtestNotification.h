@@ -1,6 +1,5 @@
-// GoogleTest's thread start-up helper on a Win32 event: the win32-thread compiler has no std::mutex,
-// which GoogleTest's own needs. Taken instead (GTEST_HAS_NOTIFICATION_), included ahead of every test
-// source.
+// GoogleTest's thread start-up helper on a Win32 event, in place of its own (GTEST_HAS_NOTIFICATION_),
+// which needs the std::mutex that the win32-thread compiler lacks. Included ahead of every test source.
 #pragma once
 #include <winsock2.h>  // ahead of windows.h, for the tests that use sockets
 #include <windows.h>

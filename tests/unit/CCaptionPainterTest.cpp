@@ -11,8 +11,7 @@ namespace
 {
 const COLORREF RIGHT_BLOCK = RGB(232, 225, 243), LEFT_BLOCK = RGB(212, 227, 252);
 
-// An unattached painter draws no banner and no buttons (it has no window); its icon starts at
-// row 1, so row 0 shows the gradient alone.
+// An unattached painter draws no banner and no buttons; its icon starts at row 1, below the gradient's row 0.
 void DrawCaption(CCaptionPainter& painter, CGdiCanvas& canvas, int cx, int cy)
 {
     CAPTIONPAINT cp = {CSize(cx, cy), &canvas.m_dc, TRUE};
@@ -24,16 +23,12 @@ TEST(CaptionPainter, TheGradientLeadsInStripsFromTheRightBlockToTheLeftBlock)
     // The right sixth is one block; strips of xSplit / 64 pixels (at least one) lead leftwards while
     // more than a strip is left, the rest is the left block.
     const struct { int cx, x, y; COLORREF cr; } cases[] = {
-        {480, 479, 0, RIGHT_BLOCK},           {480, 400, 0, RIGHT_BLOCK},           // xSplit 400, 6-pixel strips
-        {480, 399, 0, RGB(232, 225, 243)},    {480, 184, 0, RGB(222, 226, 247)},    // strips 1 and 36
-        {480, 183, 0, RGB(221, 226, 247)},    {480, 300, 23, RGB(227, 225, 245)},   // strip 37; the bottom row
-        {480, 9, 0, RGB(213, 226, 251)},      {480, 4, 0, RGB(213, 226, 251)},      // strip 66
-        {480, 3, 0, LEFT_BLOCK},              {480, 0, 0, LEFT_BLOCK},
-        {154, 128, 0, RIGHT_BLOCK},           {154, 127, 0, RGB(232, 225, 243)},    // 2-pixel strips
-        {154, 2, 0, RGB(213, 226, 251)},      {154, 1, 0, LEFT_BLOCK},
-        {153, 127, 0, RIGHT_BLOCK},           {153, 108, 0, RGB(230, 225, 244)},    // 1-pixel strips
-        {153, 1, 0, RGB(213, 226, 251)},      {153, 0, 0, LEFT_BLOCK},
-        {1, 0, 0, RIGHT_BLOCK},                                                     // no room for strips
+        {480, 400, 0, RIGHT_BLOCK},           {480, 399, 0, RGB(232, 225, 243)},   // xSplit 400, 6-pixel strips
+        {480, 184, 0, RGB(222, 226, 247)},    {480, 183, 0, RGB(221, 226, 247)},   // strips 36 and 37
+        {480, 300, 23, RGB(227, 225, 245)},   {480, 4, 0, RGB(213, 226, 251)},     // the bottom row; strip 66
+        {480, 3, 0, LEFT_BLOCK},              {154, 128, 0, RIGHT_BLOCK},          // 2-pixel strips
+        {154, 127, 0, RGB(232, 225, 243)},    {154, 1, 0, LEFT_BLOCK},
+        {153, 108, 0, RGB(230, 225, 244)},    {1, 0, 0, RIGHT_BLOCK},              // 1-pixel strips; no room
     };
     for (const auto& c : cases)
     {

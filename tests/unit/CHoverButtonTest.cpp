@@ -20,27 +20,18 @@ HBITMAP MakeStrip(int cx)
 
 TEST(HoverButton, DrawsTheStripImageOfTheItemStateAtTheSizeOfOneImage)
 {
-    const int NO_STRIP = 0, NOT_A_BITMAP = -1;  // both leave the button as it is
+    // Pressed wins over hover; focus and hover win over disabled. A 301-pixel strip's last column
+    // (width mod 4) is never shown.
     const struct { int cxStrip; UINT state; BOOL bHover; int nImage; } cases[] = {  // nImage -1: nothing drawn
-        {300, 0, FALSE, 0},                   {300, ODS_SELECTED, TRUE, 1},  // pressed wins over all
-        {300, ODS_SELECTED | ODS_FOCUS | ODS_DISABLED, FALSE, 1},
-        {300, ODS_FOCUS, FALSE, 2},           {300, 0, TRUE, 2},             // focus and hover over disabled
-        {300, ODS_DISABLED, TRUE, 2},         {300, ODS_DISABLED | ODS_FOCUS, FALSE, 2},
-        {300, ODS_DISABLED, FALSE, 3},        {301, 0, FALSE, 0},            // the last (width mod 4) columns
-        {301, ODS_DISABLED, FALSE, 3},        {NO_STRIP, 0, FALSE, -1},      // are never shown
-        {NOT_A_BITMAP, 0, FALSE, -1},
-    };
+        {300, 0, FALSE, 0},           {300, ODS_SELECTED, TRUE, 1},  {300, ODS_DISABLED | ODS_FOCUS, FALSE, 2},
+        {300, ODS_DISABLED, TRUE, 2}, {301, ODS_DISABLED, FALSE, 3}, {0, 0, FALSE, -1}};
     CGalleryFrame frame;
     ASSERT_TRUE(frame.CreateFrame(WS_POPUP, CRect(100, 100, 300, 200)));
     for (const auto& c : cases)
     {
         CHoverButton button;
         ASSERT_TRUE(button.SubclassWindow(frame.AddChild("BUTTON", "", BS_OWNERDRAW, CRect(5, 5, 105, 35), 302)));
-        HGDIOBJ hStrip = c.cxStrip > 0 ? (HGDIOBJ)MakeStrip(c.cxStrip)
-                                       : c.cxStrip == NO_STRIP ? NULL : (HGDIOBJ)::CreateSolidBrush(REST);
-        EXPECT_TRUE(button.SetStripBitmap((HBITMAP)hStrip));
-        if (c.cxStrip == NOT_A_BITMAP)
-            ::DeleteObject(hStrip);
+        EXPECT_TRUE(button.SetStripBitmap(c.cxStrip > 0 ? MakeStrip(c.cxStrip) : NULL));
         CRect rc, rcExpected = c.nImage >= 0 ? CRect(5, 5, 80, 33) : CRect(5, 5, 105, 35);
         button.GetWindowRect(&rc);
         frame.ScreenToClient(&rc);

@@ -1,6 +1,5 @@
-// The chainable window-procedure hook: who sees a window's messages as hooks are attached, detached,
-// moved and destroyed, the window's own procedure back when the last one leaves (also when the window
-// is destroyed), Default passing on the message being handled, and hooks of several threads at once.
+// The chainable window-procedure hook: who sees a window's messages as hooks come and go, the window's
+// own procedure back after the last one (also when the window goes), Default, and several threads.
 #include <gtest/gtest.h>
 #include <afxwin.h>
 #include <atomic>

@@ -1,6 +1,5 @@
-// CTraceLog: the line and its stamp, appending across runs, the size limit, lines from two threads
-// at once, and logs whose file cannot be opened or written. (The program's own log in the system
-// directory is read by the dialog tests in tests/integration.)
+// CTraceLog: the line and its stamp, appending across runs, the size limit, lines from two threads at
+// once, and files that cannot be opened or written. (The system directory's log: tests/integration.)
 #include <gtest/gtest.h>
 #include "log/CTraceLog.h"
 #include <regex>
@@ -17,7 +16,6 @@ const size_t kStampLength = 19;  // "03/07/02 14:05:09  "
 struct CTraceLogProbe : CTraceLog
 {
     using CTraceLog::CTraceLog;
-    DWORD MaxSize() const { return m_nMaxSize; }
     CFile* File() const { return m_pFile; }
 };
 
@@ -66,28 +64,20 @@ TEST_F(CTraceLogTest, LinesAreStampedAndAppendedToWhatWasThere)
     EXPECT_TRUE(bInRange) << strStamp;
 }
 
-// Each case fills the file so that one more line ends nOver bytes past the limit (negative: short
-// of it). The file is deleted exactly when it has passed the limit; the next line starts afresh.
+// One more line takes the file to the program's limit (1000 KB) or one byte past it: the file is
+// deleted exactly when it has passed the limit, and the next line starts afresh.
 TEST_F(CTraceLogTest, FileIsDeletedOnceItHasPassedTheLimit)
 {
-    const DWORD kDefaultLimit = 1000 * 1024;
-    const struct { UINT nKB; BOOL bLimit; DWORD dwLimit; int nOver; } cases[] = {
-        {1000, TRUE, kDefaultLimit, 0}, {1000, TRUE, kDefaultLimit, 1}, {0, TRUE, kDefaultLimit, 1},
-        {0, TRUE, kDefaultLimit, -1},   {1, TRUE, 1024, 0},             {1, TRUE, 1024, 1},
-        {1, FALSE, 1024, 5000},
-    };
     const std::string strText = "End OnStart 2 in CURLDownloading for http://host/x";
-    for (const auto& c : cases)
+    for (size_t nOver : {0, 1})
     {
-        const size_t nFill = c.dwLimit + c.nOver - (kStampLength + strText.size() + 2);
+        const size_t nFill = 1000 * 1024 + nOver - (kStampLength + strText.size() + 2);
         ASSERT_TRUE(WriteWholeFile(m_strPath, std::string(nFill, 'p')));
-        CTraceLogProbe log(m_strPath.c_str(), c.nKB, c.bLimit);
-        EXPECT_EQ(c.dwLimit, log.MaxSize()) << c.nKB;
+        CTraceLog log(m_strPath.c_str(), 1000, TRUE);
         log.WriteLine(strText.c_str());
-        const bool bDeleted = c.bLimit && c.nOver > 0;
-        EXPECT_EQ(bDeleted, !FileExists(m_strPath)) << c.nKB << " KB, " << c.nOver << " bytes over";
+        EXPECT_EQ(nOver > 0, !FileExists(m_strPath)) << nOver << " bytes over";
         log.WriteLine("after");
-        EXPECT_TRUE(!bDeleted || Texts() == std::vector<std::string>{"after"}) << "a fresh file";
+        EXPECT_TRUE(nOver == 0 || Texts() == std::vector<std::string>{"after"}) << "a fresh file";
     }
 }
 

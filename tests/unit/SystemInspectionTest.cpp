@@ -15,17 +15,13 @@ TEST(SystemInspection, VariantTableByWindowsVersionAndBrowserComponent)
         {k9x, 9, 10, "98", "5.49", kWin9x},            {k9x, 4, 90, "me", "4.72.3110.0", kWin9x},
         {kNt, 4, 0, "nt", "5.0.4134.600", kWinNt},     {kNt, 4, 77, "nt", "5.10.1.1", kWinNt},
         {kNt, 5, 0, "2000", "5.0", kWinNt},            {kNt, 5, 1, "xp", "5.0", kCommon},
-        {k31, 3, 10, "3.1", "5.0", kCommon},           {k31, 0, 0, "3.1", "5.0", kCommon},
+        {k31, 3, 10, "3.1", "5.0", kCommon},
         // Any other version: no name, the common installer.
         {k9x, 4, 3, "", "5.0", kCommon},               {kNt, 5, 2, "", "5.0", kCommon},
-        {kNt, 6, 1, "", "5.0", kCommon},               {kNt, 10, 0, "", "5.0", kCommon},
-        {kNt, 3, 51, "", "5.0", kCommon},              {3, 5, 1, "", "5.0", kCommon},
-        {99, 4, 0, "", "5.0", kCommon},
+        {kNt, 6, 1, "", "5.0", kCommon},               {99, 4, 0, "", "5.0", kCommon},
         // 5.5 and later: the general installer whatever the system; no version: the common one.
         {k9x, 4, 10, "98", "5.50.4134.600", kGeneral}, {kNt, 4, 0, "nt", "5.5", kGeneral},
-        {kNt, 5, 0, "2000", "6.0.2600.0", kGeneral},   {kNt, 5, 1, "xp", "5.50", kGeneral},
-        {99, 4, 0, "", "5.5", kGeneral},               {k9x, 4, 0, "95", "", kCommon},
-        {kNt, 4, 0, "nt", "", kCommon},                {kNt, 5, 0, "2000", "", kCommon},
+        {k9x, 4, 0, "95", "", kCommon},
     };
     for (const auto& row : rows)
     {
