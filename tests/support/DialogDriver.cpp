@@ -18,18 +18,13 @@ bool WaitUntil(const std::function<bool()>& pred, DWORD dwTimeoutMs)
     return true;
 }
 
-// ---- the Setup dialog's stand-in ------------------------------------------------------------------
-
-namespace
-{
-LRESULT CALLBACK StandInProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam)
+static LRESULT CALLBACK StandInProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam)
 {
     if (message != WM_CLOSE)
         return ::DefWindowProcA(hWnd, message, wParam, lParam);
     ++*reinterpret_cast<std::atomic<LONG>*>(::GetWindowLongPtrA(hWnd, GWLP_USERDATA));
     return 0;  // stays: the test process goes on
 }
-}  // namespace
 
 CSetupWindowStandIn::CSetupWindowStandIn()
 {
@@ -45,8 +40,6 @@ CSetupWindowStandIn::~CSetupWindowStandIn()
     g_dlgSetup.m_hWnd = NULL;
     ::DestroyWindow(m_hWnd);
 }
-
-// ---- the scripted worker ---------------------------------------------------------------------------
 
 namespace
 {
@@ -129,7 +122,6 @@ UINT FakeWorkerEntry(LPVOID pParam)
     }
     DropBinding(pDlg);
     pScript->nBindingRefs += binding.m_cRef - 1;
-    ++pScript->nEnded;
     return 0;
 }
 }  // namespace
@@ -149,8 +141,6 @@ bool CFakeWorkerScript::JoinAll(DWORD dwTimeoutMs)
     threadIds.clear();
     return bAllEnded;
 }
-
-// ---- the dialog on its own thread -------------------------------------------------------------------
 
 CDownloadDialogRun::CDownloadDialogRun(const std::string& strUrl, const std::string& strFilePath,
                                        CFakeWorkerScript* pScript)
@@ -201,17 +191,12 @@ bool CDownloadDialogRun::WaitUp(DWORD dwTimeoutMs)
     return true;
 }
 
-// ---- the trace log -----------------------------------------------------------------------------------
-
-namespace
-{
-std::string TraceLogPath()
+static std::string TraceLogPath()
 {
     char szDir[MAX_PATH] = "";
     ::GetSystemDirectoryA(szDir, sizeof(szDir));
     return std::string(szDir) + "\\DownLoadSetup.log";
 }
-}  // namespace
 
 CDialogTraceLog::CDialogTraceLog() : m_llStart(FileLength(TraceLogPath())) {}
 
