@@ -79,11 +79,9 @@ UINT FakeWorkerEntry(LPVOID pParam)
     MSG msg;
     ::PeekMessageA(&msg, NULL, 0, 0, PM_NOREMOVE);  // the thread's queue exists from here on
     const DWORD dwSelf = ::GetCurrentThreadId();
-    HANDLE hSelf = NULL;
-    ::DuplicateHandle(::GetCurrentProcess(), ::GetCurrentThread(), ::GetCurrentProcess(), &hSelf, SYNCHRONIZE, FALSE, 0);
     {
         std::lock_guard<CTestMutex> lock(pScript->mutex);
-        pScript->threads.push_back(hSelf);
+        pScript->threads.push_back(::OpenThread(SYNCHRONIZE, FALSE, dwSelf));
         pScript->threadIds.push_back(dwSelf);
     }
     pDlg->m_dwWorkerThreadId = pScript->dwLastThreadId = dwSelf;

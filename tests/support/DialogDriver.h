@@ -16,14 +16,11 @@ bool WaitUntil(const std::function<bool()>& pred, DWORD dwTimeoutMs);
 
 // The Setup dialog's window (g_dlgSetup's handle): a window of this thread that counts the WM_CLOSE
 // messages the ending download dialog sends it (let in by WaitUntil) and stays open.
-class CSetupWindowStandIn
+struct CSetupWindowStandIn
 {
-public:
     CSetupWindowStandIn();
     ~CSetupWindowStandIn();
     LONG CloseCount() const { return m_nClose.load(); }
-
-private:
     std::atomic<LONG> m_nClose{0};
     HWND m_hWnd;
 };
@@ -76,13 +73,10 @@ public:
 };
 
 // The trace lines written since the object was made (time stamps removed) that are strText.
-class CDialogTraceLog
+struct CDialogTraceLog
 {
-public:
     CDialogTraceLog();
     int Count(const std::string& strText) const;
-
-private:
     LONGLONG m_llStart;
 };
 

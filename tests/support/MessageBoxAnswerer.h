@@ -12,9 +12,6 @@ class CMessageBoxAnswerer
 public:
     CMessageBoxAnswerer();   // starts watching
     ~CMessageBoxAnswerer();  // stops watching
-    CMessageBoxAnswerer(const CMessageBoxAnswerer&) = delete;
-    CMessageBoxAnswerer& operator=(const CMessageBoxAnswerer&) = delete;
-
     // Boxes with this caption get the button nCommand (IDYES, IDNO, IDOK...); others No, or OK.
     void Answer(const std::string& strCaption, int nCommand);
     // Boxes answered so far with this caption, and their texts in order.

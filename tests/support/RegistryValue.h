@@ -26,9 +26,6 @@ public:
     {
     }
     ~CSavedRegistryValue();
-    CSavedRegistryValue(const CSavedRegistryValue&) = delete;
-    CSavedRegistryValue& operator=(const CSavedRegistryValue&) = delete;
-    const CRegistryData& Saved() const { return m_saved; }
 
 private:
     HKEY m_hRoot;
