@@ -236,8 +236,8 @@ TEST(DownloadDialog, MidTransferAsTheUserSeesIt)
         run->Dlg().ProgressUpdate("41 Sec", "37.6 KB/Sec", run->Dlg().m_strURL, "Downloaded 2.40 MB of 4.10 MB", 58);
     }).join();
     ASSERT_TRUE(WaitUntil([&] { return run->WindowText() == "58% done brindlemox.exe "; }, 10000));
-    const std::pair<int, const char*> texts[] = {{IDC_SERVERSTATUS, "Downloading......"},
-        {IDC_TRANSFERRATE, "37.6 KB/Sec"}, {IDC_DOWNLOADSTATUS, "Downloaded 2.40 MB of 4.10 MB"}, {IDC_TIMELEFT, "41 Sec"}};
+    const std::pair<int, const char*> texts[] = {{IDC_SERVERSTATUS, "Downloading......"}, {IDC_TIMELEFT, "41 Sec"},
+        {IDC_TRANSFERRATE, "37.6 KB/Sec"}, {IDC_DOWNLOADSTATUS, "Downloaded 2.40 MB of 4.10 MB"}};
     for (const auto& t : texts)
         EXPECT_EQ(t.second, run->Text(t.first));
     EXPECT_EQ(58, ::SendMessageA(hBar, PBM_GETPOS, 0, 0));

@@ -10,7 +10,7 @@ bool WaitUntil(const std::function<bool()>& pred, DWORD dwTimeoutMs)
     {
         if (::GetTickCount() - dwStart > dwTimeoutMs)
             return false;
-        // Messages sent to this thread (there should be none) are still delivered while waiting.
+        // Messages sent to this thread (the download dialog's WM_CLOSE to the stand-in) are delivered.
         ::MsgWaitForMultipleObjects(0, NULL, FALSE, 2, QS_SENDMESSAGE);
         MSG msg;
         ::PeekMessageA(&msg, NULL, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
