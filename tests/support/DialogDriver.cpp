@@ -10,7 +10,7 @@ bool WaitUntil(const std::function<bool()>& pred, DWORD dwTimeoutMs)
     {
         if (::GetTickCount() - dwStart > dwTimeoutMs)
             return false;
-        // Messages sent to this thread (there should be none) are still delivered while waiting.
+        // Messages sent to this thread (the download dialog's WM_CLOSE to the stand-in) are delivered.
         ::MsgWaitForMultipleObjects(0, NULL, FALSE, 2, QS_SENDMESSAGE);
         MSG msg;
         ::PeekMessageA(&msg, NULL, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
@@ -18,18 +18,13 @@ bool WaitUntil(const std::function<bool()>& pred, DWORD dwTimeoutMs)
     return true;
 }
 
-// ---- the Setup dialog's stand-in ------------------------------------------------------------------
-
-namespace
-{
-LRESULT CALLBACK StandInProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam)
+static LRESULT CALLBACK StandInProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam)
 {
     if (message != WM_CLOSE)
         return ::DefWindowProcA(hWnd, message, wParam, lParam);
     ++*reinterpret_cast<std::atomic<LONG>*>(::GetWindowLongPtrA(hWnd, GWLP_USERDATA));
     return 0;  // stays: the test process goes on
 }
-}  // namespace
 
 CSetupWindowStandIn::CSetupWindowStandIn()
 {
@@ -45,8 +40,6 @@ CSetupWindowStandIn::~CSetupWindowStandIn()
     g_dlgSetup.m_hWnd = NULL;
     ::DestroyWindow(m_hWnd);
 }
-
-// ---- the scripted worker ---------------------------------------------------------------------------
 
 namespace
 {
@@ -86,11 +79,9 @@ UINT FakeWorkerEntry(LPVOID pParam)
     MSG msg;
     ::PeekMessageA(&msg, NULL, 0, 0, PM_NOREMOVE);  // the thread's queue exists from here on
     const DWORD dwSelf = ::GetCurrentThreadId();
-    HANDLE hSelf = NULL;
-    ::DuplicateHandle(::GetCurrentProcess(), ::GetCurrentThread(), ::GetCurrentProcess(), &hSelf, SYNCHRONIZE, FALSE, 0);
     {
         std::lock_guard<CTestMutex> lock(pScript->mutex);
-        pScript->threads.push_back(hSelf);
+        pScript->threads.push_back(::OpenThread(SYNCHRONIZE, FALSE, dwSelf));
         pScript->threadIds.push_back(dwSelf);
     }
     pDlg->m_dwWorkerThreadId = pScript->dwLastThreadId = dwSelf;
@@ -129,7 +120,6 @@ UINT FakeWorkerEntry(LPVOID pParam)
     }
     DropBinding(pDlg);
     pScript->nBindingRefs += binding.m_cRef - 1;
-    ++pScript->nEnded;
     return 0;
 }
 }  // namespace
@@ -149,8 +139,6 @@ bool CFakeWorkerScript::JoinAll(DWORD dwTimeoutMs)
     threadIds.clear();
     return bAllEnded;
 }
-
-// ---- the dialog on its own thread -------------------------------------------------------------------
 
 CDownloadDialogRun::CDownloadDialogRun(const std::string& strUrl, const std::string& strFilePath,
                                        CFakeWorkerScript* pScript)
@@ -201,17 +189,12 @@ bool CDownloadDialogRun::WaitUp(DWORD dwTimeoutMs)
     return true;
 }
 
-// ---- the trace log -----------------------------------------------------------------------------------
-
-namespace
-{
-std::string TraceLogPath()
+static std::string TraceLogPath()
 {
     char szDir[MAX_PATH] = "";
     ::GetSystemDirectoryA(szDir, sizeof(szDir));
     return std::string(szDir) + "\\DownLoadSetup.log";
 }
-}  // namespace
 
 CDialogTraceLog::CDialogTraceLog() : m_llStart(FileLength(TraceLogPath())) {}
 

@@ -14,17 +14,13 @@
 // Polls pred every few milliseconds until it holds or dwTimeoutMs have passed.
 bool WaitUntil(const std::function<bool()>& pred, DWORD dwTimeoutMs);
 
-// The Setup dialog's window as the download dialog sees it (g_dlgSetup's handle): a window of this
-// thread that counts the WM_CLOSE messages it gets and stays open. The download dialog sends them
-// from its own thread as it ends: WaitUntil (as in WaitEnded) lets them in.
-class CSetupWindowStandIn
+// The Setup dialog's window (g_dlgSetup's handle): a window of this thread that counts the WM_CLOSE
+// messages the ending download dialog sends it (let in by WaitUntil) and stays open.
+struct CSetupWindowStandIn
 {
-public:
     CSetupWindowStandIn();
     ~CSetupWindowStandIn();
     LONG CloseCount() const { return m_nClose.load(); }
-
-private:
     std::atomic<LONG> m_nClose{0};
     HWND m_hWnd;
 };
@@ -33,15 +29,14 @@ private:
 #define WM_FAKE_COMPLETE (WM_APP + 61)  // ... end the binding with the whole file
 #define WM_FAKE_FAIL (WM_APP + 62)      // ... end the binding with a connection failure
 
-// What the scripted workers of one test do and what happened to them. A worker records its thread as
-// the dialog's worker, holds a binding (a FakeBinding) when told, aborts it on its own thread when the
-// dialog asks (WM_APP_ABORT_BINDING), and ends its transfer as the engine does: status, outcome
-// sentence, CloseFileCtrlDlg on its own thread.
+// What the scripted workers of one test do and what happened to them. A worker holds a FakeBinding when
+// told, aborts it on its own thread when the dialog asks (WM_APP_ABORT_BINDING), and ends its transfer
+// as the engine does: outcome sentence, then CloseFileCtrlDlg on its own thread.
 struct CFakeWorkerScript
 {
     BOOL bBindAtOnce = TRUE;  // hold a binding from the start
     BOOL bEndOnAbort = TRUE;  // an abort ends the transfer
-    std::atomic<LONG> nStarted{0}, nAbortRequests{0}, nEnded{0};
+    std::atomic<LONG> nStarted{0}, nAbortRequests{0};
     std::atomic<LONG> nAbortsOnWorkerThread{0}, nAbortsElsewhere{0};  // IBinding::Abort on its thread, or not
     std::atomic<LONG> nBindingRefs{0};  // references the dialog kept on its workers' bindings
     std::atomic<DWORD> dwLastThreadId{0};
@@ -53,8 +48,7 @@ struct CFakeWorkerScript
     std::vector<DWORD> threadIds;
 };
 
-// One download dialog on its own CDownThread with scripted workers. The object is freed only once
-// its thread has ended.
+// One download dialog on its own CDownThread with scripted workers, freed only once its thread has ended.
 class CDownloadDialogRun
 {
 public:
@@ -74,19 +68,15 @@ public:
     std::string Text(int nID) { return ItemTextOf(m_hWndSeen, nID); }
     std::string WindowText() { return WindowTextOf(m_hWndSeen); }
     bool Enabled(int nID) { return ::IsWindowEnabled(Item(nID)) != FALSE; }
-
     CDownThread* m_pThread;
     HWND m_hWndSeen = NULL;  // the dialog's window, kept after the dialog forgets it
 };
 
 // The trace lines written since the object was made (time stamps removed) that are strText.
-class CDialogTraceLog
+struct CDialogTraceLog
 {
-public:
     CDialogTraceLog();
     int Count(const std::string& strText) const;
-
-private:
     LONGLONG m_llStart;
 };
 

@@ -22,7 +22,6 @@ public:
     HWND AddChild(LPCSTR pszClass, LPCSTR pszText, DWORD dwStyle, const RECT& rc, UINT nID);
     int Count(UINT message) const { return (int)std::count(m_messages.begin(), m_messages.end(), message); }
     LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
-
     CCaptionPainter* m_pPainter = nullptr;
     std::vector<UINT> m_messages;
     std::function<void(UINT, WPARAM)> m_onMessage;  // sees every message first

@@ -1,6 +1,5 @@
 #include "tests/support/MessageBoxAnswerer.h"
 #include <algorithm>
-#include "tests/support/DialogDriver.h"
 #include "tests/support/WindowDriver.h"
 
 CMessageBoxAnswerer::CMessageBoxAnswerer() : m_hStop(::CreateEventA(NULL, TRUE, FALSE, NULL))
@@ -30,17 +29,6 @@ std::vector<std::string> CMessageBoxAnswerer::Texts(const std::string& strCaptio
     return m_texts[strCaption];
 }
 
-std::vector<std::string> CMessageBoxAnswerer::Captions()
-{
-    std::lock_guard<CTestMutex> lock(m_mutex);
-    return m_captions;
-}
-
-bool CMessageBoxAnswerer::WaitFor(const std::string& strCaption, int nCount, DWORD dwTimeoutMs)
-{
-    return WaitUntil([&] { return Count(strCaption) >= nCount; }, dwTimeoutMs);
-}
-
 void CMessageBoxAnswerer::Scan()
 {
     std::lock_guard<CTestMutex> lock(m_mutex);
@@ -57,7 +45,6 @@ void CMessageBoxAnswerer::Scan()
         auto it = m_answers.find(strCaption);
         if (!AnswerMessageBox(hBox, it != m_answers.end() ? it->second : ::GetDlgItem(hBox, IDNO) ? IDNO : IDOK))
             continue;  // not built completely yet: next round
-        m_captions.push_back(strCaption);
         m_texts[strCaption].push_back(strText);
         m_answered.push_back(hBox);
     }

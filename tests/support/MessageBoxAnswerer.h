@@ -12,24 +12,17 @@ class CMessageBoxAnswerer
 public:
     CMessageBoxAnswerer();   // starts watching
     ~CMessageBoxAnswerer();  // stops watching
-    CMessageBoxAnswerer(const CMessageBoxAnswerer&) = delete;
-    CMessageBoxAnswerer& operator=(const CMessageBoxAnswerer&) = delete;
-
     // Boxes with this caption get the button nCommand (IDYES, IDNO, IDOK...); others No, or OK.
     void Answer(const std::string& strCaption, int nCommand);
-    // Boxes answered so far with this caption, and their texts in order; every caption seen, in order.
+    // Boxes answered so far with this caption, and their texts in order.
     int Count(const std::string& strCaption) { return (int)Texts(strCaption).size(); }
     std::vector<std::string> Texts(const std::string& strCaption);
-    std::vector<std::string> Captions();
-    // Waits (bounded) until nCount boxes of this caption have been answered.
-    bool WaitFor(const std::string& strCaption, int nCount, DWORD dwTimeoutMs);
 
 private:
     void Scan();
     CTestMutex m_mutex;
     std::map<std::string, int> m_answers;
     std::map<std::string, std::vector<std::string>> m_texts;
-    std::vector<std::string> m_captions;
     std::vector<HWND> m_answered;  // boxes answered that may not have closed yet
     HANDLE m_hStop;
     CTestThread m_thread;

@@ -18,19 +18,13 @@ bool DeleteRegistryValue(HKEY hRoot, const char* pszKey, const char* pszValue);
 bool DeleteRegistryTree(HKEY hRoot, const char* pszKey);  // with all its values and subkeys
 
 // Keeps a value as it was at construction and restores it (or its absence) on destruction.
-class CSavedRegistryValue
+struct CSavedRegistryValue
 {
-public:
     CSavedRegistryValue(HKEY hRoot, const char* pszKey, const char* pszValue)
         : m_hRoot(hRoot), m_strKey(pszKey), m_strValue(pszValue), m_saved(ReadRegistryValue(hRoot, pszKey, pszValue))
     {
     }
     ~CSavedRegistryValue();
-    CSavedRegistryValue(const CSavedRegistryValue&) = delete;
-    CSavedRegistryValue& operator=(const CSavedRegistryValue&) = delete;
-    const CRegistryData& Saved() const { return m_saved; }
-
-private:
     HKEY m_hRoot;
     std::string m_strKey, m_strValue;
     CRegistryData m_saved;
