@@ -170,7 +170,7 @@ TEST_F(SetupDialogTest, BrowseFillsTheBoxAndAClickDuringTheOverwriteQuestionAsks
     char szChosen[MAX_PATH] = "";
     ASSERT_NE(0u, ::GetTempPathA(sizeof(szChosen), szChosen));
     const std::string strExisting = std::string(szChosen) + "brindlemox.exe";
-    xfer::WriteWholeFile(strExisting, "an older installer");
+    WriteWholeFile(strExisting, "an older installer");
     szChosen[strlen(szChosen) - 1] = '\0';  // as the shell gives it, without the trailing backslash
     LPITEMIDLIST pidlComputer = nullptr;
     ASSERT_EQ(S_OK, ::SHGetSpecialFolderLocation(NULL, CSIDL_DRIVES, &pidlComputer));

@@ -1,7 +1,6 @@
 // The transfer engine with real URL bindings (Wine's urlmon) against the scripted server on 127.0.0.1:
 // WorkerThreadProc runs on a thread of the test, with a download dialog object that has no window.
 // Checks the requests the server saw, the local file, the outcome and the completion notices.
-#include <stdio.h>
 #include <atomic>
 #include "download/CURLDownloading.h"
 #include "tests/support/DialogDriver.h"
@@ -32,19 +31,15 @@ protected:
         DeleteRegistryValue(HKEY_LOCAL_MACHINE, LASTSETUP_KEY, LASTSETUP_VALIDATOR_VALUE);
         g_fDownloadComplete = FALSE;
     }
-    // The worker as OnStart begins it (abort flag down, status running), on a thread of the test.
-    CTestThread StartWorker(CURLDownloading& dlg, const std::string& strFile)
+    // One whole transfer, the worker begun as OnStart begins it (abort flag down, status running) on a
+    // thread of the test; it ends when the binding has ended. Its outcome sentence.
+    std::string Run(CURLDownloading& dlg, const std::string& strFile)
     {
         dlg.m_strURL = m_server.Url("/files/brindlemox.exe").c_str();
         dlg.m_strFilePath = strFile.c_str();
         dlg.g_fAbortDownload = FALSE;
         dlg.IntDlgStatus = 1;
-        return CTestThread([&dlg] { WorkerThreadEntry(&dlg); });
-    }
-    // One whole transfer; the worker ends when the binding has ended. Its outcome sentence.
-    std::string Run(CURLDownloading& dlg, const std::string& strFile)
-    {
-        EXPECT_TRUE(StartWorker(dlg, strFile).join(90000)) << "the worker did not end";
+        EXPECT_TRUE(CTestThread([&dlg] { WorkerThreadEntry(&dlg); }).join(90000)) << "the worker did not end";
         return Status(dlg);
     }
     std::string Status(CURLDownloading& dlg) { return std::string(static_cast<LPCTSTR>(dlg.GetServerStatus())); }
@@ -221,36 +216,4 @@ TEST_F(TransferEngineTest, ARestartWhoseOldFileCannotBeDeletedWritesNothingAndSa
               boxes.Texts("Error deleting local file"));
     EXPECT_TRUE(strPartial == ReadWholeFile(m_strPath));
     EXPECT_FALSE(g_fDownloadComplete.load());
-}
-
-TEST_F(TransferEngineTest, StopWhileStreamingFastWritesNothingMoreAndStartResumesAtOnce)
-{
-    const std::string strBig = MakeTestContent(48u << 20, 5);
-    m_answer = [&strBig](const ScriptedRequest& r) { return ScriptedHttpServer::ServeFile(strBig, r); };
-    CURLDownloading dlg;
-    CTestThread oldWorker = StartWorker(dlg, m_strPath);
-    ASSERT_TRUE(WaitUntil([&] { return FileLength(m_strPath) >= (2 << 20); }, 60000));
-    // Stop/Pause as the dialog does it: the flag, then the abort request to the worker's thread.
-    const DWORD dwClick = GetTickCount();
-    dlg.g_fAbortDownload = TRUE;
-    dlg.IntDlgStatus = 2;
-    const LONGLONG cbAtStop = FileLength(m_strPath);
-    PostThreadMessageA(dlg.m_dwWorkerThreadId.load(), WM_APP_ABORT_BINDING, 0, 0);
-    EXPECT_TRUE(WaitUntil([&] { return Status(dlg) == "Downloading stopped due to the user intervention"; }, 60000));
-    printf("[ measure  ] Stop at full loopback speed: stopped state after %lu ms\n", GetTickCount() - dwClick);
-    EXPECT_EQ(2, dlg.IntDlgStatus.load());
-    Sleep(300);  // bytes the service still reads after the abort must not reach the file
-    const LONGLONG cbStopped = FileLength(m_strPath);
-    // At most the blocks gathered before the flag went up and the one being read then.
-    EXPECT_LE(cbStopped - cbAtStop, CURLDownloading::kGatherBytes + 8192);
-    EXPECT_LT(cbStopped, (LONGLONG)strBig.size());
-    EXPECT_EQ(0u, Notices(1, 1500));
-    // Start/Resume at once, on the same dialog object, while the old worker may still be finishing
-    // (Wine keeps it in CoUninitialize while the aborted connection drains).
-    EXPECT_TRUE(StartWorker(dlg, m_strPath).join(120000));
-    EXPECT_TRUE(oldWorker.join(120000));
-    EXPECT_EQ("bytes=" + std::to_string(cbStopped) + "-", m_server.Requests().back().Header("Range"));
-    EXPECT_TRUE(strBig == ReadWholeFile(m_strPath));
-    EXPECT_EQ(kCompleted, Status(dlg));
-    EXPECT_EQ(3, dlg.IntDlgStatus.load());
 }

@@ -57,11 +57,7 @@ void HoldBinding(CURLDownloading* pDlg, IBinding* pBinding)
 
 void DropBinding(CURLDownloading* pDlg)
 {
-    ::EnterCriticalSection(&pDlg->m_csShared);
-    IBinding* pBinding = pDlg->m_pBinding;
-    pDlg->m_pBinding = nullptr;
-    ::LeaveCriticalSection(&pDlg->m_csShared);
-    if (pBinding != nullptr)
+    if (IBinding* pBinding = pDlg->ExchangeBinding(nullptr))
         pBinding->Release();
 }
 

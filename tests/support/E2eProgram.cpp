@@ -131,7 +131,7 @@ std::string CServedInstaller::Content(const std::string& strUrlPath) const
     const unsigned nSeed = 11 + unsigned(std::find(kPaths, kPaths + 4, strUrlPath) - kPaths);
     return strProgram + MakeTestContent(m_cbSize > strProgram.size() ? m_cbSize - strProgram.size() : 0, nSeed);
 }
-CProgramRun::CProgramRun(const std::string& strExe)
+CProgramRun::CProgramRun(const std::string& strExe) : m_nNoticesBefore(SupportServer().Requests().size())
 {
     std::string strCommand = "\"" + strExe + "\"";
     STARTUPINFOA si = {sizeof(si)};
@@ -147,6 +147,10 @@ CProgramRun::~CProgramRun()
     ::WaitForSingleObject(m_pi.hProcess, 10000);
     ::CloseHandle(m_pi.hThread);
     ::CloseHandle(m_pi.hProcess);
+}
+size_t CProgramRun::Notices(size_t n, DWORD dwTimeoutMs) const
+{
+    return SupportServer().WaitRequests(m_nNoticesBefore + n, dwTimeoutMs) - m_nNoticesBefore;
 }
 bool CProgramRun::WaitExit(DWORD dwTimeoutMs, DWORD* pdwExitCode)
 {
@@ -222,8 +226,8 @@ void CProgramRun::ExpectEnd(HWND hDownload, const std::string& strStatus) const
     EXPECT_EQ(strStatus, strShown);
     const size_t nNotices = strStatus == "Download completed" ? 1 : 0;
     const std::string strElapsed = ItemTextOf(hDownload, IDC_TIMEELAPSED);
-    SupportServer().WaitRequests(nNotices, kStepWait, Pid());
-    EXPECT_EQ(nNotices, SupportServer().WaitRequests(nNotices + 1, 1500, Pid())) << "completion notices";
+    Notices(nNotices, kStepWait);
+    EXPECT_EQ(nNotices, Notices(nNotices + 1, 1500)) << "completion notices";
     EXPECT_EQ(strElapsed, ItemTextOf(hDownload, IDC_TIMEELAPSED)) << "the elapsed time goes on";
 }
 void CProgramRun::Finish(HWND hDownload, const std::string& strTarget, const std::string& strContent)
@@ -232,7 +236,7 @@ void CProgramRun::Finish(HWND hDownload, const std::string& strTarget, const std
     EXPECT_TRUE(strContent == ReadWholeFile(strTarget));
     ASSERT_TRUE(ClickButton(hDownload, IDC_EXIT));
     ASSERT_TRUE(WaitExit(kStepWait)) << "a question at Exit?";
-    EXPECT_EQ(1u, SupportServer().WaitRequests(2, 0, Pid())) << "one completion notice";
+    EXPECT_EQ(1u, Notices(2, 0)) << "one completion notice";
     EXPECT_EQ("", StoredFolder());
 }
 void CE2eTest::SetUp()
@@ -243,14 +247,10 @@ void CE2eTest::SetUp()
     DeleteRegistryValue(HKEY_LOCAL_MACHINE, LASTSETUP_KEY, LASTSETUP_VALUE);
     DeleteRegistryValue(HKEY_LOCAL_MACHINE, LASTSETUP_KEY, LASTSETUP_VALIDATOR_VALUE);
     SupportServer();  // listening before the program could send a notice
-    m_bHadShortcut = FileExists(ResumeShortcutPath());
-    m_strSavedShortcut = ReadWholeFile(ResumeShortcutPath());
     ::DeleteFileA(ResumeShortcutPath().c_str());
 }
 void CE2eTest::TearDown()
 {
     DeleteRegistryValue(HKEY_LOCAL_MACHINE, LASTSETUP_KEY, LASTSETUP_VALIDATOR_VALUE);
     ::DeleteFileA(ResumeShortcutPath().c_str());
-    if (m_bHadShortcut)
-        WriteWholeFile(ResumeShortcutPath(), m_strSavedShortcut);
 }

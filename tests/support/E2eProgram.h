@@ -68,6 +68,8 @@ public:
     CProgramRun(const CProgramRun&) = delete;
     CProgramRun& operator=(const CProgramRun&) = delete;
     DWORD Pid() const { return m_pi.dwProcessId; }
+    // This run's completion notices, once n have come or after dwTimeoutMs.
+    size_t Notices(size_t n, DWORD dwTimeoutMs) const;
     bool WaitExit(DWORD dwTimeoutMs, DWORD* pdwExitCode = nullptr);
     // A visible message box of this program with the caption (not one of its two dialogs), or NULL.
     HWND WaitMessageBox(const char* pszCaption, DWORD dwTimeoutMs) const;
@@ -90,16 +92,15 @@ public:
 
 private:
     PROCESS_INFORMATION m_pi{};
+    size_t m_nNoticesBefore;  // notices of earlier runs
 };
 
-// Every end-to-end test: skipped outside tools/test; the support server listens; the stored folder,
-// its validator and the resume shortcut are taken away before and put back as they were afterwards.
+// Every end-to-end test: skipped outside tools/test; the support server listens; the stored folder
+// (put back afterwards), its validator and the resume shortcut are taken away.
 class CE2eTest : public ::testing::Test
 {
 protected:
     void SetUp() override;
     void TearDown() override;
     CSavedRegistryValue m_lastSetupPath{HKEY_LOCAL_MACHINE, LASTSETUP_KEY, LASTSETUP_VALUE};
-    std::string m_strSavedShortcut;
-    bool m_bHadShortcut = false;
 };

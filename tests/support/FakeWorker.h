@@ -12,12 +12,6 @@
 #include "download/CURLDownloading.h"
 #include "tests/support/E2eProgram.h"
 
-namespace xfer  // the file helpers under their older names
-{
-using ::ReadWholeFile;
-using ::WriteWholeFile;
-}  // namespace xfer
-
 #define FAKE_NOTIMPL(name, ...) \
     HRESULT STDMETHODCALLTYPE name(__VA_ARGS__) override { return E_NOTIMPL; }
 

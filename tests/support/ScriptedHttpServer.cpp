@@ -1,6 +1,5 @@
 // ScriptedHttpServer: see the header.
 #include "ScriptedHttpServer.h"
-#include <iphlpapi.h>
 #include <stdio.h>
 #include <algorithm>
 #include <sstream>
@@ -77,36 +76,15 @@ std::vector<ScriptedRequest> ScriptedHttpServer::Requests()
     std::lock_guard<CTestMutex> lock(m_mutex);
     return m_requests;
 }
-size_t ScriptedHttpServer::WaitRequests(size_t n, DWORD dwTimeoutMs, DWORD dwPid)
+size_t ScriptedHttpServer::WaitRequests(size_t n, DWORD dwTimeoutMs)
 {
-    auto count = [&] {
-        std::vector<ScriptedRequest> r = Requests();
-        return (size_t)std::count_if(r.begin(), r.end(), [&](const ScriptedRequest& x) { return !dwPid || x.dwClientPid == dwPid; });
-    };
-    for (const DWORD dwStart = GetTickCount(); count() < n && GetTickCount() - dwStart < dwTimeoutMs;)
+    for (const DWORD dwStart = GetTickCount(); Requests().size() < n && GetTickCount() - dwStart < dwTimeoutMs;)
         Sleep(10);
-    return count();
-}
-// The process whose socket connected from the peer's port to ours.
-static DWORD ClientPid(SOCKET s)
-{
-    sockaddr_in peer = {}, self = {};
-    int cbPeer = sizeof(peer), cbSelf = sizeof(self);
-    getpeername(s, (sockaddr*)&peer, &cbPeer);
-    getsockname(s, (sockaddr*)&self, &cbSelf);
-    std::vector<char> table(1 << 16);
-    DWORD cbTable = (DWORD)table.size();
-    const auto* pTable = reinterpret_cast<const MIB_TCPTABLE_OWNER_PID*>(table.data());
-    if (GetExtendedTcpTable(table.data(), &cbTable, FALSE, AF_INET, TCP_TABLE_OWNER_PID_CONNECTIONS, 0) == NO_ERROR)
-        for (DWORD i = 0; i < pTable->dwNumEntries; ++i)
-            if ((u_short)pTable->table[i].dwLocalPort == peer.sin_port && (u_short)pTable->table[i].dwRemotePort == self.sin_port)
-                return pTable->table[i].dwOwningPid;
-    return 0;
+    return Requests().size();
 }
 void ScriptedHttpServer::ServeConnection(SOCKET s)
 {
     ScriptedRequest request;
-    request.dwClientPid = ClientPid(s);
     std::string strHead;
     char buf[16384];
     for (int n; strHead.find("\r\n\r\n") == std::string::npos && strHead.compare(0, 1, "\x16") != 0 &&

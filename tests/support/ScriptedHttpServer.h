@@ -1,5 +1,5 @@
 // ScriptedHttpServer: a small HTTP/1.1 server on 127.0.0.1 for the transfer tests. It records each
-// request and the process that sent it, answers it once by a script (status, headers, body, a close
+// request, answers it once by a script (status, headers, body, a close
 // or reset mid-body, or silence) and closes the connection. A connection that opens with a TLS
 // handshake (a completion notice) is recorded as method "TLS" and held, unanswered, until Stop.
 #pragma once
@@ -15,7 +15,6 @@ struct ScriptedRequest
 {
     std::string strMethod, strPath;
     std::vector<std::pair<std::string, std::string>> headers;
-    DWORD dwClientPid = 0;
     std::string Header(const char* pszName) const;  // "" when absent
 };
 
@@ -45,8 +44,8 @@ public:
     void Stop();                                            // ends every connection
     std::string Url(const std::string& strPath) const { return "http://127.0.0.1:" + std::to_string(m_nPort) + strPath; }
     std::vector<ScriptedRequest> Requests();
-    // Waits (bounded) until n requests (from process dwPid only, unless 0) have come; how many came.
-    size_t WaitRequests(size_t n, DWORD dwTimeoutMs, DWORD dwPid = 0);
+    // Waits (bounded) until n requests have come; how many came.
+    size_t WaitRequests(size_t n, DWORD dwTimeoutMs);
     // A file: "Range: bytes=N-" gets 206 with Content-Range (416 past the end), otherwise (or
     // without fRanges) 200 with the whole file.
     static ScriptedResponse ServeFile(const std::string& strContent, const ScriptedRequest& request, bool fRanges = true);
@@ -69,8 +68,8 @@ private:
 };
 
 // The support server of the test builds (127.0.0.1:DLS_SUPPORT_PORT), listening from the first call
-// to the end of the test program, so that the notices it holds are never tried again. Count them by
-// process: each program run sends its own.
+// to the end of the test program, so that the notices it holds are never tried again. One program (or test
+// program) at a time sends them: count from a mark.
 ScriptedHttpServer& SupportServer();
 // n bytes whose content tells each offset apart.
 std::string MakeTestContent(size_t n, unsigned seed = 1);

@@ -1,11 +1,8 @@
 // The caption painter's drawing read back from a memory DC: the gradient's strips for captions of
-// several widths, a long title cut with an ellipsis, and titles set from another thread meanwhile.
+// several widths and a long title cut with an ellipsis.
 #include <gtest/gtest.h>
-#include <string.h>
-#include <atomic>
 #include <string>
 #include "GalleryWindows.h"
-#include "tests/support/TestThread.h"
 
 namespace
 {
@@ -59,27 +56,5 @@ TEST(CaptionPainter, ALongTitleIsCutWithAnEllipsisInTheCaptionTextColour)
         for (int x = 0; x < cx; ++x)
             nDifferent += drawn.Pixel(x, y) != expected.Pixel(x, y);
     EXPECT_EQ(0, nDifferent);
-}
-
-TEST(CaptionPainter, TitlesSetFromAnotherThreadWhileTheCaptionIsDrawn)
-{
-    CCaptionPainter painter;
-    std::atomic<bool> bStop{false};
-    CTestThread writer([&] {
-        for (int i = 0; !bStop; ++i)
-            painter.SetTitle(i % 2 ? "Downloading 42% of brindlemox.exe" : "Receiving data from brindlemox.exe");
-        painter.SetTitle("final title");
-    });
-    CGdiCanvas canvas(300, 24);
-    for (int i = 0; i < 1000000; ++i)
-    {
-        if (i % 5000 == 0)
-            DrawCaption(painter, canvas, 300, 24);
-        const CString strTitle = painter.GetTitle();
-        ASSERT_TRUE(strTitle.IsEmpty() || strstr(strTitle, "brindlemox") != nullptr) << (LPCTSTR)strTitle;
-    }
-    bStop = true;
-    writer.join();
-    EXPECT_STREQ("final title", (LPCTSTR)painter.GetTitle());
 }
 }  // namespace

@@ -1,12 +1,11 @@
-// CTraceLog: the line and its stamp, appending across runs, the size limit, lines from two threads at
-// once, and files that cannot be opened or written. (The system directory's log: tests/integration.)
+// CTraceLog: the line and its stamp, appending across runs, the size limit, and files that cannot be
+// opened or written. (The system directory's log: tests/integration.)
 #include <gtest/gtest.h>
 #include "log/CTraceLog.h"
 #include <regex>
 #include <string>
 #include <vector>
 #include "tests/support/E2eProgram.h"
-#include "tests/support/TestThread.h"
 
 namespace
 {
@@ -78,27 +77,6 @@ TEST_F(CTraceLogTest, FileIsDeletedOnceItHasPassedTheLimit)
         EXPECT_EQ(nOver > 0, !FileExists(m_strPath)) << nOver << " bytes over";
         log.WriteLine("after");
         EXPECT_TRUE(nOver == 0 || Texts() == std::vector<std::string>{"after"}) << "a fresh file";
-    }
-}
-
-TEST_F(CTraceLogTest, TwoThreadsWritingAtOnceGiveWholeLinesInOrder)
-{
-    {
-        CTraceLog log(m_strPath.c_str(), 1000, TRUE);
-        auto writer = [&log](char chName) {
-            for (int i = 0; i < 1000; ++i)
-                log.WriteLine((std::string("thread ") + chName + " line " + std::to_string(i)).c_str());
-        };
-        CTestThread a(writer, 'A'), b(writer, 'B');
-    }
-    const std::vector<std::string> texts = Texts();
-    ASSERT_EQ(2000u, texts.size());
-    int nNext[2] = {0, 0};
-    for (const std::string& text : texts)
-    {
-        const int nThread = text.compare(0, 8, "thread B") == 0 ? 1 : 0;
-        ASSERT_EQ(std::string("thread ") + char('A' + nThread) + " line " + std::to_string(nNext[nThread]++), text)
-            << "in order, none lost";
     }
 }
 
