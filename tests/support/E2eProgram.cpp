@@ -238,6 +238,7 @@ void CProgramRun::Finish(HWND hDownload, const std::string& strTarget, const std
     ASSERT_TRUE(WaitExit(kStepWait)) << "a question at Exit?";
     EXPECT_EQ(1u, Notices(2, 0)) << "one completion notice";
     EXPECT_EQ("", StoredFolder());
+    EXPECT_FALSE(ReadRegistryValue(HKEY_LOCAL_MACHINE, LASTSETUP_KEY, LASTSETUP_VALIDATOR_VALUE).bExists);
 }
 void CE2eTest::SetUp()
 {

@@ -87,7 +87,7 @@ public:
     // completion notice if, and only if, the download is complete.
     void ExpectEnd(HWND hDownload, const std::string& strStatus) const;
     // The transfer ends complete with strContent in strTarget, and Exit ends the program without a
-    // question, another notice or a stored folder.
+    // question, another notice or a stored folder (or its validator).
     void Finish(HWND hDownload, const std::string& strTarget, const std::string& strContent);
 
 private:
