@@ -57,7 +57,7 @@ public:
     void TrimLeft();
     void TrimRight();
 
-    // Index of the first match at or after nStart, or -1.
+    // Index of the last ch, or -1.
     int ReverseFind(TCHAR ch) const;
 
     // printf formatting of any length. Pass CString arguments as (LPCTSTR).
