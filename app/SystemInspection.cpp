@@ -36,13 +36,21 @@ CString OSNameFromVersion(DWORD dwPlatformId, DWORD dwMajorVersion, DWORD dwMino
 // " Workstation" appended for ProductType "WinNT" would send every NT 4.0 and Windows 2000
 // workstation to the common installer instead of the NT one; those systems are exactly what the NT
 // installer is for. ProductType is therefore not read.
-CString CNewUrlDlg::GetOSName()
+CString CNewUrlDlg::GetOSName() { return OSNameOfSystem(::GetVersionExA); }
+
+CString OSNameOfSystem(BOOL(WINAPI* pfnGetVersionEx)(OSVERSIONINFOA*))
 {
     OSVERSIONINFOEXA osvi;
     ::ZeroMemory(&osvi, sizeof(osvi));
     osvi.dwOSVersionInfoSize = sizeof(OSVERSIONINFOEXA);  // 156 bytes: the extended record
-    if (!::GetVersionExA(reinterpret_cast<OSVERSIONINFOA*>(&osvi)))
-        return "";
+    if (!pfnGetVersionEx(reinterpret_cast<OSVERSIONINFOA*>(&osvi)))
+    {
+        // Windows 95, 98, ME and NT 4.0 before SP6 refuse the extended record: the basic one
+        // carries everything the name needs.
+        osvi.dwOSVersionInfoSize = sizeof(OSVERSIONINFOA);
+        if (!pfnGetVersionEx(reinterpret_cast<OSVERSIONINFOA*>(&osvi)))
+            return "";
+    }
     return OSNameFromVersion(osvi.dwPlatformId, osvi.dwMajorVersion, osvi.dwMinorVersion);
 }
 

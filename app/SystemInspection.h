@@ -11,6 +11,10 @@ CString GetFileVersionString(LPCTSTR lpszModuleName);
 // anything else. GetOSName feeds it the running system's version record.
 CString OSNameFromVersion(DWORD dwPlatformId, DWORD dwMajorVersion, DWORD dwMinorVersion);
 
+// The short name of the running system, from the version record that pfnGetVersionEx
+// (GetVersionExA) fills: the extended record where the system takes it, else the basic one.
+CString OSNameOfSystem(BOOL(WINAPI* pfnGetVersionEx)(OSVERSIONINFOA*));
+
 // The browser component's version text read as a number: the leading decimal number, so "5.50.x.y"
 // is 5.5, "5.10.x.y" is 5.1 and an empty text is 0.
 double BrowserVersionNumber(LPCTSTR lpszVersion);

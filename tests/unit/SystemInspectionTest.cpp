@@ -32,3 +32,36 @@ TEST(SystemInspection, VariantTableByWindowsVersionAndBrowserComponent)
     }
     EXPECT_STREQ("", GetFileVersionString("no-such-module-anywhere.dll"));
 }
+
+namespace
+{
+OSVERSIONINFOA g_version;  // what the stand-in of GetVersionExA reports
+bool g_fTakesExtended;     // false: refuses the extended record, as 95, 98, ME and NT 4.0 before SP6 do
+
+BOOL WINAPI FakeGetVersionEx(OSVERSIONINFOA* pInfo)
+{
+    const DWORD cbAsked = pInfo->dwOSVersionInfoSize;
+    if (cbAsked != sizeof(OSVERSIONINFOA) && !(g_fTakesExtended && cbAsked == sizeof(OSVERSIONINFOEXA)))
+        return FALSE;
+    *pInfo = g_version;
+    pInfo->dwOSVersionInfoSize = cbAsked;
+    return TRUE;
+}
+}  // namespace
+
+TEST(SystemInspection, SystemsThatRefuseTheExtendedVersionRecordStillGetTheirInstaller)
+{
+    const DWORD k9x = VER_PLATFORM_WIN32_WINDOWS, kNt = VER_PLATFORM_WIN32_NT;
+    const struct { DWORD dwPlatform, dwMajor, dwMinor; bool fExtended; const char* pszPath; } rows[] = {
+        {k9x, 4, 0, false, "/download/win9x/brindlemox.exe"}, {k9x, 4, 10, false, "/download/win9x/brindlemox.exe"},
+        {k9x, 4, 90, false, "/download/win9x/brindlemox.exe"}, {kNt, 4, 0, false, "/download/winnt/brindlemox.exe"},
+        {kNt, 4, 0, true, "/download/winnt/brindlemox.exe"},   {kNt, 5, 0, true, "/download/winnt/brindlemox.exe"},
+    };
+    for (const auto& row : rows)
+    {
+        g_version = {sizeof(OSVERSIONINFOA), row.dwMajor, row.dwMinor, 1000, row.dwPlatform, ""};
+        g_fTakesExtended = row.fExtended;
+        EXPECT_STREQ(row.pszPath, ChooseInstallerPath(BrowserVersionNumber("5.0.3700.0"), OSNameOfSystem(FakeGetVersionEx)))
+            << row.dwPlatform << " " << row.dwMajor << "." << row.dwMinor;
+    }
+}
