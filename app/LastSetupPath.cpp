@@ -1,95 +1,96 @@
-// The stored folder of an unfinished download: HKLM\Software\DiredevaduDozareroViziz, LASTSETUPPATH.
+// The stored folder of an unfinished download and the version its partial file holds:
+// HKLM\Software\DiredevaduDozareroViziz, values LASTSETUPPATH and LASTSETUPVALIDATOR. On NT a limited
+// user may neither write nor fully open that key: the values then live under the same key name in
+// HKEY_CURRENT_USER, and are read from there when the machine-wide key has none.
 #include "app/LastSetupPath.h"
 #include <string.h>
 #include "app/AutoRegKey.h"
 #include "app/CNewUrlDlg.h"
 #include "res/resource.h"
 
+LONG(WINAPI* g_pfnCreateStoreKey)(HKEY, LPCSTR, DWORD, LPSTR, DWORD, REGSAM, LPSECURITY_ATTRIBUTES, PHKEY,
+                                  LPDWORD) = ::RegCreateKeyExA;
+
 namespace
 {
-// The stored folder is read through a 50-byte buffer: 49 characters and the terminating zero.
-const DWORD kcbLastSetupPath = 50;
+// The machine-wide key first; the user's own where that cannot be written or has nothing.
+const HKEY kStoreRoots[] = {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER};
 
-BOOL OpenLastSetupKey(CAutoRegKey& key)
+// The longest value read back: a folder the Setup dialog stores (MAX_PATH), or a validator.
+const DWORD kcbStoredValue = 512;
+
+void WriteStoredValue(LPCSTR pszName, LPCSTR pszData)
 {
-    DWORD dwDisposition = 0;
-    return ::RegCreateKeyExA(HKEY_LOCAL_MACHINE, LASTSETUP_KEY, 0, NULL, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, NULL,
-                             key.Receive(), &dwDisposition) == ERROR_SUCCESS;
+    for (HKEY hRoot : kStoreRoots)
+    {
+        CAutoRegKey key;
+        DWORD dwDisposition = 0;
+        if (g_pfnCreateStoreKey(hRoot, LASTSETUP_KEY, 0, NULL, REG_OPTION_NON_VOLATILE, KEY_SET_VALUE, NULL,
+                                key.Receive(), &dwDisposition) == ERROR_SUCCESS &&
+            ::RegSetValueExA(key, pszName, 0, REG_SZ, reinterpret_cast<const BYTE*>(pszData),
+                             static_cast<DWORD>(strlen(pszData) + 1)) == ERROR_SUCCESS)
+            return;
+    }
+}
+
+void DeleteStoredValue(LPCSTR pszName)
+{
+    for (HKEY hRoot : kStoreRoots)
+    {
+        CAutoRegKey key;
+        if (::RegOpenKeyExA(hRoot, LASTSETUP_KEY, 0, KEY_SET_VALUE, key.Receive()) == ERROR_SUCCESS)
+            ::RegDeleteValueA(key, pszName);
+    }
+}
+
+// The value where it is found first; empty when there is none, or when it is no string (a value
+// of another type is no folder, so no resume is offered for it) or too long.
+CString ReadStoredValue(LPCSTR pszName)
+{
+    for (HKEY hRoot : kStoreRoots)
+    {
+        CAutoRegKey key;
+        if (::RegOpenKeyExA(hRoot, LASTSETUP_KEY, 0, KEY_QUERY_VALUE, key.Receive()) != ERROR_SUCCESS)
+            continue;
+        char szValue[kcbStoredValue + 1] = "";  // one spare byte: registry strings need not end in a zero
+        DWORD dwType = 0;
+        DWORD cbValue = kcbStoredValue;
+        const LONG lResult =
+            ::RegQueryValueExA(key, pszName, NULL, &dwType, reinterpret_cast<BYTE*>(szValue), &cbValue);
+        if (lResult == ERROR_FILE_NOT_FOUND)
+            continue;
+        if (lResult != ERROR_SUCCESS || (dwType != REG_SZ && dwType != REG_EXPAND_SZ))
+            return CString();
+        szValue[cbValue < kcbStoredValue ? cbValue : kcbStoredValue] = '\0';
+        return CString(szValue);
+    }
+    return CString();
 }
 }  // namespace
 
 // Stores the folder box's text, exactly as it stands (a trailing backslash included). A key that
-// cannot be created means nothing is stored; nobody is told.
+// cannot be written anywhere means nothing is stored; nobody is told.
 void CNewUrlDlg::SaveLastSetupPath()
 {
-    CAutoRegKey key;
-    if (!OpenLastSetupKey(key))
-        return;
-
     CString strFolder;
     GetDlgItemText(IDC_EDIT_FOLDER, strFolder);
-    ::RegSetValueExA(key, LASTSETUP_VALUE, 0, REG_SZ, reinterpret_cast<const BYTE*>((LPCTSTR)strFolder),
-                     (DWORD)strFolder.GetLength() + 1);
+    WriteStoredValue(LASTSETUP_VALUE, strFolder);
 }
 
-// The stored folder, or the empty string when there is none, it does not fit into 50 bytes, or the
-// value is not a string (a value of another type is no folder, so no resume is offered for it).
-CString CNewUrlDlg::GetLastSetupPath()
-{
-    CString strResult;
-    CAutoRegKey key;
-    if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, LASTSETUP_KEY, 0, KEY_ALL_ACCESS, key.Receive()) != ERROR_SUCCESS)
-        return strResult;
-
-    char szFolder[kcbLastSetupPath + 1] = "";  // one spare byte: registry strings need not end in a zero
-    DWORD dwType = 0;
-    DWORD cbFolder = kcbLastSetupPath;
-    if (::RegQueryValueExA(key, LASTSETUP_VALUE, NULL, &dwType, reinterpret_cast<BYTE*>(szFolder), &cbFolder) ==
-            ERROR_SUCCESS &&
-        (dwType == REG_SZ || dwType == REG_EXPAND_SZ))
-    {
-        szFolder[cbFolder < kcbLastSetupPath ? cbFolder : kcbLastSetupPath] = '\0';
-        strResult = szFolder;
-    }
-    return strResult;
-}
+CString CNewUrlDlg::GetLastSetupPath() { return ReadStoredValue(LASTSETUP_VALUE); }
 
 void RemoveLastSetupPath()
 {
-    CAutoRegKey key;
-    if (!OpenLastSetupKey(key))
-        return;
-    ::RegDeleteValueA(key, LASTSETUP_VALUE);
-    ::RegDeleteValueA(key, LASTSETUP_VALIDATOR_VALUE);
+    DeleteStoredValue(LASTSETUP_VALUE);
+    DeleteStoredValue(LASTSETUP_VALIDATOR_VALUE);
 }
 
-CString GetLastSetupValidator()
-{
-    CString strResult;
-    CAutoRegKey key;
-    if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, LASTSETUP_KEY, 0, KEY_READ, key.Receive()) != ERROR_SUCCESS)
-        return strResult;
-    char szValue[512] = "";
-    DWORD dwType = 0;
-    DWORD cbValue = sizeof(szValue) - 1;
-    if (::RegQueryValueExA(key, LASTSETUP_VALIDATOR_VALUE, NULL, &dwType, reinterpret_cast<BYTE*>(szValue),
-                           &cbValue) == ERROR_SUCCESS &&
-        dwType == REG_SZ)
-    {
-        szValue[cbValue < sizeof(szValue) ? cbValue : sizeof(szValue) - 1] = '\0';
-        strResult = szValue;
-    }
-    return strResult;
-}
+CString GetLastSetupValidator() { return ReadStoredValue(LASTSETUP_VALIDATOR_VALUE); }
 
 void SaveLastSetupValidator(LPCTSTR pszValidator)
 {
-    CAutoRegKey key;
-    if (!OpenLastSetupKey(key))
-        return;
     if (pszValidator == nullptr || *pszValidator == '\0')
-        ::RegDeleteValueA(key, LASTSETUP_VALIDATOR_VALUE);
+        DeleteStoredValue(LASTSETUP_VALIDATOR_VALUE);
     else
-        ::RegSetValueExA(key, LASTSETUP_VALIDATOR_VALUE, 0, REG_SZ, reinterpret_cast<const BYTE*>(pszValidator),
-                         static_cast<DWORD>(strlen(pszValidator) + 1));
+        WriteStoredValue(LASTSETUP_VALIDATOR_VALUE, pszValidator);
 }

@@ -1,4 +1,5 @@
-// The stored folder of an unfinished download (HKLM\Software\DiredevaduDozareroViziz, LASTSETUPPATH).
+// The stored folder of an unfinished download (HKLM\Software\DiredevaduDozareroViziz, LASTSETUPPATH;
+// the same key under HKEY_CURRENT_USER where the machine-wide one cannot be written).
 #pragma once
 #include <afx.h>
 
@@ -16,3 +17,8 @@ CString GetLastSetupValidator();
 // Stores the validator text (the empty string deletes it). Errors are ignored: the copy in memory
 // still protects the rest of this run.
 void SaveLastSetupValidator(LPCTSTR pszValidator);
+
+// How the store's key is created or opened for writing (RegCreateKeyExA); tests substitute one that
+// refuses the machine-wide key, as NT does for a limited user.
+extern LONG(WINAPI* g_pfnCreateStoreKey)(HKEY, LPCSTR, DWORD, LPSTR, DWORD, REGSAM, LPSECURITY_ATTRIBUTES, PHKEY,
+                                         LPDWORD);
