@@ -40,6 +40,9 @@ private:
     void OfferResume();
     // OnButtonStart's steps.
     CString TargetFromFolderBox();
+    static CString FolderWithoutBackslash(const CString& strFolder);
+    BOOL AskForFolderIfEmpty();
+    BOOL IsStoredFolder(const CString& strFolder);
     BOOL ClearWayForInstaller(const CString& strTarget);
     CString InstallerUrl();
     BOOL StartDownloadThread(const CString& strTarget, const CString& strURL);

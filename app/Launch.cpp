@@ -34,6 +34,11 @@ void CNewUrlDlg::OnButtonStart()
     CStartingGuard starting(m_fStarting);
 
     CString strTarget = TargetFromFolderBox();
+    if (!AskForFolderIfEmpty())
+        return;
+    // The resume (and with it the stored version of the partial file) belongs to the stored folder:
+    // any other folder is asked about like a new download.
+    g_fResumeDownload = g_fResumeDownload && IsStoredFolder(m_strFolder);
     if (!g_fResumeDownload && !ClearWayForInstaller(strTarget))
         return;
     if (StartDownloadThread(strTarget, InstallerUrl()))
@@ -56,11 +61,40 @@ void CNewUrlDlg::OnButtonStart()
 CString CNewUrlDlg::TargetFromFolderBox()
 {
     GetDlgItemText(IDC_EDIT_FOLDER, m_strFolder);
-    const int nLength = m_strFolder.GetLength();
-    LPCTSTR pszFolder = m_strFolder;
-    if (nLength > 1 && *::CharPrevA(pszFolder, pszFolder + nLength) == '\\')
-        m_strFolder = m_strFolder.Left(nLength - 1);
+    m_strFolder = FolderWithoutBackslash(m_strFolder);
     return m_strFolder + "\\brindlemox.exe";
+}
+
+CString CNewUrlDlg::FolderWithoutBackslash(const CString& strFolder)
+{
+    const int nLength = strFolder.GetLength();
+    LPCTSTR pszFolder = strFolder;
+    if (nLength > 1 && *::CharPrevA(pszFolder, pszFolder + nLength) == '\\')
+        return strFolder.Left(nLength - 1);
+    return strFolder;
+}
+
+// Without a folder the installer would land in the root of the current drive: the user is asked
+// for one instead. FALSE when the box names none.
+BOOL CNewUrlDlg::AskForFolderIfEmpty()
+{
+    CString strFolder = m_strFolder;
+    strFolder.TrimLeft();
+    strFolder.TrimRight();
+    if (!strFolder.IsEmpty())
+        return TRUE;
+    MessageBox("Please type the folder to download the installer into, or choose one with Browse.", "Download Setup",
+               MB_OK | MB_ICONERROR);
+    return FALSE;
+}
+
+// The folder (as TargetFromFolderBox leaves it) is the stored folder of the unfinished download.
+BOOL CNewUrlDlg::IsStoredFolder(const CString& strFolder)
+{
+    CString strStored = GetLastSetupPath();
+    strStored.TrimLeft();
+    strStored.TrimRight();
+    return ::lstrcmpiA(FolderWithoutBackslash(strStored), strFolder) == 0;
 }
 
 // An existing installer is replaced only when the user agrees and it can be deleted; FALSE when it

@@ -149,7 +149,11 @@ TEST_F(SetupDialogTest, YesResumesOnceInTheStoredFolder)
                   // The transfer ends (nothing can be written): Start is enabled again.
                   CURLDownloading& download = g_dlgSetup.m_pDownThread->m_dlgDownload;
                   EXPECT_TRUE(WaitUntil(
-                      [&] { return ::IsWindowEnabled(::GetDlgItem(download.m_hWndDialog, IDC_START)) != FALSE; }, kWait));
+                      [&] {
+                          return ItemTextOf(download.m_hWndDialog, IDC_SERVERSTATUS) ==
+                                 "The download could not be written to the local file";
+                      },
+                      kWait));
                   ::Sleep(500);
                   EXPECT_EQ(1, Starts(log));
                   ::PostMessageA(download.m_hWndDialog, WM_COMMAND, IDOK, 0);  // ends the Setup dialog too
@@ -160,10 +164,11 @@ TEST_F(SetupDialogTest, YesResumesOnceInTheStoredFolder)
     EXPECT_EQ(Sz(strFolder + "\\"), StoredFolder());
 }
 
-// The folder picker: Cancel keeps the typed folder. Then "My Computer" (no file-system path: OK
+// A blank folder box starts nothing and asks for a folder. The folder picker: Cancel keeps the typed folder. Then "My Computer" (no file-system path: OK
 // refused, no status text), a folder (its path the status text), "My Computer" again (the status
 // stays), a click on the folder and OK: the box receives its path. With an installer already there,
-// a click while the overwrite question is up asks nothing more.
+// a click while the overwrite question is up asks nothing more. A resume accepted for the stored
+// folder does not spare another folder the question.
 TEST_F(SetupDialogTest, BrowseFillsTheBoxAndAClickDuringTheOverwriteQuestionAsksNothingMore)
 {
     const int kPickerTree = 0x3741, kPickerInstruction = 0x3742, kPickerStatus = 0x3743;  // the shell's ids
@@ -185,6 +190,17 @@ TEST_F(SetupDialogTest, BrowseFillsTheBoxAndAClickDuringTheOverwriteQuestionAsks
             ::Sleep(300);
             return ItemTextOf(hPicker, kPickerStatus);
         };
+        {
+            CMessageBoxAnswerer answerer;
+            ::SetDlgItemTextA(hDialog, IDC_EDIT_FOLDER, " ");
+            ClickStart(hDialog);
+            ASSERT_TRUE(WaitUntil([&] { return answerer.Count("Download Setup") == 1; }, kWait));
+            EXPECT_EQ("Please type the folder to download the installer into, or choose one with Browse.",
+                      answerer.Texts("Download Setup")[0]);
+            EXPECT_EQ(nullptr, g_dlgSetup.m_pDownThread);
+        }
+        ASSERT_TRUE(WriteRegistryString(HKEY_LOCAL_MACHINE, LASTSETUP_KEY, LASTSETUP_VALUE, "C:\\Stored"));
+        g_fResumeDownload = TRUE;
         ::SetDlgItemTextA(hDialog, IDC_EDIT_FOLDER, "D:\\Typed\\Folder");
         ASSERT_TRUE(openPicker());
         ::PostMessageA(hPicker, WM_COMMAND, IDCANCEL, 0);
@@ -216,32 +232,53 @@ TEST_F(SetupDialogTest, BrowseFillsTheBoxAndAClickDuringTheOverwriteQuestionAsks
     ::DeleteFileA(strExisting.c_str());
 }
 
-// What SaveLastSetupPath stores from the folder box and what GetLastSetupPath gives back (the 50-byte
-// read limit, values of other types or without their zero).
+// What SaveLastSetupPath stores from the folder box and what GetLastSetupPath gives back (folders
+// as long as the box holds, values of other types or without their zero); and where the machine-wide
+// key cannot be written (a limited user on NT), the user's own key keeps the values.
+LONG WINAPI RefuseMachineKey(HKEY hRoot, LPCSTR pszKey, DWORD dw, LPSTR psz, DWORD dwOptions, REGSAM sam,
+                             LPSECURITY_ATTRIBUTES psa, PHKEY phKey, LPDWORD pdw)
+{
+    return hRoot == HKEY_LOCAL_MACHINE ? ERROR_ACCESS_DENIED
+                                       : ::RegCreateKeyExA(hRoot, pszKey, dw, psz, dwOptions, sam, psa, phKey, pdw);
+}
+
 TEST_F(SetupDialogTest, TheStoredFolderAndWhatReadsBack)
 {
     CNewUrlDlg dlg;  // no stored folder: it asks nothing
     ASSERT_TRUE(dlg.Create(IDD_DOWNLOADSETUP_DIALOG));
-    auto stored = [] { return ReadRegistryValue(HKEY_LOCAL_MACHINE, LASTSETUP_KEY, LASTSETUP_VALUE); };
+    auto stored = [](HKEY hRoot) { return ReadRegistryValue(hRoot, LASTSETUP_KEY, LASTSETUP_VALUE); };
     auto readBack = [&] { return std::string((LPCTSTR)dlg.GetLastSetupPath()); };
-    // The box's text is stored exactly (blanks, a trailing backslash, its zero); 49 characters read
-    // back, 50 are stored but read as nothing.
-    const std::string str49 = "C:\\" + std::string(46, 'a');
-    const std::pair<std::string, std::string> texts[] = {
-        {"  C:\\Spaced\\  ", "  C:\\Spaced\\  "}, {str49, str49}, {str49 + "b", ""}};
-    for (const auto& c : texts)
+    // The box's text is stored exactly (blanks, a trailing backslash, its zero) and read back whole.
+    for (const std::string& strFolder : {std::string("  C:\\Spaced\\  "), "C:\\" + std::string(250, 'a')})
     {
-        dlg.SetDlgItemText(IDC_EDIT_FOLDER, c.first.c_str());
+        dlg.SetDlgItemText(IDC_EDIT_FOLDER, strFolder.c_str());
         dlg.SaveLastSetupPath();
-        EXPECT_EQ((DWORD)REG_SZ, stored().dwType);
-        EXPECT_EQ(Sz(c.first), stored().data);
-        EXPECT_EQ(c.second, readBack());
+        EXPECT_EQ((DWORD)REG_SZ, stored(HKEY_LOCAL_MACHINE).dwType);
+        EXPECT_EQ(Sz(strFolder), stored(HKEY_LOCAL_MACHINE).data);
+        EXPECT_EQ(strFolder, readBack());
     }
     // Values of other types offer nothing; a string without its zero still reads safely.
     ASSERT_TRUE(WriteRegistryValue(HKEY_LOCAL_MACHINE, LASTSETUP_KEY, LASTSETUP_VALUE, REG_BINARY, "C:\\Binary"));
     EXPECT_EQ("", readBack());
     ASSERT_TRUE(WriteRegistryValue(HKEY_LOCAL_MACHINE, LASTSETUP_KEY, LASTSETUP_VALUE, REG_SZ, "C:\\NoZero"));
     EXPECT_EQ("C:\\NoZero", readBack());
+    // The machine-wide key refused: folder and validator go to the user's key, read back from there
+    // while the machine-wide key has none, and are removed from there.
+    CSavedRegistryValue savedUserFolder(HKEY_CURRENT_USER, LASTSETUP_KEY, LASTSETUP_VALUE);
+    DeleteRegistryValue(HKEY_LOCAL_MACHINE, LASTSETUP_KEY, LASTSETUP_VALUE);
+    DeleteRegistryValue(HKEY_LOCAL_MACHINE, LASTSETUP_KEY, LASTSETUP_VALIDATOR_VALUE);
+    g_pfnCreateStoreKey = RefuseMachineKey;
+    dlg.SetDlgItemText(IDC_EDIT_FOLDER, "C:\\Limited\\User");
+    dlg.SaveLastSetupPath();
+    SaveLastSetupValidator("300 \"v1\"");
+    g_pfnCreateStoreKey = ::RegCreateKeyExA;
+    EXPECT_FALSE(stored(HKEY_LOCAL_MACHINE).bExists);
+    EXPECT_EQ(Sz("C:\\Limited\\User"), stored(HKEY_CURRENT_USER).data);
+    EXPECT_EQ("C:\\Limited\\User", readBack());
+    EXPECT_STREQ("300 \"v1\"", GetLastSetupValidator());
+    RemoveLastSetupPath();
+    EXPECT_FALSE(stored(HKEY_CURRENT_USER).bExists);
+    EXPECT_FALSE(ReadRegistryValue(HKEY_CURRENT_USER, LASTSETUP_KEY, LASTSETUP_VALIDATOR_VALUE).bExists);
     dlg.DestroyWindow();
 }
 }  // namespace
