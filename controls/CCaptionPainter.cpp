@@ -325,16 +325,21 @@ BOOL CCaptionPainter::OnSetCursor(HWND hWnd, UINT nHitTest, UINT message)
 
 void CCaptionPainter::OnNcLButtonDown(UINT nHitTest, CPoint point)
 {
-    CPoint pt = point;
-    m_pWnd->ScreenToClient(&pt);
-    const int x = pt.x;  // only x is compared, strictly, with the rectangles of the last drawing
-    if (g_rcMinBtn.left < x && x < g_rcMinBtn.right)
+    // The buttons' rectangles of the last drawing are in the caption image's coordinates. Only a
+    // press strictly inside one counts: the frame above and below a button, and the caption beside
+    // it, are no button.
+    CRect rcWindow, rcCaption;
+    m_pWnd->GetWindowRect(&rcWindow);
+    ComputeCaptionRect(rcCaption, m_pWnd);
+    const CPoint pt(point.x - rcWindow.left - rcCaption.left, point.y - rcWindow.top - rcCaption.top);
+    auto inside = [&pt](const RECT& rc) { return rc.left < pt.x && pt.x < rc.right && rc.top < pt.y && pt.y < rc.bottom; };
+    if (inside(g_rcMinBtn))
     {
         ::ReleaseCapture();
         ::mouse_event(MOUSEEVENTF_LEFTUP, (DWORD)pt.x, (DWORD)pt.y, 0, 0);  // end the system's tracking
         m_pWnd->ShowWindow(SW_SHOWMINIMIZED);
     }
-    else if (g_rcMaxBtn.left < x && x < g_rcMaxBtn.right)
+    else if (inside(g_rcMaxBtn))
     {
         ::ReleaseCapture();
         ::mouse_event(MOUSEEVENTF_LEFTUP, (DWORD)pt.x, (DWORD)pt.y, 0, 0);

@@ -156,16 +156,22 @@ TEST_F(Gallery, TheCaptionStaysPaintedThroughTheWindowsNonClientMessages)
         EXPECT_EQ(RIGHT_BLOCK, PixelOf(hWnd, rcCaption.right - 2, rcCaption.bottom - 2, true)) << s.pszWhat;
     }
     EXPECT_EQ("Receiving data", WindowTextOf(hWnd));
-    // A click strictly inside the minimize button's span minimizes; on its edges it goes on as a click.
+    // A press strictly inside the minimize button's rectangle minimizes; on its edges, or on the frame
+    // or caption beside it, it goes on as a press.
     const CRect rcMin(g_rcMinBtn);
-    for (int x : {rcMin.left, rcMin.right, rcMin.left + 1, rcMin.right - 1})
+    m_frame.GetWindowRect(&rcWindow);
+    const int xMid = (rcMin.left + rcMin.right) / 2, yMid = (rcMin.top + rcMin.bottom) / 2;
+    const POINT points[] = {{rcMin.left + 1, yMid}, {rcMin.right - 1, yMid}, {xMid, rcMin.top + 1}, {xMid, rcMin.bottom - 1},
+                            {rcMin.left, yMid},     {rcMin.right, yMid},     {xMid, rcMin.top},     {xMid, rcMin.bottom},
+                            {xMid, rcMin.top - 2},  {xMid, rcMin.bottom + 4}};
+    for (const POINT& p : points)
     {
         m_frame.m_messages.clear();
-        POINT pt = {x, 60};  // client coordinates; only x counts
-        ::ClientToScreen(hWnd, &pt);
-        ::SendMessageA(hWnd, WM_NCLBUTTONDOWN, HTNOWHERE, MAKELPARAM(pt.x, pt.y));
-        EXPECT_EQ(x != rcMin.left && x != rcMin.right, ::IsIconic(hWnd) != FALSE) << x;
-        EXPECT_EQ(1, m_frame.Count(WM_NCLBUTTONDOWN)) << x;
+        const bool bInside = rcMin.left < p.x && p.x < rcMin.right && rcMin.top < p.y && p.y < rcMin.bottom;
+        const LPARAM lPoint = MAKELPARAM(rcWindow.left + rcCaption.left + p.x, rcWindow.top + rcCaption.top + p.y);
+        ::SendMessageA(hWnd, WM_NCLBUTTONDOWN, HTNOWHERE, lPoint);
+        EXPECT_EQ(bInside, ::IsIconic(hWnd) != FALSE) << p.x << "," << p.y;
+        EXPECT_EQ(1, m_frame.Count(WM_NCLBUTTONDOWN)) << p.x << "," << p.y;
         ::ShowWindow(hWnd, SW_RESTORE);
         PumpMessages(50);  // the synthetic button release
     }
