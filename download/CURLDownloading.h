@@ -166,6 +166,7 @@ public:
     CString m_strTimeLeft;
     int m_nElapsedSec;
     BOOL m_fRestart;
+    BOOL m_fTransferRunning = FALSE;  // dialog thread: a worker has begun and its end is not shown yet
 
     // ---- cross-thread plumbing ----------------------------------------------------------------------
     CRITICAL_SECTION m_csShared;       // guards m_strServerStatus, m_pBinding and m_progressShown
@@ -288,6 +289,7 @@ protected:
     LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
     BOOL OnInitDialog() override;
     void OnCancel() override {}  // Esc and the cancel command do nothing
+    void OnOK() override;
 
     afx_msg void OnPaint();
     afx_msg void OnNcPaint();
@@ -327,6 +329,7 @@ protected:
     // OnStart's steps: the question before a completed download is fetched again (FALSE: not
     // restarted, the dialog ends), and the worker's start with its window side.
     BOOL ConfirmRestartOfCompleted();
+    void ForgetCompletedDownload();
     void BeginWorker();
     // DestroyWindow's steps: the final status sentence, and the resume shortcut offered after a
     // download that has not completed.

@@ -70,3 +70,18 @@ BOOL ReadDesktopFolder(char (&szExpanded)[MAX_PATH])
         szExpanded[0] = '\0';  // did not fit: no usable path
     return TRUE;
 }
+
+CString GetResumeShortcutPath()
+{
+    char szDesktop[MAX_PATH];
+    if (!ReadDesktopFolder(szDesktop) || szDesktop[0] == '\0')
+        return CString();
+    return CString(szDesktop) + "\\Resume Brindlemox Download.lnk";
+}
+
+void DeleteResumeShortcut()
+{
+    const CString strLink = GetResumeShortcutPath();
+    if (!strLink.IsEmpty())
+        ::DeleteFileA(strLink);
+}

@@ -73,19 +73,30 @@ BOOL CURLDownloading::ConfirmRestartOfCompleted()
     }
     HANDLE hFile = ::CreateFileA(m_strFilePath, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL, OPEN_EXISTING,
                                  FILE_ATTRIBUTE_NORMAL, NULL);
-    if (hFile == INVALID_HANDLE_VALUE)
-        return TRUE;
-    ::CloseHandle(hFile);
-    if (!::DeleteFileA(m_strFilePath))
+    if (hFile != INVALID_HANDLE_VALUE)
     {
-        strText.Format("Unable to delete the file from path\n\r%s", (LPCTSTR)m_strFilePath);
-        MessageBox(strText, "Error deleting local file", MB_OK | MB_ICONERROR);
-        OnExit();
-        TraceWithUrl("End OnStart 1 in CURLDownloading for ");
-        return FALSE;
+        ::CloseHandle(hFile);
+        if (!::DeleteFileA(m_strFilePath))
+        {
+            strText.Format("Unable to delete the file from path\n\r%s", (LPCTSTR)m_strFilePath);
+            MessageBox(strText, "Error deleting local file", MB_OK | MB_ICONERROR);
+            OnExit();
+            TraceWithUrl("End OnStart 1 in CURLDownloading for ");
+            return FALSE;
+        }
+        m_fRestart = TRUE;
     }
-    m_fRestart = TRUE;
+    ForgetCompletedDownload();
     return TRUE;
+}
+
+void CURLDownloading::ForgetCompletedDownload()
+{
+    // The new transfer is a download like any other: Open waits for its completion, its end keeps the
+    // stored folder (and offers the shortcut) unless it completes, and the version it begins is its own.
+    g_fDownloadComplete = FALSE;
+    m_btnOpen.EnableWindow(FALSE);
+    SetValidator("");
 }
 
 void CURLDownloading::BeginWorker()
@@ -104,6 +115,7 @@ void CURLDownloading::BeginWorker()
         theApp.m_log.WriteLine("Couldn't begin download thread");
         return;
     }
+    m_fTransferRunning = TRUE;
     SetTimer(ID_TIMER_ELAPSED, 1000, NULL);
     SetServerStatus("Please wait while connecting.......");
     m_stServerStatus.SetText("Please wait while connecting.......");
@@ -127,6 +139,16 @@ void CURLDownloading::OnExit()
 {
     TraceWithUrl("OnExit called in CURLDownloadingfor");
     CDialog::OnCancel();
+}
+
+// Enter reaches the dialog as IDOK, because its owner-drawn buttons never take it. While a transfer
+// runs it asks as the close box does; otherwise it ends the dialog at once, as it always has.
+void CURLDownloading::OnOK()
+{
+    if (m_fTransferRunning)
+        OnClose();
+    else
+        CDialog::OnOK();
 }
 
 void CURLDownloading::OnClose()
@@ -154,7 +176,8 @@ void CURLDownloading::RequestBindingAbort()
     m_stServerStatus.SetText(kAborting);
     m_btnStop.EnableWindow(FALSE);
     g_fAbortDownload = TRUE;
-    IntDlgStatus = 2;
+    int nRunning = 1;  // a download that has just completed stays completed
+    IntDlgStatus.compare_exchange_strong(nRunning, 2);
     // The worker aborts the binding on its own thread and gives up the one reference when the
     // binding reports its end.
     DWORD dwWorker = m_dwWorkerThreadId.load();
@@ -184,8 +207,9 @@ void CURLDownloading::CloseFileCtrlDlg()
         m_pszBoundary = nullptr;
     }
 
+    // A completed download stays completed, however late a Stop came.
     BOOL bDecided = FALSE;
-    if (g_fAbortDownload.load())
+    if (g_fAbortDownload.load() && IntDlgStatus.load() != 3)
     {
         TraceWithUrl("g_fAbortDownload 1 CloseFileCtrlDlg in CURLDownloading for ");
         if (GetServerStatus() != kStoppedByUser)
@@ -234,6 +258,7 @@ void CURLDownloading::ApplyTransferEnded()
     if (dwSerial != m_dwProgressSerialShown)
         ApplyProgressSnapshot();
 
+    m_fTransferRunning = FALSE;
     KillTimer(ID_TIMER_ELAPSED);
     m_btnStart.EnableWindow(TRUE);
     m_btnStop.EnableWindow(FALSE);
@@ -241,7 +266,10 @@ void CURLDownloading::ApplyTransferEnded()
     // Open is enabled by a completed download and stays so; set again here in case the
     // completion reported it from another thread.
     if (g_fDownloadComplete.load())
+    {
         m_btnOpen.EnableWindow(TRUE);
+        DeleteResumeShortcut();
+    }
     SendMessage(WM_NEXTDLGCTL, (WPARAM)m_btnStart.m_hWnd, TRUE);
 
     CString strStatus = GetServerStatus();
@@ -320,14 +348,11 @@ void CURLDownloading::OfferResumeShortcut()
                    "to resume it later?",
                    "Create Shortcut", MB_YESNO | MB_ICONQUESTION) != IDYES)
         return;
-    char szDesktop[MAX_PATH];
     char szProgram[MAX_PATH];
-    DWORD cchProgram = ::GetModuleFileNameA(NULL, szProgram, MAX_PATH);
-    if (ReadDesktopFolder(szDesktop) && szDesktop[0] != '\0' && cchProgram != 0 && cchProgram < MAX_PATH)
-    {
-        CString strLink = CString(szDesktop) + "\\Resume Brindlemox Download.lnk";
+    const DWORD cchProgram = ::GetModuleFileNameA(NULL, szProgram, MAX_PATH);
+    const CString strLink = GetResumeShortcutPath();
+    if (!strLink.IsEmpty() && cchProgram != 0 && cchProgram < MAX_PATH)
         CreateResumeShortcut(szProgram, strLink, "DownloadSetup");
-    }
 }
 
 LRESULT CURLDownloading::OnAppStart(WPARAM, LPARAM)

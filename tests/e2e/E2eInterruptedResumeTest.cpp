@@ -1,7 +1,8 @@
 // A download cut short by the server, resumed the way a user resumes it: Exit, "Create Shortcut" Yes
 // (the link points at the program); the next start asks "Resume Setup", and Yes starts the download
 // at once from the partial length (the server sees "Range: bytes=N-") to a byte-identical file; the
-// stored folder is then gone. The test build asks a server this test scripts (DLS_SCRIPTED_PORT), so
+// stored folder and the shortcut are then gone. The folder is longer than the 49 characters that
+// once were all a stored folder could hold. The test build asks a server this test scripts (DLS_SCRIPTED_PORT), so
 // that the cut comes at a chosen byte.
 #include "res/resource.h"
 #include "tests/support/DialogDriver.h"
@@ -25,7 +26,8 @@ TEST_F(E2eInterruptedResume, CutDownloadResumesFromItsLengthAfterShortcutAndProm
         },
         DLS_SCRIPTED_PORT))
         << "port " << DLS_SCRIPTED_PORT << " is taken";
-    CTempFolder folder("resume");
+    CTempFolder folder("resume-into-a-folder-whose-path-is-long");
+    ASSERT_GT(folder.Path().size(), 60u);
     const std::string strTarget = folder.File("brindlemox.exe"), strProgram = E2eProgram("E2EScripted");
     const std::string strUrl = server.Url(kGeneralPath);
 
@@ -64,6 +66,7 @@ TEST_F(E2eInterruptedResume, CutDownloadResumesFromItsLengthAfterShortcutAndProm
     ASSERT_TRUE(WaitUntil([&] { return log.Count("Start WorkerThreadProc in CURLDownloading") == 1; }, kStepWait));
     EXPECT_LT(::GetTickCount() - dwAnswered, 1000u) << "the resumed download did not start within a second";
     program.Finish(hDownload, strTarget, strContent);
+    EXPECT_FALSE(FileExists(ResumeShortcutPath())) << "the shortcut would start a new download over the installer";
     // The end of the transfer counts the bytes on disk, those of the first run included.
     EXPECT_EQ(1, log.Count("Transfer ended for " + strUrl + ": 0x00000000 Download Complete, " + strSize +
                            " bytes on disk of " + strSize));

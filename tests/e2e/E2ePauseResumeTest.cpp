@@ -1,6 +1,7 @@
 // Stop/Pause in the middle of a download and Start/Resume in the same run: the transfer stops with
 // the user's sentence, the elapsed time stops, the partial file stays, and the resumed transfer asks
-// nginx for the rest from exactly the partial length and ends byte-identical. A download left with
+// nginx for the rest from exactly the partial length and ends byte-identical. A completed download
+// fetched again and stopped is an unfinished download like any other. A download left with
 // the close box whose installer then changes on the server ends with the new version, never a mix.
 #include "res/resource.h"
 #include "tests/support/DialogDriver.h"
@@ -68,4 +69,38 @@ TEST_F(E2ePauseResume, AResumeAfterTheServerFileChangedEndsWithTheNewVersion)
     program.Finish(hDownload, strTarget, strNew);
     // The resume asked with If-Range, and nginx answered with the whole new file.
     EXPECT_EQ(1, log.Count("Start OnResponse in CURLDownloading for " + E2eNginxUrl() + " statuscode = 200"));
+}
+
+TEST_F(E2ePauseResume, ARestartedDownloadThatIsStoppedCanBeResumedAtTheNextStart)
+{
+    CServedInstaller served(4 * 1024 * 1024 + 321);
+    CTempFolder folder("restart");
+    const std::string strTarget = folder.File("brindlemox.exe"), strServed = served.Content();
+    {
+        CProgramRun program(E2eProgram("E2E"));
+        HWND hDownload = program.StartDownload(folder.Path());
+        ASSERT_TRUE(hDownload);
+        ASSERT_NO_FATAL_FAILURE(program.ExpectEnd(hDownload, "Download completed"));
+        CNginxThrottle throttle;
+        ASSERT_TRUE(ClickButton(hDownload, IDC_START));
+        ASSERT_TRUE(program.Answer("Confirm restarting download", IDYES));
+        ASSERT_TRUE(WaitUntil([&] { return FileLength(strTarget) >= 300 * 1024 && FileLength(strTarget) < 1000000; },
+                              kStepWait));
+        EXPECT_FALSE(::IsWindowEnabled(::GetDlgItem(hDownload, IDC_OPEN))) << "Open would run a partial file";
+        ASSERT_TRUE(ClickButton(hDownload, IDC_STOP));
+        ASSERT_TRUE(WaitUntil(
+            [&] { return ItemTextOf(hDownload, IDC_SERVERSTATUS) == "Downloading stopped due to the user intervention"; },
+            kStepWait));
+        ASSERT_TRUE(ClickButton(hDownload, IDC_EXIT));
+        ASSERT_TRUE(program.Answer("Create Shortcut", IDNO));
+        ASSERT_TRUE(program.WaitExit(kStepWait));
+    }
+    const LONGLONG llStopped = FileLength(strTarget);
+    EXPECT_TRUE(llStopped > 0 && llStopped < (LONGLONG)strServed.size());
+    CDialogTraceLog log;
+    CProgramRun program(E2eProgram("E2E"));
+    HWND hDownload = program.Resume();
+    ASSERT_TRUE(hDownload);
+    program.Finish(hDownload, strTarget, strServed);
+    EXPECT_EQ(1, log.Count("Start OnResponse in CURLDownloading for " + E2eNginxUrl() + " statuscode = 206"));
 }

@@ -187,7 +187,7 @@ TEST_F(DownloadDialogTest, CloseBoxYesAbortsOnTheWorkerAndEndsTheDialog)
         EXPECT_EQ(1, Lines(pszLine)) << pszLine;
 }
 
-TEST_F(DownloadDialogTest, CloseBoxNoEscCancelAndStopWithoutABindingKeepTheTransferStopWithOneAbortsIt)
+TEST_F(DownloadDialogTest, CloseBoxNoEnterEscCancelAndStopWithoutABindingKeepTheTransferStopWithOneAbortsIt)
 {
     m_boxes.Answer("Do you want to abort?", IDNO);
     m_script.bBindAtOnce = FALSE;
@@ -196,10 +196,13 @@ TEST_F(DownloadDialogTest, CloseBoxNoEscCancelAndStopWithoutABindingKeepTheTrans
     ::PostMessageA(run.Hwnd(), WM_COMMAND, IDCANCEL, 0);
     ::PostMessageA(run.Item(IDC_STOP), WM_KEYDOWN, VK_ESCAPE, 0x00010001);
     ::PostMessageA(run.Item(IDC_STOP), WM_KEYUP, VK_ESCAPE, 0xC0010001);
-    // Posted messages are handled in order: once the question is up, the cancel commands are done.
+    // Enter on the focused Stop/Pause button asks as the close box does.
+    ::PostMessageA(run.Item(IDC_STOP), WM_KEYDOWN, VK_RETURN, 0x001C0001);
+    ::PostMessageA(run.Item(IDC_STOP), WM_KEYUP, VK_RETURN, 0xC01C0001);
+    // Posted messages are handled in order: once the questions are up, the cancel commands are done.
     ::PostMessageA(run.Hwnd(), WM_CLOSE, 0, 0);
-    ASSERT_TRUE(WaitUntil([&] { return m_boxes.Count("Do you want to abort?") == 1; }, kWait));
-    ASSERT_TRUE(WaitUntil([&] { return Lines("End OnClose in CURLDownloading for ") == 1; }, kWait));
+    ASSERT_TRUE(WaitUntil([&] { return m_boxes.Count("Do you want to abort?") == 2; }, kWait));
+    ASSERT_TRUE(WaitUntil([&] { return Lines("End OnClose in CURLDownloading for ") == 2; }, kWait));
     EXPECT_TRUE(!run.Ended() && ::IsWindowVisible(run.Hwnd()));
     // Stop without a binding only writes its trace line.
     run.Click(IDC_STOP);
@@ -235,7 +238,7 @@ TEST_F(DownloadDialogTest, StartAfterACompletedDownloadAsksToRestart)
         SCOPED_TRACE(c.pszName);
         WriteRegistryString(HKEY_LOCAL_MACHINE, LASTSETUP_KEY, LASTSETUP_VALUE, "C:\\dialogtest");
         m_boxes.Answer("Confirm restarting download", c.nAnswer);
-        const LONG nClosesBefore = m_setup.CloseCount();
+        const LONG nClosesBefore = m_setup.CloseCount(), nShortcutsBefore = m_boxes.Count("Create Shortcut");
         CDialogTraceLog log;
         CDownloadDialogRun& run = Open(true);
         ASSERT_TRUE(m_script.Post(WM_FAKE_COMPLETE));
@@ -272,15 +275,36 @@ TEST_F(DownloadDialogTest, StartAfterACompletedDownloadAsksToRestart)
             EXPECT_EQ("Not Known", run.Text(IDC_TRANSFERRATE));
             EXPECT_EQ("Not Known", run.Text(IDC_TIMELEFT));
             EXPECT_EQ("0% done brindlemox.exe ", run.WindowText());
-            // The completed download still counts when the dialog ends.
+            // Nothing of the completed download is left: Open waits, and an end before the new
+            // download completes keeps the stored folder and offers the shortcut.
+            EXPECT_FALSE(run.Enabled(IDC_OPEN));
             run.Click(IDC_EXIT);
             ASSERT_TRUE(run.WaitEnded(kWait));
             EXPECT_EQ(4, run.Dlg().IntDlgStatus.load());
         }
-        EXPECT_EQ("", StoredFolder());
-        EXPECT_EQ(0, m_boxes.Count("Create Shortcut"));
+        const bool bRestarted = c.nAnswer == IDYES && !c.bUndeletable;
+        EXPECT_EQ(bRestarted ? "C:\\dialogtest" + std::string(1, '\0') : "", StoredFolder());
+        EXPECT_EQ(nShortcutsBefore + (bRestarted ? 1 : 0), m_boxes.Count("Create Shortcut"));
         EXPECT_EQ(nClosesBefore + 1, m_setup.CloseCount());
         ASSERT_TRUE(m_script.JoinAll(kWait));
         m_script.nStarted = 0;
     }
+}
+
+TEST_F(DownloadDialogTest, AStopThatComesAsTheTransferCompletesChangesNothing)
+{
+    m_script.bEndOnAbort = FALSE;  // the binding ends complete before the abort reaches it
+    CDownloadDialogRun& run = Open(true);
+    ASSERT_TRUE(WaitUntil([&] { return BindingHeld(run); }, kWait));
+    run.Click(IDC_STOP);
+    ASSERT_TRUE(WaitUntil([&] { return m_script.nAbortsOnWorkerThread.load() == 1; }, kWait));
+    ASSERT_TRUE(m_script.Post(WM_FAKE_COMPLETE));
+    ASSERT_TRUE(WaitUntil([&] { return run.Enabled(IDC_START) && run.WindowText() == "Download completed"; }, kWait));
+    EXPECT_EQ("Download completed", run.Text(IDC_SERVERSTATUS));
+    EXPECT_TRUE(run.Enabled(IDC_OPEN));
+    run.Click(IDC_EXIT);
+    ASSERT_TRUE(run.WaitEnded(kWait));
+    EXPECT_EQ(6, run.Dlg().IntDlgStatus.load());
+    EXPECT_EQ("", StoredFolder());
+    EXPECT_EQ(0, m_boxes.Count("Create Shortcut"));
 }

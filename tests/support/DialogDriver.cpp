@@ -2,6 +2,7 @@
 #include <map>
 #include "app/CNewUrlDlg.h"
 #include "tests/support/E2eProgram.h"
+#include "res/resource.h"
 #include "tests/support/FakeWorker.h"
 
 bool WaitUntil(const std::function<bool()>& pred, DWORD dwTimeoutMs)
@@ -164,7 +165,7 @@ bool CDownloadDialogRun::EndNow(DWORD dwTimeoutMs)
     if (m_pThread->m_hThread == NULL)
         return true;
     if (!Ended() && m_hWndSeen != NULL)
-        ::PostMessageA(m_hWndSeen, WM_COMMAND, IDOK, 0);
+        ::PostMessageA(m_hWndSeen, WM_COMMAND, MAKEWPARAM(IDC_EXIT, BN_CLICKED), 0);
     return WaitEnded(dwTimeoutMs);
 }
 

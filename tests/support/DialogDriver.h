@@ -60,7 +60,7 @@ public:
     bool WaitUp(DWORD dwTimeoutMs);
     bool Ended() { return m_pThread->m_hThread && ::WaitForSingleObject(m_pThread->m_hThread, 0) == WAIT_OBJECT_0; }
     bool WaitEnded(DWORD dwTimeoutMs) { return WaitUntil([&] { return Ended(); }, dwTimeoutMs); }
-    // Ends a dialog that is still up the short way (IDOK) and waits for its thread.
+    // Ends a dialog that is still up the short way (Exit) and waits for its thread.
     bool EndNow(DWORD dwTimeoutMs);
     HWND Hwnd() { return m_hWndSeen; }
     HWND Item(int nID) { return ::GetDlgItem(m_hWndSeen, nID); }
