@@ -109,3 +109,12 @@ void CNewUrlDlg::OnPaint()
 
 // The icon shown while the minimised window is dragged.
 HCURSOR CNewUrlDlg::OnQueryDragIcon() { return (HCURSOR)m_hIcon; }
+
+// The download dialog's thread ends the application through this dialog (it sends the message and
+// ends; the main thread then waits for it).
+void CNewUrlDlg::DownloadDialogEnded()
+{
+    HWND hWnd = m_hWnd;
+    if (hWnd != NULL && ::IsWindow(hWnd))
+        ::SendMessageA(hWnd, WM_CLOSE, 0, 0);
+}

@@ -2,12 +2,13 @@
 // prompt, and the launch of the download.
 #pragma once
 #include <afxwin.h>
+#include "download/IDownloadHost.h"
 
 class CDownThread;
 
 #define ID_TIMER_RESUME 1  // starts a resumed download by itself, 50 ms after initialisation
 
-class CNewUrlDlg : public CDialog
+class CNewUrlDlg : public CDialog, public IDownloadHost
 {
 public:
     CNewUrlDlg();
@@ -22,6 +23,13 @@ public:
     CString GetOSName();
     void SaveLastSetupPath();
     CString GetLastSetupPath();
+
+    // IDownloadHost: the stored validator, the stored download forgotten once complete, and the
+    // end of the program when the download dialog ends (any thread).
+    CString LoadValidator() override;
+    void SaveValidator(LPCTSTR pszText) override;
+    void ForgetStoredDownload() override;
+    void DownloadDialogEnded() override;
 
 protected:
     void DoDataExchange(CDataExchange* pDX) override;

@@ -3,7 +3,7 @@
 #include "app/CNewUrlDlg.h"
 #include "res/resource.h"
 #include <objbase.h>
-#include "app/CAutoComInit.h"
+#include "transfer/AutoComInit.h"
 
 namespace
 {

@@ -4,7 +4,7 @@
 // HKEY_CURRENT_USER, and are read from there when the machine-wide key has none.
 #include "app/LastSetupPath.h"
 #include <string.h>
-#include "app/AutoRegKey.h"
+#include "download/AutoRegKey.h"
 #include "app/CNewUrlDlg.h"
 #include "res/resource.h"
 
@@ -94,3 +94,7 @@ void SaveLastSetupValidator(LPCTSTR pszValidator)
     else
         WriteStoredValue(LASTSETUP_VALIDATOR_VALUE, pszValidator);
 }
+
+CString CNewUrlDlg::LoadValidator() { return GetLastSetupValidator(); }
+void CNewUrlDlg::SaveValidator(LPCTSTR pszText) { SaveLastSetupValidator(pszText); }
+void CNewUrlDlg::ForgetStoredDownload() { RemoveLastSetupPath(); }

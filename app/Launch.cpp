@@ -1,7 +1,7 @@
 // CNewUrlDlg::OnButtonStart: from the folder box to a running download thread.
 #include "app/CNewUrlDlg.h"
 #include "app/CSetupApp.h"
-#include "app/ServerConfig.h"
+#include "download/ServerConfig.h"
 #include "app/SystemInspection.h"
 #include "download/CDownThread.h"
 #include "res/resource.h"
@@ -136,11 +136,12 @@ CString CNewUrlDlg::InstallerUrl()
 BOOL CNewUrlDlg::StartDownloadThread(const CString& strTarget, const CString& strURL)
 {
     ShowWindow(SW_HIDE);
-    m_pDownThread = new (std::nothrow) CDownThread;
+    m_pDownThread = new (std::nothrow) CDownThread(theApp.m_log, *this);
     if (m_pDownThread == nullptr)
         return FALSE;
     m_pDownThread->m_strFilePath = strTarget;
     m_pDownThread->m_strURL = strURL;
+    m_pDownThread->m_fResumeStored = g_fResumeDownload;
     if (!m_pDownThread->CreateThread(0, 0, NULL))
     {
         delete m_pDownThread;

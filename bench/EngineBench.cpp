@@ -1,6 +1,6 @@
-// The transfer engine benchmark: downloads one URL into a file with DownloadSetup's own engine
-// (WorkerThreadProc on a worker thread, the binding callback, the file writes and the progress
-// display of a download dialog object that has no window) and prints what it cost.
+// The transfer engine benchmark: downloads one URL into a file with DownloadSetup's own engine (its
+// worker, binding callback, file writes and progress reports, which go nowhere) and prints what it
+// cost.
 //
 //   EngineBench URL FILE
 // Prints one line: "bytes=N ms=T cpu_ms=C peak_kb=P status=...". T includes the worker's fixed
@@ -8,13 +8,31 @@
 #include <windows.h>
 #include <psapi.h>
 #include <stdio.h>
-#include "download/CURLDownloading.h"
+#include "app/CSetupApp.h"
+#include "transfer/CTransferEngine.h"
 
 namespace
 {
+// The end of the transfer; progress is formatted by the engine and dropped here.
+struct CBenchEvents : ITransferEvents
+{
+    void OnTransferProgress(const TRANSFER_PROGRESS&) override {}
+    void OnLocalFileUndeletable(LPCTSTR) override {}
+    void OnTransferEnded(const TRANSFER_END& e) override { end = e; }
+    TRANSFER_END end;
+};
+
+struct CBenchRun
+{
+    CTransferEngine engine{theApp.m_log};
+    CBenchEvents events;
+    TRANSFER_START start;
+};
+
 DWORD WINAPI WorkerThread(LPVOID pParam)
 {
-    static_cast<CURLDownloading*>(pParam)->WorkerThreadProc();
+    CBenchRun* pRun = static_cast<CBenchRun*>(pParam);
+    pRun->engine.Run(pRun->start, &pRun->events);
     return 0;
 }
 
@@ -32,15 +50,14 @@ int main(int argc, char** argv)
         return 2;
     }
     DeleteFileA(argv[2]);
-    CURLDownloading dlg;
-    dlg.m_strURL = argv[1];
-    dlg.m_strFilePath = argv[2];
-    dlg.IntDlgStatus = 1;
+    CBenchRun run;
+    run.start.strURL = argv[1];
+    run.start.strFilePath = argv[2];
 
     LARGE_INTEGER freq, t0, t1;
     QueryPerformanceFrequency(&freq);
     QueryPerformanceCounter(&t0);
-    HANDLE hThread = CreateThread(NULL, 0, WorkerThread, &dlg, 0, NULL);
+    HANDLE hThread = CreateThread(NULL, 0, WorkerThread, &run, 0, NULL);
     WaitForSingleObject(hThread, INFINITE);
     QueryPerformanceCounter(&t1);
     CloseHandle(hThread);
@@ -55,7 +72,7 @@ int main(int argc, char** argv)
     printf("bytes=%lu ms=%.0f cpu_ms=%lu peak_kb=%lu status=%s\n", data.nFileSizeLow,
            (t1.QuadPart - t0.QuadPart) * 1000.0 / freq.QuadPart,
            static_cast<unsigned long>(FileTimeMs(ftKernel) + FileTimeMs(ftUser)),
-           static_cast<unsigned long>(pmc.PeakWorkingSetSize / 1024), static_cast<LPCTSTR>(dlg.GetServerStatus()));
+           static_cast<unsigned long>(pmc.PeakWorkingSetSize / 1024), static_cast<LPCTSTR>(run.events.end.strOutcome));
     fflush(stdout);
-    return dlg.IntDlgStatus.load() == 3 ? 0 : 1;
+    return run.events.end.hrResult == S_OK ? 0 : 1;
 }

@@ -1,13 +1,17 @@
 // CDownThread: the user-interface thread on which the download dialog runs modally.
 #include "download/CDownThread.h"
 
-IMPLEMENT_DYNCREATE(CDownThread, CWinThread)
+IMPLEMENT_DYNAMIC(CDownThread, CWinThread)
 
 BEGIN_MESSAGE_MAP(CDownThread, CWinThread)
 END_MESSAGE_MAP()
 
 // The launch keeps the object for the rest of the process: the thread does not delete it.
-CDownThread::CDownThread() { m_bAutoDelete = FALSE; }
+CDownThread::CDownThread(CTraceLog& log, IDownloadHost& host) : m_engine(log), m_dlgDownload(log, m_engine, host)
+{
+    m_bAutoDelete = FALSE;
+    m_engine.SetValidatorStore(&host);
+}
 
 BOOL CDownThread::InitInstance()
 {
@@ -16,6 +20,7 @@ BOOL CDownThread::InitInstance()
     m_pMainWnd = &m_dlgDownload;
     m_dlgDownload.m_strFilePath = m_strFilePath;
     m_dlgDownload.m_strURL = m_strURL;
+    m_dlgDownload.m_fResumeStored = m_fResumeStored;
     m_dlgDownload.DoModal();
     return TRUE;
 }

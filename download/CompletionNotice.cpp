@@ -2,7 +2,7 @@
 #include "download/CompletionNotice.h"
 #include <wininet.h>
 #include <stdio.h>
-#include "app/ServerConfig.h"
+#include "download/ServerConfig.h"
 
 namespace
 {

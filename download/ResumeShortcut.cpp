@@ -2,8 +2,8 @@
 #include "download/ResumeShortcut.h"
 #include <objbase.h>
 #include <shlobj.h>
-#include "app/AutoRegKey.h"
-#include "app/CAutoComInit.h"
+#include "download/AutoRegKey.h"
+#include "transfer/AutoComInit.h"
 
 namespace
 {

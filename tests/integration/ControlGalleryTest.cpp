@@ -230,17 +230,15 @@ TEST(DownloadDialog, MidTransferAsTheUserSeesIt)
 {
     ::SetCursorPos(1000, 700);  // away from the dialog
     CMessageBoxAnswerer boxes;  // "Create Shortcut": No
-    CSetupWindowStandIn setup;
-    CFakeWorkerScript script;  // nothing is fetched or written
-    auto run = std::make_unique<CDownloadDialogRun>("http://download.brindlemox.example/download/brindlemox.exe",
-                                                    "C:\\Downloads\\brindlemox.exe", &script);
-    ASSERT_TRUE(run->Launch(true) && run->WaitUp(10000) && script.WaitStarted(1, 10000));
+    CHostStandIn host;
+    CFakeTransfer transfer;  // nothing is fetched or written
+    const char kUrl[] = "http://download.brindlemox.example/download/brindlemox.exe";
+    auto run = std::make_unique<CDownloadDialogRun>(kUrl, "C:\\Downloads\\brindlemox.exe", &transfer, &host);
+    ASSERT_TRUE(run->Launch(true) && run->WaitUp(10000) && transfer.WaitStarted(1, 10000));
     HWND hDlg = run->Hwnd(), hBar = run->Item(IDC_PROGRESS);
-    // Progress reported from another thread, as the worker does: a status of the address shows as
-    // "Downloading......".
-    CTestThread([&] {
-        run->Dlg().ProgressUpdate("41 Sec", "37.6 KB/Sec", run->Dlg().m_strURL, "Downloaded 2.40 MB of 4.10 MB", 58);
-    }).join();
+    // Progress reported from this thread, as the worker does from its own: a status of the address
+    // shows as "Downloading......".
+    transfer.Progress(kUrl, "Downloaded 2.40 MB of 4.10 MB", 58, "37.6 KB/Sec", "41 Sec");
     ASSERT_TRUE(WaitUntil([&] { return run->WindowText() == "58% done brindlemox.exe "; }, 10000));
     const std::pair<int, const char*> texts[] = {{IDC_SERVERSTATUS, "Downloading......"}, {IDC_TIMELEFT, "41 Sec"},
         {IDC_TRANSFERRATE, "37.6 KB/Sec"}, {IDC_DOWNLOADSTATUS, "Downloaded 2.40 MB of 4.10 MB"}};
@@ -282,5 +280,5 @@ TEST(DownloadDialog, MidTransferAsTheUserSeesIt)
     EXPECT_EQ(BACK, PixelOf(hBar, rcBar.right - 4, rcBar.bottom / 2));
     EXPECT_NE(BACK, PixelOf(hBar, rcBar.right / 2, rcBar.bottom / 2));
     run->Click(IDC_EXIT);
-    ASSERT_TRUE(run->WaitEnded(10000) && script.JoinAll(10000));
+    ASSERT_TRUE(run->WaitEnded(10000));
 }

@@ -1,10 +1,9 @@
 // The download dialog on its own thread, driven with real messages: its look, the launch's start,
-// Start/Resume, Stop/Pause, Exit, the close box, Esc, IDOK, the restart after a completed download and
-// every end of the dialog. A scripted worker stands in for the transfer engine (progress:
-// ControlGalleryTest). Trace lines end with the test's address.
+// Start/Resume, Stop/Pause, Exit, Enter, the close box, Esc, the restart after a completed download,
+// a late Stop and every end of the dialog. A fake transfer stands in for the engine (the dialog's
+// progress display: ControlGalleryTest). Trace lines end with the test's address.
 #include <gtest/gtest.h>
 #include <memory>
-#include "app/LastSetupPath.h"
 #include "download/CURLDownloading.h"
 #include "res/resource.h"
 #include "tests/support/DialogDriver.h"
@@ -16,6 +15,7 @@ namespace
 const DWORD kWait = 10000;  // bounded waits: a hang fails the test instead of blocking the run
 const char kStopped[] = "Downloading stopped due to the user intervention";
 const char kConnecting[] = "Please wait while connecting.......";
+using State = DownloadState;
 
 HWND FocusOf(HWND hWnd)  // the window with the keyboard focus on the thread of hWnd
 {
@@ -23,50 +23,34 @@ HWND FocusOf(HWND hWnd)  // the window with the keyboard focus on the thread of 
     return ::GetGUIThreadInfo(::GetWindowThreadProcessId(hWnd, NULL), &info) ? info.hwndFocus : NULL;
 }
 
-CWinThread* AFXAPI NoThread(AFX_THREADPROC, LPVOID, int, UINT, DWORD, LPSECURITY_ATTRIBUTES) { return nullptr; }
-
 class DownloadDialogTest : public ::testing::Test
 {
 protected:
-    void SetUp() override { WriteRegistryString(HKEY_LOCAL_MACHINE, LASTSETUP_KEY, LASTSETUP_VALUE, "C:\\dialogtest"); }
     void TearDown() override
     {
-        if (m_run)
-            EXPECT_TRUE(m_run->EndNow(kWait));
-        EXPECT_TRUE(m_script.JoinAll(kWait));
+        EXPECT_TRUE(!m_run || m_run->EndNow(kWait));
         m_run.reset();
     }
     CDownloadDialogRun& Open(bool bStartLikeTheLaunch)
     {
-        if (m_run)  // the scripted workers go before their dialog does
-            EXPECT_TRUE(m_run->EndNow(kWait) && m_script.JoinAll(kWait));
-        m_run.reset(new CDownloadDialogRun(m_strUrl, m_strFile, &m_script));
+        EXPECT_TRUE(!m_run || m_run->EndNow(kWait));
+        const LONG nStarted = m_transfer.nStarted.load();
+        m_run.reset(new CDownloadDialogRun(m_strUrl, m_strFile, &m_transfer, &m_host));
         EXPECT_TRUE(m_run->Launch(bStartLikeTheLaunch) && m_run->WaitUp(kWait));
-        if (bStartLikeTheLaunch)
-            EXPECT_TRUE(m_script.WaitStarted(1, kWait));
+        EXPECT_TRUE(!bStartLikeTheLaunch || m_transfer.WaitStarted(nStarted + 1, kWait));
         return *m_run;
     }
     int Lines(const char* pszText, const CDialogTraceLog& log) const { return log.Count(pszText + m_strUrl); }
     int Lines(const char* pszText) const { return Lines(pszText, m_log); }
-    bool BindingHeld(CDownloadDialogRun& run)
+    // The dialog's state after a transfer and its status line.
+    void ExpectState(CDownloadDialogRun& run, State state, const std::string& strServerStatus)
     {
-        ::EnterCriticalSection(&run.Dlg().m_csShared);
-        const bool bHeld = run.Dlg().m_pBinding != nullptr;
-        ::LeaveCriticalSection(&run.Dlg().m_csShared);
-        return bHeld;
-    }
-    // The dialog's state after a transfer: IntDlgStatus, g_fAbortDownload, the status line.
-    void ExpectState(CDownloadDialogRun& run, int nStatus, bool bAbort, const std::string& strServerStatus)
-    {
-        EXPECT_EQ(nStatus, run.Dlg().IntDlgStatus.load());
-        EXPECT_EQ(bAbort, run.Dlg().g_fAbortDownload.load() != FALSE);
+        EXPECT_EQ((int)state, (int)run.Dlg().State());
         EXPECT_EQ(strServerStatus, run.Text(IDC_SERVERSTATUS));
     }
-    std::string StoredFolder() { return ReadRegistryValue(HKEY_LOCAL_MACHINE, LASTSETUP_KEY, LASTSETUP_VALUE).data; }
-    CSavedRegistryValue m_savedFolder{HKEY_LOCAL_MACHINE, LASTSETUP_KEY, LASTSETUP_VALUE};
     CMessageBoxAnswerer m_boxes;  // outlives the dialog: its last question is answered too
-    CSetupWindowStandIn m_setup;
-    CFakeWorkerScript m_script;
+    CHostStandIn m_host;
+    CFakeTransfer m_transfer;
     CTempFolder m_folder{"dialog"};
     const std::string m_strUrl = UniqueTestUrl(), m_strFile = m_folder.File("brindlemox.exe");
     CDialogTraceLog m_log;
@@ -77,22 +61,18 @@ protected:
 // Its look; then Start when no worker can be started, the elapsed time, and the end by IDOK.
 TEST_F(DownloadDialogTest, TheDialogsLookAStartWithoutAWorkerTheElapsedTimeAndOk)
 {
-    g_fDownloadComplete = TRUE;  // left over from an earlier dialog: cleared when the dialog opens
-    m_run.reset(new CDownloadDialogRun(m_strUrl, m_strFile, &m_script));
-    CDownloadDialogRun& run = *m_run;
-    run.Dlg().m_pfnBeginThread = NoThread;
-    ASSERT_TRUE(run.Launch(false) && run.WaitUp(kWait));
+    m_transfer.fStartFails = TRUE;
+    CDownloadDialogRun& run = Open(false);
     HWND hDlg = run.Hwnd();
-    EXPECT_FALSE(g_fDownloadComplete.load());
-    EXPECT_STREQ("Download from brindlemox.exe", run.Dlg().m_captionPainter.GetTitle());
     EXPECT_EQ(m_strFile, run.Text(IDC_FILEPATH));
     EXPECT_TRUE(run.Enabled(IDC_START) && !run.Enabled(IDC_STOP) && !run.Enabled(IDC_OPEN) && run.Enabled(IDC_EXIT));
     EXPECT_EQ("00 : 00 : 00", run.Text(IDC_TIMEELAPSED));
     PBRANGE range = {};
     ::SendMessageA(run.Item(IDC_PROGRESS), PBM_GETRANGE, FALSE, (LPARAM)&range);
     EXPECT_TRUE(range.iLow == 0 && range.iHigh == 100);
+    const HICON hIcon = ::LoadIconA(::GetModuleHandleA(NULL), MAKEINTRESOURCEA(IDR_MAINFRAME));
     for (WPARAM nIcon : {ICON_BIG, ICON_SMALL})
-        EXPECT_EQ((LRESULT)run.Dlg().m_hIcon, ::SendMessageA(hDlg, WM_GETICON, nIcon, 0));
+        EXPECT_EQ((LRESULT)hIcon, ::SendMessageA(hDlg, WM_GETICON, nIcon, 0));
     for (const char* pszLine : {"Constructor in CURLDownloading", "Start OnInitDialog in CURLDownloading",
                                 "End OnInitDialog in CURLDownloading"})
         EXPECT_EQ(1, m_log.Count(pszLine)) << pszLine;
@@ -119,9 +99,9 @@ TEST_F(DownloadDialogTest, TheDialogsLookAStartWithoutAWorkerTheElapsedTimeAndOk
     ASSERT_TRUE(WaitUntil([&] { return m_log.Count("Couldn't begin download thread") == 1; }, kWait));
     EXPECT_FALSE(WaitUntil([&] { return run.Text(IDC_TIMEELAPSED) != "00 : 00 : 00"; }, 1300)) << "no timer";
     EXPECT_TRUE(run.Enabled(IDC_START) && !run.Enabled(IDC_STOP));
-    ExpectState(run, 0, false, "");
+    ExpectState(run, State::NotStarted, "");
     // Elapsed time (no timer runs here): one second per tick of timer 1, other timers count nothing.
-    for (int nTimer : {ID_TIMER_ELAPSED, 5, ID_TIMER_ELAPSED, ID_TIMER_ELAPSED})
+    for (int nTimer : {1, 5, 1, 1})
         ::PostMessageA(hDlg, WM_TIMER, nTimer, 0);
     EXPECT_TRUE(WaitUntil([&] { return run.Text(IDC_TIMEELAPSED) == "00 : 00 : 03"; }, kWait));
     // The OK command ends the dialog at once, without the abort question; a dialog that never
@@ -130,7 +110,7 @@ TEST_F(DownloadDialogTest, TheDialogsLookAStartWithoutAWorkerTheElapsedTimeAndOk
     ASSERT_TRUE(run.WaitEnded(kWait));
     EXPECT_EQ(0, m_boxes.Count("Do you want to abort?"));
     EXPECT_EQ(1, m_boxes.Count("Create Shortcut"));  // answered No
-    EXPECT_EQ(4, run.Dlg().IntDlgStatus.load());
+    EXPECT_EQ((int)State::Closed, (int)run.Dlg().State());
     EXPECT_STREQ("Download Later", run.Dlg().GetServerStatus());
 }
 
@@ -142,45 +122,41 @@ TEST_F(DownloadDialogTest, TheLaunchsStartRunsExactlyOnceAsSoonAsTheDialogIsUp)
     {
         SCOPED_TRACE(nRound);
         const std::string strUrl = UniqueTestUrl();
-        CFakeWorkerScript script;
+        CFakeTransfer transfer;
         CDialogTraceLog log;
-        auto run = std::make_unique<CDownloadDialogRun>(strUrl, m_strFile, &script);
+        auto run = std::make_unique<CDownloadDialogRun>(strUrl, m_strFile, &transfer, &m_host);
         if (nRound % 3 == 0)
             run->Dlg().OnStart();
         ASSERT_TRUE(run->Launch(nRound % 3 == 1) && run->WaitUp(kWait));
         if (nRound % 3 == 2)
             run->Dlg().OnStart();
-        ASSERT_TRUE(script.WaitStarted(1, kWait));
+        ASSERT_TRUE(transfer.WaitStarted(1, kWait));
         ASSERT_TRUE(WaitUntil([&] { return log.Count("End OnStart 2 in CURLDownloading for " + strUrl) == 1; }, kWait));
         ::Sleep(100);  // a second start would have come by now
-        EXPECT_EQ(1, script.nStarted.load());
+        EXPECT_EQ(1, transfer.nStarted.load());
+        EXPECT_EQ(strUrl, (LPCTSTR)transfer.start.strURL);
+        EXPECT_EQ(m_strFile, (LPCTSTR)transfer.start.strFilePath);
         EXPECT_EQ(1, log.Count("pWorkerThread not null OnStart in CURLDownloading for " + strUrl));
-        ExpectState(*run, 1, false, kConnecting);
+        ExpectState(*run, State::Running, kConnecting);
         EXPECT_TRUE(!run->Enabled(IDC_START) && run->Enabled(IDC_STOP));
         run->Click(IDC_EXIT);
-        ASSERT_TRUE(run->WaitEnded(kWait) && script.JoinAll(kWait));
-        EXPECT_EQ(0, script.nAbortRequests.load());  // Exit does not abort the transfer
+        ASSERT_TRUE(run->WaitEnded(kWait));
+        EXPECT_EQ(0, transfer.nAborts.load());  // Exit does not abort the transfer
     }
 }
 
-TEST_F(DownloadDialogTest, CloseBoxYesAbortsOnTheWorkerAndEndsTheDialog)
+TEST_F(DownloadDialogTest, CloseBoxYesAbortsTheTransferAndEndsTheDialog)
 {
     m_boxes.Answer("Do you want to abort?", IDYES);
     CDownloadDialogRun& run = Open(true);
-    ASSERT_TRUE(WaitUntil([&] { return BindingHeld(run); }, kWait));
     ::PostMessageA(run.Hwnd(), WM_CLOSE, 0, 0);
     ASSERT_TRUE(run.WaitEnded(kWait));
-    ASSERT_TRUE(m_script.JoinAll(kWait));
     EXPECT_EQ(std::vector<std::string>{"Are you sure you want to abort the download from \r\n" + m_strUrl},
               m_boxes.Texts("Do you want to abort?"));
-    // The binding was aborted once, on the worker's own thread, and its reference given up.
-    EXPECT_EQ(1, m_script.nAbortRequests.load());
-    EXPECT_EQ(1, m_script.nAbortsOnWorkerThread.load());
-    EXPECT_EQ(0, m_script.nAbortsElsewhere.load());
-    EXPECT_EQ(0, m_script.nBindingRefs.load());
-    EXPECT_EQ(4, run.Dlg().IntDlgStatus.load());
-    EXPECT_TRUE(run.Dlg().g_fAbortDownload.load());
+    EXPECT_EQ(1, m_transfer.nAborts.load());
+    EXPECT_EQ((int)State::Closed, (int)run.Dlg().State());
     EXPECT_STREQ(kStopped, run.Dlg().GetServerStatus());
+    EXPECT_EQ(1, m_host.CloseCount());
     for (const char* pszLine : {"m_pBinding is not null OnClose 1 in CURLDownloading for ",
                                 "IntDlgStatus 2 DestroyWindow in CURLDownloading for ",
                                 "g_fAbortDownload 1 DestroyWindow in CURLDownloading for "})
@@ -190,8 +166,8 @@ TEST_F(DownloadDialogTest, CloseBoxYesAbortsOnTheWorkerAndEndsTheDialog)
 TEST_F(DownloadDialogTest, CloseBoxNoEnterEscCancelAndStopWithoutABindingKeepTheTransferStopWithOneAbortsIt)
 {
     m_boxes.Answer("Do you want to abort?", IDNO);
-    m_script.bBindAtOnce = FALSE;
-    m_script.bEndOnAbort = FALSE;
+    m_transfer.fBindAtOnce = FALSE;
+    m_transfer.fEndOnAbort = FALSE;
     CDownloadDialogRun& run = Open(true);
     ::PostMessageA(run.Hwnd(), WM_COMMAND, IDCANCEL, 0);
     ::PostMessageA(run.Item(IDC_STOP), WM_KEYDOWN, VK_ESCAPE, 0x00010001);
@@ -208,22 +184,29 @@ TEST_F(DownloadDialogTest, CloseBoxNoEnterEscCancelAndStopWithoutABindingKeepThe
     run.Click(IDC_STOP);
     ASSERT_TRUE(WaitUntil([&] { return Lines("End OnStop in CURLDownloading for") == 1; }, kWait));
     EXPECT_EQ(0, Lines("Start OnStop in CURLDownloading for "));
-    EXPECT_EQ(0, m_script.nAbortRequests.load());
-    ExpectState(run, 1, false, kConnecting);
+    EXPECT_EQ(0, m_transfer.nAborts.load());
+    ExpectState(run, State::Running, kConnecting);
     EXPECT_TRUE(run.Enabled(IDC_STOP));
-    // Now the worker holds a binding: Stop asks it to abort, on its own thread.
-    ASSERT_TRUE(m_script.Post(WM_FAKE_BIND));
-    ASSERT_TRUE(WaitUntil([&] { return BindingHeld(run); }, kWait));
+    // Now a binding runs: its progress shows (never a negative percentage; the address as status
+    // reads "Downloading......"); Stop asks the transfer to abort, and from then on nothing is shown.
+    m_transfer.fBound = TRUE;
+    m_transfer.Progress("Receiving", "Downloaded 1 KB", -1);
+    m_transfer.Progress(m_strUrl.c_str(), "Downloaded 2 KB", 7);
+    ASSERT_TRUE(WaitUntil([&] { return run.WindowText() == "7% done brindlemox.exe "; }, kWait));
+    EXPECT_TRUE(run.Text(IDC_SERVERSTATUS) == "Downloading......" && run.Text(IDC_DOWNLOADSTATUS) == "Downloaded 2 KB");
     run.Click(IDC_STOP);
-    ASSERT_TRUE(WaitUntil([&] { return m_script.nAbortsOnWorkerThread.load() == 1; }, kWait));
-    ExpectState(run, 2, true, "Please wait while aborting ..........");
+    ASSERT_TRUE(WaitUntil([&] { return m_transfer.nAborts.load() == 1; }, kWait));
+    ExpectState(run, State::Stopped, "Please wait while aborting ..........");
     EXPECT_FALSE(run.Enabled(IDC_STOP));
+    m_transfer.Progress("late", "Downloaded 3 KB", 8);
+    EXPECT_TRUE(WaitUntil([&] { return Lines("End ProgressUpdate as aborted in CURLDownloading for ") == 1; }, kWait));
     // The binding ends (as aborted bindings do, with an error) and the transfer is over.
-    ASSERT_TRUE(m_script.Post(WM_FAKE_FAIL));
+    ASSERT_TRUE(m_transfer.End(INET_E_CANNOT_CONNECT, "The attempt to connect to the Internet has failed"));
     ASSERT_TRUE(WaitUntil([&] { return run.Enabled(IDC_START) && run.Text(IDC_SERVERSTATUS) == kStopped; }, kWait));
     EXPECT_EQ(kStopped, run.WindowText());
     EXPECT_EQ(run.Item(IDC_START), FocusOf(run.Hwnd()));
-    EXPECT_EQ(2, run.Dlg().IntDlgStatus.load());
+    EXPECT_EQ((int)State::Stopped, (int)run.Dlg().State());
+    EXPECT_EQ("Downloaded 2 KB", run.Text(IDC_DOWNLOADSTATUS));
     EXPECT_EQ(1, Lines("g_fAbortDownload 1 CloseFileCtrlDlg in CURLDownloading for "));
 }
 
@@ -236,20 +219,23 @@ TEST_F(DownloadDialogTest, StartAfterACompletedDownloadAsksToRestart)
     for (const auto& c : cases)
     {
         SCOPED_TRACE(c.pszName);
-        WriteRegistryString(HKEY_LOCAL_MACHINE, LASTSETUP_KEY, LASTSETUP_VALUE, "C:\\dialogtest");
         m_boxes.Answer("Confirm restarting download", c.nAnswer);
-        const LONG nClosesBefore = m_setup.CloseCount(), nShortcutsBefore = m_boxes.Count("Create Shortcut");
+        const LONG nClosesBefore = m_host.CloseCount(), nForgetsBefore = m_host.m_nForgets.load();
+        const int nShortcutsBefore = m_boxes.Count("Create Shortcut");
+        const LONG nStartsBefore = m_transfer.nStarted.load();
         CDialogTraceLog log;
         CDownloadDialogRun& run = Open(true);
-        ASSERT_TRUE(m_script.Post(WM_FAKE_COMPLETE));
+        ASSERT_TRUE(m_transfer.End(S_OK, "Download Complete"));
         ASSERT_TRUE(WaitUntil([&] { return run.Enabled(IDC_START) && run.Text(IDC_SERVERSTATUS) == "Download completed"; },
                               kWait));
+        EXPECT_TRUE(run.Enabled(IDC_OPEN));
         ASSERT_TRUE(WriteWholeFile(m_strFile, "MZ"));
         if (c.bUndeletable)
             ::SetFileAttributesA(m_strFile.c_str(), FILE_ATTRIBUTE_READONLY);
         run.Click(IDC_START);
         ASSERT_TRUE(WaitUntil([&] { return Lines("Start OnStart in CURLDownloading for ", log) == 2; }, kWait));
-        if (c.nAnswer == IDNO || c.bUndeletable)
+        const bool bRestarted = c.nAnswer == IDYES && !c.bUndeletable;
+        if (!bRestarted)
         {
             ASSERT_TRUE(run.WaitEnded(kWait));
             EXPECT_EQ("Download from \"" + m_strUrl + "\" is complete.\n\rDo you wish to restart ?",
@@ -257,20 +243,19 @@ TEST_F(DownloadDialogTest, StartAfterACompletedDownloadAsksToRestart)
             EXPECT_EQ(c.bUndeletable ? 1 : 0, m_boxes.Count("Error deleting local file"));
             EXPECT_EQ(c.bUndeletable ? 1 : 0, Lines("End OnStart 1 in CURLDownloading for ", log));
             EXPECT_TRUE(FileExists(m_strFile));
-            EXPECT_EQ(1, m_script.nStarted.load());
-            EXPECT_EQ(6, run.Dlg().IntDlgStatus.load());
+            EXPECT_EQ(nStartsBefore + 1, m_transfer.nStarted.load());
+            EXPECT_EQ((int)State::ClosedAfterComplete, (int)run.Dlg().State());
             ::SetFileAttributesA(m_strFile.c_str(), FILE_ATTRIBUTE_NORMAL);
         }
         else
         {
-            ASSERT_TRUE(m_script.WaitStarted(2, kWait));
+            ASSERT_TRUE(m_transfer.WaitStarted(nStartsBefore + 2, kWait));
             ASSERT_TRUE(WaitUntil([&] { return Lines("End OnStart 2 in CURLDownloading for ", log) == 2; }, kWait));
             EXPECT_FALSE(FileExists(m_strFile));
             EXPECT_EQ(1, Lines("restart = true  OnStart in CURLDownloading for ", log));
-            EXPECT_EQ(0u, run.Dlg().m_dwResumeOffset);
-            EXPECT_FALSE(run.Dlg().m_fRestart);
+            EXPECT_TRUE(m_transfer.start.fBeginAnew) << "the new file's version is its own";
             // The restart's progress line, then the connecting sentence of every start.
-            ExpectState(run, 1, false, kConnecting);
+            ExpectState(run, State::Running, kConnecting);
             EXPECT_EQ("Downloaded 0 bytes (total size unknown)", run.Text(IDC_DOWNLOADSTATUS));
             EXPECT_EQ("Not Known", run.Text(IDC_TRANSFERRATE));
             EXPECT_EQ("Not Known", run.Text(IDC_TIMELEFT));
@@ -280,31 +265,28 @@ TEST_F(DownloadDialogTest, StartAfterACompletedDownloadAsksToRestart)
             EXPECT_FALSE(run.Enabled(IDC_OPEN));
             run.Click(IDC_EXIT);
             ASSERT_TRUE(run.WaitEnded(kWait));
-            EXPECT_EQ(4, run.Dlg().IntDlgStatus.load());
+            EXPECT_EQ((int)State::Closed, (int)run.Dlg().State());
         }
-        const bool bRestarted = c.nAnswer == IDYES && !c.bUndeletable;
-        EXPECT_EQ(bRestarted ? "C:\\dialogtest" + std::string(1, '\0') : "", StoredFolder());
+        EXPECT_EQ(nForgetsBefore + (bRestarted ? 0 : 1), m_host.m_nForgets.load());
         EXPECT_EQ(nShortcutsBefore + (bRestarted ? 1 : 0), m_boxes.Count("Create Shortcut"));
-        EXPECT_EQ(nClosesBefore + 1, m_setup.CloseCount());
-        ASSERT_TRUE(m_script.JoinAll(kWait));
-        m_script.nStarted = 0;
+        EXPECT_EQ(nClosesBefore + 1, m_host.CloseCount());
+        m_transfer.End(E_ABORT, "");  // a transfer left running ends with its dialog
     }
 }
 
 TEST_F(DownloadDialogTest, AStopThatComesAsTheTransferCompletesChangesNothing)
 {
-    m_script.bEndOnAbort = FALSE;  // the binding ends complete before the abort reaches it
+    m_transfer.fEndOnAbort = FALSE;  // the binding ends complete before the abort reaches it
     CDownloadDialogRun& run = Open(true);
-    ASSERT_TRUE(WaitUntil([&] { return BindingHeld(run); }, kWait));
     run.Click(IDC_STOP);
-    ASSERT_TRUE(WaitUntil([&] { return m_script.nAbortsOnWorkerThread.load() == 1; }, kWait));
-    ASSERT_TRUE(m_script.Post(WM_FAKE_COMPLETE));
+    ASSERT_TRUE(WaitUntil([&] { return m_transfer.nAborts.load() == 1; }, kWait));
+    ASSERT_TRUE(m_transfer.End(S_OK, "Download Complete"));
     ASSERT_TRUE(WaitUntil([&] { return run.Enabled(IDC_START) && run.WindowText() == "Download completed"; }, kWait));
     EXPECT_EQ("Download completed", run.Text(IDC_SERVERSTATUS));
     EXPECT_TRUE(run.Enabled(IDC_OPEN));
     run.Click(IDC_EXIT);
     ASSERT_TRUE(run.WaitEnded(kWait));
-    EXPECT_EQ(6, run.Dlg().IntDlgStatus.load());
-    EXPECT_EQ("", StoredFolder());
+    EXPECT_EQ((int)State::ClosedAfterComplete, (int)run.Dlg().State());
+    EXPECT_EQ(1, m_host.m_nForgets.load());
     EXPECT_EQ(0, m_boxes.Count("Create Shortcut"));
 }

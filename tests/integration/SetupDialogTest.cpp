@@ -6,10 +6,10 @@
 #include <shlobj.h>
 #include "app/CNewUrlDlg.h"
 #include "app/LastSetupPath.h"
-#include "app/ServerConfig.h"
+#include "download/ServerConfig.h"
 #include "res/resource.h"
 #include "tests/support/DialogDriver.h"
-#include "tests/support/FakeWorker.h"
+#include "tests/support/E2eProgram.h"
 #include "tests/support/MessageBoxAnswerer.h"
 #include "tests/support/RegistryValue.h"
 #include "tests/support/WindowDriver.h"
@@ -150,13 +150,13 @@ TEST_F(SetupDialogTest, YesResumesOnceInTheStoredFolder)
                   CURLDownloading& download = g_dlgSetup.m_pDownThread->m_dlgDownload;
                   EXPECT_TRUE(WaitUntil(
                       [&] {
-                          return ItemTextOf(download.m_hWndDialog, IDC_SERVERSTATUS) ==
+                          return ItemTextOf(download.DialogWindow(), IDC_SERVERSTATUS) ==
                                  "The download could not be written to the local file";
                       },
                       kWait));
                   ::Sleep(500);
                   EXPECT_EQ(1, Starts(log));
-                  ::PostMessageA(download.m_hWndDialog, WM_COMMAND, IDOK, 0);  // ends the Setup dialog too
+                  ::PostMessageA(download.DialogWindow(), WM_COMMAND, IDOK, 0);  // ends the Setup dialog too
                   WaitUntil([] { return g_dlgSetup.m_hWnd == NULL; }, kWait);
               }));
     ASSERT_NE(nullptr, g_dlgSetup.m_pDownThread);

@@ -1,51 +1,48 @@
-// The transfer engine with real URL bindings (Wine's urlmon) against the scripted server on 127.0.0.1:
-// WorkerThreadProc runs on a thread of the test, with a download dialog object that has no window.
-// Checks the requests the server saw, the local file, the outcome and the completion notices.
+// The transfer engine with real URL bindings (Wine's urlmon) against the scripted server on 127.0.0.1,
+// run on a thread of the test with its events recorded: the requests the server saw, the local file
+// and the outcome.
 #include <atomic>
-#include "download/CURLDownloading.h"
+#include "app/CSetupApp.h"
 #include "tests/support/DialogDriver.h"
 #include "tests/support/E2eProgram.h"
-#include "tests/support/MessageBoxAnswerer.h"
+#include "tests/support/FakeMoniker.h"
 #include "tests/support/ScriptedHttpServer.h"
 
 namespace
 {
-const char kCompleted[] = "Download completed";
+const char kCompleted[] = "Download Complete";
 const char kCut[] = "The download has failed (the connection was interrupted)";
 const char kTimeout[] = "The Internet connection has timed out";
 const char kNoData[] = "An Internet connection was established, but the data cannot be retrieved";
+const char kNotFound[] = "The specified file does not exist on server.";
 const char kWriteFailed[] = "The download could not be written to the local file";
 using Answer = std::function<ScriptedResponse(const ScriptedRequest&)>;
+
+// The stored validator of the tests' transfers, in memory.
+struct CMemoryStore : IValidatorStore
+{
+    CString LoadValidator() override { return strValidator; }
+    void SaveValidator(LPCTSTR pszText) override { strValidator = pszText; }
+    CString strValidator;
+};
 
 class TransferEngineTest : public ::testing::Test
 {
 protected:
-    void SetUp() override
+    void SetUp() override { ASSERT_TRUE(m_server.Start([this](const ScriptedRequest& r) { return m_answer(r); })); }
+    void TearDown() override { m_server.Stop(); }
+    // One whole transfer on a thread of the test; it ends when the binding has ended. Its outcome.
+    std::string Run(CTransferEngine& engine, const std::string& strFile, CRecordingEvents* pEvents = nullptr)
     {
-        m_nNotices = SupportServer().Requests().size();
-        ASSERT_TRUE(m_server.Start([this](const ScriptedRequest& r) { return m_answer(r); }));
+        CRecordingEvents events;
+        TRANSFER_START start;
+        start.strURL = m_server.Url("/files/brindlemox.exe").c_str();
+        start.strFilePath = strFile.c_str();
+        EXPECT_TRUE(CTestThread([&] { engine.Run(start, &events); }).join(90000)) << "the worker did not end";
+        if (pEvents != nullptr)
+            *pEvents = events;
+        return events.Outcome();
     }
-    void TearDown() override
-    {
-        m_server.Stop();
-        DeleteRegistryValue(HKEY_LOCAL_MACHINE, LASTSETUP_KEY, LASTSETUP_VALIDATOR_VALUE);
-        g_fDownloadComplete = FALSE;
-    }
-    // One whole transfer, the worker begun as OnStart begins it (abort flag down, status running) on a
-    // thread of the test; it ends when the binding has ended. Its outcome sentence.
-    std::string Run(CURLDownloading& dlg, const std::string& strFile)
-    {
-        dlg.m_strURL = m_server.Url("/files/brindlemox.exe").c_str();
-        dlg.m_strFilePath = strFile.c_str();
-        dlg.g_fAbortDownload = FALSE;
-        dlg.IntDlgStatus = 1;
-        EXPECT_TRUE(CTestThread([&dlg] { WorkerThreadEntry(&dlg); }).join(90000)) << "the worker did not end";
-        return Status(dlg);
-    }
-    std::string Status(CURLDownloading& dlg) { return std::string(static_cast<LPCTSTR>(dlg.GetServerStatus())); }
-    // This program's completion notices since the test began, once n have come or after dwMs.
-    size_t Notices(size_t n, DWORD dwMs) { return SupportServer().WaitRequests(m_nNotices + n, dwMs) - m_nNotices; }
-    size_t m_nNotices = 0;
     Answer m_answer;
     ScriptedHttpServer m_server;
     CTempFolder m_folder{"engine"};
@@ -55,7 +52,7 @@ protected:
 Answer Fixed(const ScriptedResponse& response) { return [=](const ScriptedRequest&) { return response; }; }
 }  // namespace
 
-TEST_F(TransferEngineTest, EachAnswerEndsWithItsOutcomeAResumablePrefixAndANoticeOnlyWhenComplete)
+TEST_F(TransferEngineTest, EachAnswerEndsWithItsOutcomeAndAResumablePrefix)
 {
     const std::string& strContent = m_strContent;
     const std::string strRefused(20000, 'R');  // Wine delivers the body of a refused answer
@@ -93,35 +90,65 @@ TEST_F(TransferEngineTest, EachAnswerEndsWithItsOutcomeAResumablePrefixAndANotic
          Fixed({416, "Scripted", {{"Content-Range", "bytes */1000"}}, true, "<html>416 Range Not Satisfiable</html>"}),
          kCompleted, 1000},
     };
-    size_t nCompleted = 0;
     for (const Row& row : rows)
     {
         SCOPED_TRACE(row.pszName);
         WriteWholeFile(m_strPath, strContent.substr(0, 1000));
         m_answer = row.answer;
-        CURLDownloading dlg;
-        dlg.m_dwStallTimeoutMs = row.dwStallMs;
+        CTransferEngine engine(theApp.m_log);
+        engine.m_dwStallTimeoutMs = row.dwStallMs;
         const DWORD dwStart = GetTickCount();
-        const std::string strStatus = Run(dlg, m_strPath);
+        const std::string strStatus = Run(engine, m_strPath);
         EXPECT_NE(std::string::npos, ("|" + std::string(row.pszOutcomes) + "|").find("|" + strStatus + "|")) << strStatus;
         EXPECT_TRUE(strStatus != kTimeout || GetTickCount() - dwStart >= row.dwStallMs);
         const std::string strFile = ReadWholeFile(m_strPath);
         EXPECT_TRUE(strFile.size() >= 1000 && strFile.size() <= row.cbMost && strContent.substr(0, strFile.size()) == strFile)
             << strFile.size();
-        EXPECT_EQ(strStatus == kCompleted ? 3 : 1, dlg.IntDlgStatus.load());
-        EXPECT_EQ(strStatus == kCompleted, g_fDownloadComplete.load() != FALSE);
         EXPECT_EQ("bytes=1000-", m_server.Requests().back().Header("Range"));
-        nCompleted += strStatus == kCompleted;
-        g_fDownloadComplete = FALSE;
         m_server.Stop();  // ends a silent answer
         ASSERT_TRUE(m_server.Start([this](const ScriptedRequest& r) { return m_answer(r); }));
     }
-    // A folder that does not exist: the write-failure sentence, and the server is never asked.
-    CURLDownloading dlg;
-    EXPECT_EQ(kWriteFailed, Run(dlg, m_folder.File("no such folder\\brindlemox.exe")));
+    // A folder that does not exist: the write-failure sentence, and the server is never asked. Nor
+    // is it when the worker cannot have COM (its thread has another kind already): a clear end.
+    CTransferEngine engine(theApp.m_log);
+    EXPECT_EQ(kWriteFailed, Run(engine, m_folder.File("no such folder\\brindlemox.exe")));
+    CRecordingEvents events;
+    TRANSFER_START start;
+    start.strURL = m_server.Url("/files/brindlemox.exe").c_str();
+    start.strFilePath = m_strPath.c_str();
+    CTestThread([&] {
+        ::CoInitializeEx(NULL, COINIT_MULTITHREADED);
+        engine.Run(start, &events);
+        ::CoUninitialize();
+    }).join(90000);
+    EXPECT_EQ("Download InComplete - UnKnown Failure", events.Outcome());
     EXPECT_TRUE(m_server.Requests().empty());
-    EXPECT_EQ(2u, nCompleted);
-    EXPECT_EQ(nCompleted, Notices(nCompleted + 1, 2000)) << "one completion notice per completed download only";
+}
+
+TEST_F(TransferEngineTest, OnlyAnAnswerThatCarriesTheInstallerBeginsOrReplacesThePartialFile)
+{
+    // Older WinINet versions hand 307 and 308 over unfollowed; a sign-in page comes with 200.
+    const std::string strPartial = m_strContent.substr(0, 1000), strPage = "<html>Please sign in</html>";
+    const struct { int nStatus; const char* pszType; const char* pszOutcome; } rows[] = {
+        {201, "application/octet-stream", kNoData}, {202, "application/octet-stream", kNoData},
+        {300, "application/octet-stream", kNotFound}, {306, "application/octet-stream", kNotFound},
+        {307, "application/octet-stream", kNotFound}, {308, "application/octet-stream", kNotFound},
+        {399, "application/octet-stream", kNotFound}, {451, "application/octet-stream", kNoData},
+        {599, "application/octet-stream", kNoData},
+        {200, "text/html; charset=UTF-8", "The file is not one of the acceptable MIME types"},
+        {203, "application/octet-stream", kCompleted},
+    };
+    for (const auto& row : rows)
+    {
+        SCOPED_TRACE(row.nStatus);
+        WriteWholeFile(m_strPath, strPartial);
+        const bool fFile = row.pszOutcome == kCompleted;
+        m_answer = Fixed(ScriptedResponse{row.nStatus, "Scripted", {{"Content-Type", row.pszType}}, true,
+                                          fFile ? m_strContent : strPage});
+        CTransferEngine engine(theApp.m_log);
+        EXPECT_EQ(row.pszOutcome, Run(engine, m_strPath));
+        EXPECT_TRUE((fFile ? m_strContent : strPartial) == ReadWholeFile(m_strPath));
+    }
 }
 
 TEST_F(TransferEngineTest, AResumeNeverJoinsTwoVersionsOfTheInstaller)
@@ -171,11 +198,13 @@ TEST_F(TransferEngineTest, AResumeNeverJoinsTwoVersionsOfTheInstaller)
         CTempFolder folder("versions");
         const std::string strFile = folder.File("brindlemox.exe");
         const size_t nBefore = m_server.Requests().size();
-        CURLDownloading dlg;
-        Run(dlg, strFile);
+        CTransferEngine engine(theApp.m_log);
+        CMemoryStore store;
+        engine.SetValidatorStore(&store);
+        Run(engine, strFile);
         ASSERT_EQ(100000u, ReadWholeFile(strFile).size());
         nVersion = 2;
-        std::string strStatus = Run(dlg, strFile);
+        std::string strStatus = Run(engine, strFile);
         auto requests = m_server.Requests();
         ASSERT_EQ(nBefore + 2, requests.size());
         EXPECT_EQ("bytes=100000-", requests[nBefore + 1].Header("Range"));
@@ -185,9 +214,8 @@ TEST_F(TransferEngineTest, AResumeNeverJoinsTwoVersionsOfTheInstaller)
             EXPECT_EQ("The installer on the server has changed since the download began. Start/Resume downloads it anew",
                       strStatus);
             EXPECT_TRUE(strV1.substr(0, 100000) == ReadWholeFile(strFile));  // nothing of version 2 joined
-            EXPECT_EQ(std::string("restart") + '\0',
-                      ReadRegistryValue(HKEY_LOCAL_MACHINE, LASTSETUP_KEY, LASTSETUP_VALIDATOR_VALUE).data);
-            strStatus = Run(dlg, strFile);  // Start/Resume again: version 2 from its first byte
+            EXPECT_STREQ("restart", store.strValidator);
+            strStatus = Run(engine, strFile);  // Start/Resume again: version 2 from its first byte
             requests = m_server.Requests();
             ASSERT_EQ(nBefore + 3, requests.size());
             EXPECT_EQ("bytes=0-", requests[nBefore + 2].Header("Range"));
@@ -206,14 +234,29 @@ TEST_F(TransferEngineTest, ARestartWhoseOldFileCannotBeDeletedWritesNothingAndSa
     WriteWholeFile(m_strPath, strPartial);
     HANDLE hHolder = CreateFileA(m_strPath.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL,
                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
-    CMessageBoxAnswerer boxes;
-    boxes.Answer("Error deleting local file", IDOK);
     m_answer = [this](const ScriptedRequest& r) { return ScriptedHttpServer::ServeFile(m_strContent, r, false); };
-    CURLDownloading dlg;
-    EXPECT_EQ(kWriteFailed, Run(dlg, m_strPath));
+    CTransferEngine engine(theApp.m_log);
+    CRecordingEvents events;
+    EXPECT_EQ(kWriteFailed, Run(engine, m_strPath, &events));
     CloseHandle(hHolder);
-    EXPECT_EQ(std::vector<std::string>{"Unable to delete the file from path\n\r" + m_strPath},
-              boxes.Texts("Error deleting local file"));
+    EXPECT_EQ(std::vector<std::string>{m_strPath}, events.undeletable);
     EXPECT_TRUE(strPartial == ReadWholeFile(m_strPath));
-    EXPECT_FALSE(g_fDownloadComplete.load());
+}
+
+TEST_F(TransferEngineTest, AStopFromAnotherThreadEndsASilentTransferAtOnce)
+{
+    m_answer = Fixed({200, "OK", {}, true, "", (size_t)-1, (size_t)-1, true});  // no answer at all
+    CTransferEngine engine(theApp.m_log);
+    CRecordingEvents events;
+    TRANSFER_START start;
+    start.strURL = m_server.Url("/files/brindlemox.exe").c_str();
+    start.strFilePath = m_strPath.c_str();
+    CTestThread worker([&] { engine.Run(start, &events); });
+    ASSERT_TRUE(WaitUntil([&] { return engine.IsBound(); }, 20000));
+    const DWORD dwStop = GetTickCount();
+    engine.Abort();
+    ASSERT_TRUE(worker.join(20000));
+    EXPECT_LT(GetTickCount() - dwStop, 5000u);
+    EXPECT_TRUE(events.nEnds == 1 && events.end.fAborted && events.end.hrResult != S_OK);
+    EXPECT_FALSE(engine.IsBound());
 }

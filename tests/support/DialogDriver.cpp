@@ -1,9 +1,8 @@
 #include "tests/support/DialogDriver.h"
 #include <map>
-#include "app/CNewUrlDlg.h"
-#include "tests/support/E2eProgram.h"
+#include "app/CSetupApp.h"
 #include "res/resource.h"
-#include "tests/support/FakeWorker.h"
+#include "tests/support/E2eProgram.h"
 
 bool WaitUntil(const std::function<bool()>& pred, DWORD dwTimeoutMs)
 {
@@ -11,7 +10,7 @@ bool WaitUntil(const std::function<bool()>& pred, DWORD dwTimeoutMs)
     {
         if (::GetTickCount() - dwStart > dwTimeoutMs)
             return false;
-        // Messages sent to this thread (the download dialog's WM_CLOSE to the stand-in) are delivered.
+        // Messages sent to this thread meanwhile are delivered.
         ::MsgWaitForMultipleObjects(0, NULL, FALSE, 2, QS_SENDMESSAGE);
         MSG msg;
         ::PeekMessageA(&msg, NULL, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
@@ -19,144 +18,66 @@ bool WaitUntil(const std::function<bool()>& pred, DWORD dwTimeoutMs)
     return true;
 }
 
-static LRESULT CALLBACK StandInProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam)
+BOOL CFakeTransfer::Start(const TRANSFER_START& startGiven, ITransferEvents* pEventsGiven)
 {
-    if (message != WM_CLOSE)
-        return ::DefWindowProcA(hWnd, message, wParam, lParam);
-    ++*reinterpret_cast<std::atomic<LONG>*>(::GetWindowLongPtrA(hWnd, GWLP_USERDATA));
-    return 0;  // stays: the test process goes on
+    if (fStartFails)
+        return FALSE;
+    start = startGiven;
+    fAborted = FALSE;
+    fBound = fBindAtOnce;
+    pEvents = pEventsGiven;
+    ++nStarted;
+    return TRUE;
 }
 
-CSetupWindowStandIn::CSetupWindowStandIn()
+void CFakeTransfer::Abort()
 {
-    WNDCLASSA wc = {0, StandInProc, 0, 0, ::GetModuleHandleA(NULL), NULL, NULL, NULL, NULL, "DlsSetupStandIn"};
-    ::RegisterClassA(&wc);  // fails harmlessly when already registered
-    m_hWnd = ::CreateWindowExA(0, wc.lpszClassName, "Download Setup", WS_POPUP, 0, 0, 9, 9, 0, 0, wc.hInstance, 0);
-    ::SetWindowLongPtrA(m_hWnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&m_nClose));
-    g_dlgSetup.m_hWnd = m_hWnd;
+    ++nAborts;
+    fAborted = TRUE;
+    if (fEndOnAbort)  // the engine's end of an aborted binding
+        End(E_ABORT, "Download Interrupted / Time Out Action _ By User");
 }
 
-CSetupWindowStandIn::~CSetupWindowStandIn()
+void CFakeTransfer::Progress(const char* pszStatus, const char* pszProgress, int nPercent, const char* pszRate,
+                             const char* pszTimeLeft)
 {
-    g_dlgSetup.m_hWnd = NULL;
-    ::DestroyWindow(m_hWnd);
+    TRANSFER_PROGRESS progress;
+    progress.strStatus = pszStatus;
+    progress.strProgress = pszProgress;
+    progress.strRate = pszRate;
+    progress.strTimeLeft = pszTimeLeft;
+    progress.nPercent = nPercent;
+    pEvents.load()->OnTransferProgress(progress);
 }
 
-namespace
+bool CFakeTransfer::End(HRESULT hr, const char* pszOutcome)
 {
-CTestMutex g_scriptsMutex;
-std::map<CURLDownloading*, CFakeWorkerScript*> g_scripts;
-
-// The binding pointer as the engine keeps it: one reference, set and cleared under m_csShared.
-void HoldBinding(CURLDownloading* pDlg, IBinding* pBinding)
-{
-    ::EnterCriticalSection(&pDlg->m_csShared);
-    if (pDlg->m_pBinding == nullptr)
-        (pDlg->m_pBinding = pBinding)->AddRef();
-    ::LeaveCriticalSection(&pDlg->m_csShared);
-}
-
-void DropBinding(CURLDownloading* pDlg)
-{
-    if (IBinding* pBinding = pDlg->ExchangeBinding(nullptr))
-        pBinding->Release();
-}
-
-// The worker procedure in WorkerThreadEntry's place (m_pfnWorkerEntry).
-UINT FakeWorkerEntry(LPVOID pParam)
-{
-    auto* pDlg = static_cast<CURLDownloading*>(pParam);
-    CFakeWorkerScript* pScript = nullptr;
-    {
-        std::lock_guard<CTestMutex> lock(g_scriptsMutex);
-        pScript = g_scripts[pDlg];
-    }
-    if (pScript == nullptr)
-        return 0;
-    MSG msg;
-    ::PeekMessageA(&msg, NULL, 0, 0, PM_NOREMOVE);  // the thread's queue exists from here on
-    const DWORD dwSelf = ::GetCurrentThreadId();
-    {
-        std::lock_guard<CTestMutex> lock(pScript->mutex);
-        pScript->threads.push_back(::OpenThread(SYNCHRONIZE, FALSE, dwSelf));
-        pScript->threadIds.push_back(dwSelf);
-    }
-    pDlg->m_dwWorkerThreadId = pScript->dwLastThreadId = dwSelf;
-    FakeBinding binding;
-    binding.m_onAbort = [&] { ++(::GetCurrentThreadId() == dwSelf ? pScript->nAbortsOnWorkerThread : pScript->nAbortsElsewhere); };
-    if (pScript->bBindAtOnce)
-        HoldBinding(pDlg, &binding);
-    ++pScript->nStarted;
-    // The end of a transfer as the engine reports it.
-    auto end = [&](const char* pszOutcome, bool bComplete) {
-        DropBinding(pDlg);
-        pDlg->SetServerStatus(pszOutcome);
-        if (bComplete)
-            g_fDownloadComplete = TRUE, pDlg->IntDlgStatus = 3;
-        pDlg->CloseFileCtrlDlg();
+    ITransferEvents* pTo = pEvents.exchange(nullptr);
+    if (pTo == nullptr)
         return false;
-    };
-    for (bool bRunning = true; bRunning && ::GetMessageA(&msg, NULL, 0, 0) > 0;)
-    {
-        if (msg.message == WM_FAKE_BIND)
-            HoldBinding(pDlg, &binding);
-        else if (msg.message == WM_FAKE_COMPLETE)
-            bRunning = end("Download Complete", true);
-        else if (msg.message == WM_FAKE_FAIL)
-            bRunning = end("The attempt to connect to the Internet has failed", false);
-        else if (msg.message == WM_APP_ABORT_BINDING)
-        {
-            ++pScript->nAbortRequests;
-            ::EnterCriticalSection(&pDlg->m_csShared);
-            if (pDlg->m_pBinding != nullptr)
-                pDlg->m_pBinding->Abort();
-            ::LeaveCriticalSection(&pDlg->m_csShared);
-            if (pScript->bEndOnAbort)  // the engine's end of an aborted binding
-                bRunning = end("Download Interrupted / Time Out Action _ By User", false);
-        }
-    }
-    DropBinding(pDlg);
-    pScript->nBindingRefs += binding.m_cRef - 1;
-    return 0;
-}
-}  // namespace
-
-bool CFakeWorkerScript::JoinAll(DWORD dwTimeoutMs)
-{
-    std::lock_guard<CTestMutex> lock(mutex);
-    for (DWORD dwThreadId : threadIds)
-        ::PostThreadMessageA(dwThreadId, WM_QUIT, 0, 0);
-    bool bAllEnded = true;
-    for (HANDLE hThread : threads)
-    {
-        bAllEnded = ::WaitForSingleObject(hThread, dwTimeoutMs) == WAIT_OBJECT_0 && bAllEnded;
-        ::CloseHandle(hThread);
-    }
-    threads.clear();
-    threadIds.clear();
-    return bAllEnded;
+    fBound = FALSE;
+    TRANSFER_END end;
+    end.hrResult = hr;
+    end.strOutcome = pszOutcome;
+    end.fAborted = fAborted.load();
+    pTo->OnTransferEnded(end);
+    return true;
 }
 
 CDownloadDialogRun::CDownloadDialogRun(const std::string& strUrl, const std::string& strFilePath,
-                                       CFakeWorkerScript* pScript)
-    : m_pThread(new CDownThread)
+                                       CFakeTransfer* pTransfer, CHostStandIn* pHost)
+    : m_pThread(new CDownThread(theApp.m_log, *pHost))
 {
-    {
-        std::lock_guard<CTestMutex> lock(g_scriptsMutex);
-        g_scripts[&m_pThread->m_dlgDownload] = pScript;
-    }
     m_pThread->m_strURL = strUrl.c_str();
     m_pThread->m_strFilePath = strFilePath.c_str();
-    m_pThread->m_dlgDownload.m_pfnWorkerEntry = FakeWorkerEntry;
+    m_pThread->m_dlgDownload.SetTransfer(*pTransfer);
 }
 
 CDownloadDialogRun::~CDownloadDialogRun()
 {
-    // A dialog whose thread has not ended is left alone (and leaked) rather than freed under it.
+    // A thread that cannot be ended keeps its object: the dialog may still use it.
     if (m_pThread->m_hThread != NULL && !EndNow(10000))
         return;
-    std::lock_guard<CTestMutex> lock(g_scriptsMutex);
-    g_scripts.erase(&m_pThread->m_dlgDownload);
     delete m_pThread;
 }
 
@@ -180,10 +101,7 @@ bool CDownloadDialogRun::Launch(bool bStartLikeTheLaunch)
 
 bool CDownloadDialogRun::WaitUp(DWORD dwTimeoutMs)
 {
-    if (!WaitUntil([&] { return Dlg().m_lDialogUp.load() != 0; }, dwTimeoutMs))
-        return false;
-    m_hWndSeen = Dlg().m_hWndDialog.load();
-    return true;
+    return WaitUntil([&] { return (m_hWndSeen = Dlg().DialogWindow()) != NULL; }, dwTimeoutMs);
 }
 
 static std::string TraceLogPath()

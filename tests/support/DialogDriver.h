@@ -1,6 +1,6 @@
 // Drivers of the download dialog: the dialog on a thread of its own as the program runs it
-// (CDownThread), a stand-in window for the Setup dialog, scripted workers in the transfer engine's
-// place, and the trace log read back.
+// (CDownThread), a stand-in for the program around it, a fake transfer in the engine's place, and
+// the trace log read back.
 #pragma once
 #include <windows.h>
 #include <atomic>
@@ -14,45 +14,46 @@
 // Polls pred every few milliseconds until it holds or dwTimeoutMs have passed.
 bool WaitUntil(const std::function<bool()>& pred, DWORD dwTimeoutMs);
 
-// The Setup dialog's window (g_dlgSetup's handle): a window of this thread that counts the WM_CLOSE
-// messages the ending download dialog sends it (let in by WaitUntil) and stays open.
-struct CSetupWindowStandIn
+// The program around the download dialog: counts the ends of the dialog (its DownloadDialogEnded,
+// answered on the dialog's thread) and the removals of the stored download; keeps the validator.
+struct CHostStandIn : IDownloadHost
 {
-    CSetupWindowStandIn();
-    ~CSetupWindowStandIn();
-    LONG CloseCount() const { return m_nClose.load(); }
-    std::atomic<LONG> m_nClose{0};
-    HWND m_hWnd;
+    CString LoadValidator() override { return ""; }
+    void SaveValidator(LPCTSTR) override {}
+    void ForgetStoredDownload() override { ++m_nForgets; }
+    void DownloadDialogEnded() override { ++m_nEnds; }
+    LONG CloseCount() const { return m_nEnds.load(); }
+    std::atomic<LONG> m_nForgets{0}, m_nEnds{0};
 };
 
-#define WM_FAKE_BIND (WM_APP + 60)      // to the scripted worker: hold a binding from now on
-#define WM_FAKE_COMPLETE (WM_APP + 61)  // ... end the binding with the whole file
-#define WM_FAKE_FAIL (WM_APP + 62)      // ... end the binding with a connection failure
-
-// What the scripted workers of one test do and what happened to them. A worker holds a FakeBinding when
-// told, aborts it on its own thread when the dialog asks (WM_APP_ABORT_BINDING), and ends its transfer
-// as the engine does: outcome sentence, then CloseFileCtrlDlg on its own thread.
-struct CFakeWorkerScript
+// A transfer that a dialog test plays: it counts starts and aborts, and the test reports its
+// progress and its end from the test's thread, as the engine's worker would.
+struct CFakeTransfer : ITransfer
 {
-    BOOL bBindAtOnce = TRUE;  // hold a binding from the start
-    BOOL bEndOnAbort = TRUE;  // an abort ends the transfer
-    std::atomic<LONG> nStarted{0}, nAbortRequests{0};
-    std::atomic<LONG> nAbortsOnWorkerThread{0}, nAbortsElsewhere{0};  // IBinding::Abort on its thread, or not
-    std::atomic<LONG> nBindingRefs{0};  // references the dialog kept on its workers' bindings
-    std::atomic<DWORD> dwLastThreadId{0};
+    BOOL Start(const TRANSFER_START& start, ITransferEvents* pEvents) override;
+    void Abort() override;
+    BOOL IsBound() override { return fBound.load(); }
+    void Progress(const char* pszStatus, const char* pszProgress, int nPercent, const char* pszRate = "Not Known",
+                  const char* pszTimeLeft = "Not Known");
+    // The end as the engine reports it (an abort before counts); FALSE without a running transfer.
+    bool End(HRESULT hr, const char* pszOutcome);
     bool WaitStarted(LONG n, DWORD dwTimeoutMs) { return WaitUntil([&] { return nStarted.load() >= n; }, dwTimeoutMs); }
-    bool Post(UINT message) { return dwLastThreadId && ::PostThreadMessageA(dwLastThreadId, message, 0, 0); }  // newest
-    bool JoinAll(DWORD dwTimeoutMs);  // ends every worker still running (WM_QUIT) and waits
-    CTestMutex mutex;
-    std::vector<HANDLE> threads;
-    std::vector<DWORD> threadIds;
+    BOOL fStartFails = FALSE;  // Start fails, as when no thread can be begun
+    BOOL fBindAtOnce = TRUE;   // a binding runs from the start
+    BOOL fEndOnAbort = TRUE;   // an abort ends the transfer
+    std::atomic<BOOL> fBound{FALSE};
+    std::atomic<LONG> nStarted{0}, nAborts{0};
+    TRANSFER_START start;
+    std::atomic<ITransferEvents*> pEvents{nullptr};
+    std::atomic<BOOL> fAborted{FALSE};
 };
 
-// One download dialog on its own CDownThread with scripted workers, freed only once its thread has ended.
+// One download dialog on its own CDownThread with a fake transfer, freed only once its thread has ended.
 class CDownloadDialogRun
 {
 public:
-    CDownloadDialogRun(const std::string& strUrl, const std::string& strFilePath, CFakeWorkerScript* pScript);
+    CDownloadDialogRun(const std::string& strUrl, const std::string& strFilePath, CFakeTransfer* pTransfer,
+                       CHostStandIn* pHost);
     ~CDownloadDialogRun();
     CURLDownloading& Dlg() { return m_pThread->m_dlgDownload; }
     // Starts the thread and, like the launch, calls OnStart on this thread right after it.

@@ -1,11 +1,10 @@
-// CURLDownloading, window side: construction, the template's controls, painting, the caption,
-// the elapsed-time timer and the Open button.
+// CURLDownloading: construction, the template's controls, painting, the caption, the elapsed-time
+// timer, the Open button, and the state shared with other threads. Start, stop and the ends are in
+// CURLDownloadingTransfer.cpp.
 #include "download/CURLDownloading.h"
 #include <shellapi.h>
-#include "app/CSetupApp.h"
 #include "res/resource.h"
-
-std::atomic<BOOL> g_fDownloadComplete{FALSE};
+#include "transfer/CRateMeter.h"
 
 namespace
 {
@@ -30,24 +29,12 @@ BEGIN_MESSAGE_MAP(CURLDownloading, CDialog)
     ON_MESSAGE(WM_APP_TRANSFER_ENDED, OnAppTransferEnded)
 END_MESSAGE_MAP()
 
-CURLDownloading::CURLDownloading(CWnd* pParent)
-    : CDialog(IDD_DOWNLOADING, pParent), IntDlgStatus(0), g_fAbortDownload(FALSE), pWorkerThread(nullptr),
-      m_dwWorkerThreadId(0), m_hFile(NULL), m_hrBind(S_OK), m_dwRateMarkBytes(0), m_dwBytesThisTransfer(0),
-      m_dwStartTick(0), m_dwTotalSize(0), m_dwRateMarkTick(0), m_dwResumeOffset(0), m_dRate(0.0),
-      m_nSecondsLeft(0), m_cRef(0), m_pBinding(nullptr), m_pStream(nullptr), m_dwWriteOffset(0),
-      m_pRequest(nullptr), m_notify(), m_dwStatusCode(0), m_pszBoundary(nullptr), m_cchBoundary(0),
-      m_dwPartPos(0), m_dwPartEnd(0), m_nElapsedSec(0), m_fRestart(FALSE), m_lStartPending(0), m_lDialogUp(0),
-      m_lProgressPosted(0), m_dwDialogThreadId(0), m_hWndDialog(NULL), m_dwProgressSerialShown(0), m_pfnGetTickCount(::GetTickCount),
-      m_pfnWorkerEntry(WorkerThreadEntry), m_pfnBeginThread(AfxBeginThread)
+CURLDownloading::CURLDownloading(CTraceLog& log, ITransfer& transfer, IDownloadHost& host)
+    : CDialog(IDD_DOWNLOADING, NULL), m_log(log), m_pTransfer(&transfer), m_host(host)
 {
-    // The transfer members get their real values from the worker and InitCallback before anything
-    // reads them; they start out zero so that nothing is released or closed by accident.
-    m_szProgressText[0] = '\0';
-    m_szDownloadedSize[0] = '\0';
-    m_szTotalSize[0] = '\0';
     ::InitializeCriticalSection(&m_csShared);
     m_hIcon = ::LoadIconA(AfxGetResourceHandle(), MAKEINTRESOURCEA(IDR_MAINFRAME));
-    theApp.m_log.WriteLine("Constructor in CURLDownloading");
+    m_log.WriteLine("Constructor in CURLDownloading");
 }
 
 CURLDownloading::~CURLDownloading() { ::DeleteCriticalSection(&m_csShared); }
@@ -80,10 +67,9 @@ void CURLDownloading::DoDataExchange(CDataExchange* pDX)
 
 BOOL CURLDownloading::OnInitDialog()
 {
-    theApp.m_log.WriteLine("Start OnInitDialog in CURLDownloading");
+    m_log.WriteLine("Start OnInitDialog in CURLDownloading");
     m_dwDialogThreadId = ::GetCurrentThreadId();
     CDialog::OnInitDialog();
-    g_fDownloadComplete = FALSE;
 
     m_progress.SetRange(0, 100);
     m_progress.DropVisualTheme();
@@ -95,7 +81,6 @@ BOOL CURLDownloading::OnInitDialog()
     m_captionPainter.AttachCaption(this, WM_DRAWCAPTION);
 
     m_btnStop.EnableWindow(FALSE);
-    pWorkerThread = nullptr;
 
     HINSTANCE hRes = AfxGetResourceHandle();
     m_btnStart.SetStripBitmap(::LoadBitmapA(hRes, "STARTBUTTON.BMP"));
@@ -132,9 +117,9 @@ BOOL CURLDownloading::OnInitDialog()
     }
 
     m_nElapsedSec = 0;
-    m_stTimeElapsed.SetWindowText(FormatTimeLeft(0));
+    m_stTimeElapsed.SetWindowText(CRateMeter::FormatTimeLeft(0));
 
-    theApp.m_log.WriteLine("End OnInitDialog in CURLDownloading");
+    m_log.WriteLine("End OnInitDialog in CURLDownloading");
 
     // From here on other threads may post to the window. A start that the launch asked for before
     // the window existed runs now, once (OnAppStart takes the request with an interlocked exchange).
@@ -226,14 +211,14 @@ LRESULT CURLDownloading::OnDrawCaption(WPARAM wParam, LPARAM lParam)
 
 void CURLDownloading::OnTimer(UINT nIDEvent)
 {
-    if (nIDEvent == ID_TIMER_ELAPSED)
+    if (nIDEvent == kTimerElapsed)
     {
         ++m_nElapsedSec;
-        m_stTimeElapsed.SetWindowText(FormatTimeLeft(m_nElapsedSec));
+        m_stTimeElapsed.SetWindowText(CRateMeter::FormatTimeLeft(m_nElapsedSec));
     }
-    else if (nIDEvent == ID_TIMER_PROGRESS)
+    else if (nIDEvent == kTimerProgressRest)
     {
-        KillTimer(ID_TIMER_PROGRESS);
+        KillTimer(kTimerProgressRest);
         OnProgressRestOver();
     }
     Default();
@@ -272,18 +257,10 @@ void CURLDownloading::SetServerStatus(LPCTSTR pszStatus)
     ::LeaveCriticalSection(&m_csShared);
 }
 
-BOOL CURLDownloading::HasBinding()
-{
-    ::EnterCriticalSection(&m_csShared);
-    BOOL bBinding = m_pBinding != nullptr;
-    ::LeaveCriticalSection(&m_csShared);
-    return bBinding;
-}
-
 BOOL CURLDownloading::PostToDialog(UINT message, WPARAM wParam, LPARAM lParam)
 {
     HWND hWnd = m_hWndDialog.load();
     return hWnd != NULL && ::PostMessageA(hWnd, message, wParam, lParam);
 }
 
-void CURLDownloading::TraceWithUrl(LPCTSTR pszText) { theApp.m_log.WriteLine(CString(pszText) + m_strURL); }
+void CURLDownloading::TraceWithUrl(LPCTSTR pszText) { m_log.WriteLine(CString(pszText) + m_strURL); }

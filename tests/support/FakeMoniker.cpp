@@ -1,5 +1,6 @@
-// The fakes of the URL moniker's objects and FakeWorker: see the header.
-#include "tests/support/FakeWorker.h"
+// The fakes of the URL moniker's objects and the engine run over them: see the header.
+#include "tests/support/FakeMoniker.h"
+#include "app/CSetupApp.h"
 #include <stdlib.h>
 #include <string.h>
 
@@ -57,43 +58,52 @@ HRESULT FakeBinding::QueryInterface(REFIID riid, void** ppv)
     return S_OK;
 }
 
-FakeWorker::FakeWorker(CURLDownloading& dlg, const std::string& strPath, const char* pszUrl)
-    : m_dlg(dlg), m_strPath(strPath)
+CFakeBindingRun::CFakeBindingRun() : engine(theApp.m_log) { engine.m_dwPauseBeforeBindMs = 0; }
+
+void CFakeBindingRun::Run(const std::string& strFile, const Script& script, const char* pszUrl)
 {
-    m_dlg.m_strURL = pszUrl;
-    m_dlg.m_strFilePath = strPath.c_str();
+    strPath = strFile;
+    events = CRecordingEvents();
+    engine.m_bind = [&](LPCWSTR, IBindStatusCallback* pCallback) {
+        pCallback->AddRef();  // as the moniker holds it while the binding runs
+        pCallback->OnStartBinding(0, &binding);
+        script(pCallback);
+        pCallback->Release();
+        return S_OK;
+    };
+    TRANSFER_START start;
+    start.strURL = pszUrl;
+    start.strFilePath = strFile.c_str();
+    engine.Run(start, &events);
 }
 
-FakeWorker::~FakeWorker()
+HRESULT CFakeBindingRun::Response(IBindStatusCallback* pCallback, DWORD dwStatus)
 {
-    m_dlg.SetLocalFile(NULL);
-    LocalFree(m_dlg.m_pszBoundary);  // null or the multipart boundary
-    m_dlg.m_pszBoundary = nullptr;
-    m_dlg.m_pStream = nullptr;
-    m_dlg.m_pRequest = nullptr;
+    IHttpNegotiate* pNegotiate = nullptr;
+    pCallback->QueryInterface(IID_IHttpNegotiate, reinterpret_cast<void**>(&pNegotiate));
+    const HRESULT hr = pNegotiate->OnResponse(dwStatus, L"", L"", nullptr);
+    pNegotiate->Release();
+    return hr;
 }
 
-void FakeWorker::Begin()
-{
-    m_dlg.SetLocalFile(CreateFileA(m_strPath.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                   NULL, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL));
-    m_dlg.m_dwResumeOffset = m_range.dwOffset = SetFilePointer(m_dlg.m_hFile, 0, NULL, FILE_END);
-    m_request = {sizeof(DOWNLOAD_REQUEST), nullptr, m_dlg.m_strURL, 15, &m_range, 1, &m_stStarted};
-    m_dlg.m_dwWorkerThreadId = GetCurrentThreadId();  // the callbacks run on the worker's thread
-    m_dlg.InitCallback(&m_request);
-    m_dlg.OnStartBinding(0, &m_binding);
-}
-
-HRESULT FakeWorker::Data(IStream* pStream)
+HRESULT CFakeBindingRun::Data(IBindStatusCallback* pCallback, IStream* pStream)
 {
     STGMEDIUM medium = {};
     medium.tymed = TYMED_ISTREAM, medium.pstm = pStream;
     FORMATETC format = {};
-    return m_dlg.OnDataAvailable(BSCF_FIRSTDATANOTIFICATION, 0, &format, &medium);
+    return pCallback->OnDataAvailable(BSCF_FIRSTDATANOTIFICATION, 0, &format, &medium);
 }
 
-std::string FakeWorker::File()
+std::string CFakeBindingRun::Headers(IBindStatusCallback* pCallback)
 {
-    m_dlg.FlushWrites();
-    return ReadWholeFile(m_strPath);
+    IHttpNegotiate* pNegotiate = nullptr;
+    pCallback->QueryInterface(IID_IHttpNegotiate, reinterpret_cast<void**>(&pNegotiate));
+    LPWSTR pwsz = nullptr;
+    std::string strHeaders = pNegotiate->BeginningTransaction(L"http://x/", L"", 0, &pwsz) == S_OK ? "" : "(failed)";
+    pNegotiate->Release();
+    char sz[1024] = "";
+    if (pwsz != nullptr)
+        WideCharToMultiByte(CP_ACP, 0, pwsz, -1, sz, sizeof(sz), NULL, NULL);
+    CoTaskMemFree(pwsz);
+    return strHeaders + sz;
 }

@@ -1,4 +1,4 @@
-#include "app/ServerConfig.h"
+#include "download/ServerConfig.h"
 
 #ifndef DOWNLOAD_SERVER
 #error "DOWNLOAD_SERVER must be defined by the build"

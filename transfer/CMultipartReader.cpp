@@ -1,9 +1,5 @@
-// CURLDownloading, transfer side: the reader of multipart/byteranges answers (also under the older
-// name multipart/x-byteranges). The body is read through the scan buffer m_readBuffer; only the
-// bytes of each part reach the notification path, never the framing, and DeliverData writes only
-// what continues the local file exactly.
-#include "download/CURLDownloading.h"
-#include "app/CSetupApp.h"
+// CMultipartReader: the reader of multipart/byteranges answers.
+#include "transfer/CMultipartReader.h"
 
 namespace
 {
@@ -13,12 +9,20 @@ const DWORD kHeaderLookahead = 500;
 const int kMaxPartHeaderLines = 16;
 }  // namespace
 
-BOOL CURLDownloading::ParsePartHeader()
+BOOL CMultipartReader::Begin(const CString& strDelimiter)
 {
-    CReadBuffer& buf = m_readBuffer;
+    m_strDelimiter = strDelimiter;
+    m_dwPartPos = m_dwPartEnd = 0;
+    m_fDone = FALSE;
+    return m_buffer.Allocate(kBufferBytes);
+}
+
+BOOL CMultipartReader::ParsePartHeader(IPartSink& sink)
+{
+    CReadBuffer& buf = m_buffer;
     if (m_dwPartPos > 0 && !buf.SkipPast("\n", 1))  // the line end after the previous part's data
         return FALSE;
-    if (!buf.SkipPast(m_pszBoundary, m_cchBoundary))
+    if (!buf.SkipPast(m_strDelimiter, static_cast<DWORD>(m_strDelimiter.GetLength())))
         return FALSE;
     if (buf.m_pWrite - buf.m_pRead >= 2 && buf.m_pRead[0] == '-' && buf.m_pRead[1] == '-')
     {
@@ -52,61 +56,45 @@ BOOL CURLDownloading::ParsePartHeader()
         if (!buf.SkipPast("\n", 1))  // the end of this header line
             return FALSE;
     }
-    if (!range.fRange)
-        return FALSE;
-    // A part of another version of the installer is never placed in the local file.
-    if (range.fTotal && m_dwResumeOffset > 0 && !IsSameTotal(range.dwTotal))
+    if (!range.fRange || !sink.AcceptPart(range))
         return FALSE;
     m_dwPartPos = range.dwFirst;
     m_dwPartEnd = range.dwLast + 1;  // the header gives the inclusive last byte
-    if (range.fTotal && !m_fLengthKnown)
-    {
-        m_dwExpectedLength = range.dwTotal;
-        m_fLengthKnown = TRUE;
-    }
     return TRUE;
 }
 
-HRESULT CURLDownloading::ReadMultipartData()
+HRESULT CMultipartReader::Read(IStream* pStream, IPartSink& sink, BOOL& fMalformed)
 {
-    CReadBuffer& buf = m_readBuffer;
+    fMalformed = FALSE;
+    CReadBuffer& buf = m_buffer;
     HRESULT hrRead = S_OK;
     for (;;)
     {
-        if (g_fAbortDownload.load())
-        {
-            AbortBinding();
+        if (!sink.KeepReading() || pStream == nullptr || buf.m_pBase == nullptr)
             return S_OK;
-        }
-        if (m_pStream == nullptr || buf.m_pBase == nullptr)
-            return S_OK;
-        if (m_fMultipartDone)
+        if (m_fDone)
         {
             // An epilogue after the closing delimiter is read and thrown away.
             ULONG cbIgnored = 0;
-            hrRead = m_pStream->Read(buf.m_pBase, buf.m_cbSize, &cbIgnored);
+            hrRead = pStream->Read(buf.m_pBase, buf.m_cbSize, &cbIgnored);
             if (hrRead == S_OK)
                 continue;
             break;
         }
         ULONG cbRead = 0;
-        hrRead = m_pStream->Read(buf.m_pWrite, static_cast<ULONG>(buf.m_pEnd - buf.m_pWrite), &cbRead);
+        hrRead = pStream->Read(buf.m_pWrite, static_cast<ULONG>(buf.m_pEnd - buf.m_pWrite), &cbRead);
         buf.m_pWrite += cbRead;
-
-        if (!PlaceBufferedParts(hrRead))
+        if (!PlaceBufferedParts(hrRead, sink, fMalformed))
             return S_OK;
-
         if (hrRead != S_OK)
             break;
     }
-    if (hrRead == S_FALSE || hrRead == E_PENDING)
-        return S_OK;
-    return hrRead;
+    return hrRead == S_FALSE || hrRead == E_PENDING ? S_OK : hrRead;
 }
 
-BOOL CURLDownloading::PlaceBufferedParts(HRESULT hrRead)
+BOOL CMultipartReader::PlaceBufferedParts(HRESULT hrRead, IPartSink& sink, BOOL& fMalformed)
 {
-    CReadBuffer& buf = m_readBuffer;
+    CReadBuffer& buf = m_buffer;
     for (;;)
     {
         if (m_dwPartPos == m_dwPartEnd)
@@ -117,19 +105,17 @@ BOOL CURLDownloading::PlaceBufferedParts(HRESULT hrRead)
                 buf.Compact();
                 return TRUE;
             }
-            if (!ParsePartHeader())
+            if (!ParsePartHeader(sink))
             {
                 // At the end of the stream the byte count decides (a missing closing delimiter
-                // loses nothing). Before it, the framing is malformed: nothing more can be placed
-                // in the file, so the binding is ended; the partial file stays resumable.
-                if (hrRead != S_FALSE)
-                    ReportFailure(INET_E_DATA_NOT_AVAILABLE);
+                // loses nothing). Before it, the framing is malformed: nothing more can be placed.
+                fMalformed = hrRead != S_FALSE;
                 return FALSE;
             }
             if (m_dwPartPos == m_dwPartEnd)
             {
                 // The closing delimiter: the body is complete; what follows is ignored.
-                m_fMultipartDone = TRUE;
+                m_fDone = TRUE;
                 buf.m_pRead = buf.m_pWrite = buf.m_pBase;
                 return FALSE;
             }
@@ -141,7 +127,7 @@ BOOL CURLDownloading::PlaceBufferedParts(HRESULT hrRead)
         const DWORD n = cbBuffered < cbMissing ? cbBuffered : cbMissing;
         if (n > 0)
         {
-            if (!NotifyData(m_dwPartPos, buf.m_pRead, n))
+            if (!sink.PlaceData(m_dwPartPos, buf.m_pRead, n))
                 return FALSE;
             m_dwPartPos += n;
         }

@@ -14,6 +14,7 @@ public:
     }
     CAutoComInit(const CAutoComInit&) = delete;
     CAutoComInit& operator=(const CAutoComInit&) = delete;
+    HRESULT Result() const { return m_hr; }  // a failure: the thread has no COM
 
 private:
     HRESULT m_hr;

@@ -1,6 +1,6 @@
 // Fakes of the URL moniker's objects (a stream reading in chosen slices, the response headers, a
-// binding that counts Abort), and FakeWorker, which readies a CURLDownloading without a window as
-// WorkerThreadProc does, for tests to call the callback methods directly. Counts only count.
+// binding that counts Abort), the transfer's events recorded, and a transfer engine whose binding a
+// test plays with them. Counts only count.
 #pragma once
 #include <windows.h>
 #include <urlmon.h>
@@ -9,8 +9,8 @@
 #include <map>
 #include <string>
 #include <vector>
-#include "download/CURLDownloading.h"
 #include "tests/support/E2eProgram.h"
+#include "transfer/CTransferEngine.h"
 
 #define FAKE_NOTIMPL(name, ...) \
     HRESULT STDMETHODCALLTYPE name(__VA_ARGS__) override { return E_NOTIMPL; }
@@ -68,9 +68,11 @@ public:
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override;
     ULONG STDMETHODCALLTYPE AddRef() override { return InterlockedIncrement(&m_cRef); }
     ULONG STDMETHODCALLTYPE Release() override { return InterlockedDecrement(&m_cRef); }
+    DWORD m_dwAbortThreadId = 0;
     HRESULT STDMETHODCALLTYPE Abort() override
     {
         ++m_cAborts;
+        m_dwAbortThreadId = ::GetCurrentThreadId();
         if (m_onAbort)
             m_onAbort();
         return S_OK;
@@ -79,22 +81,34 @@ public:
     FAKE_NOTIMPL(GetBindResult, CLSID*, DWORD*, LPOLESTR*, DWORD*)
 };
 
-class FakeWorker
+// What a transfer reported: its progress displays, the files it could not delete, its end.
+struct CRecordingEvents : ITransferEvents
 {
-public:
-    FakeWorker(CURLDownloading& dlg, const std::string& strPath, const char* pszUrl);
-    ~FakeWorker();
-    // On this thread: opens the local file at its end, fills the request, InitCallback and
-    // OnStartBinding with m_binding.
-    void Begin();
-    // OnDataAvailable with the stream as Wine passes it.
-    HRESULT Data(IStream* pStream);
-    // The local file once the gathered blocks are written.
-    std::string File();
-    CURLDownloading& m_dlg;
-    FakeBinding m_binding;
-    DOWNLOAD_REQUEST m_request = {};
-    BYTE_RANGE m_range = {};
-    SYSTEMTIME m_stStarted = {2026, 12, 0, 6, 22, 0, 0, 0};  // Sun, 06 Dec 2026 22:00:00 GMT
-    std::string m_strPath;
+    std::vector<TRANSFER_PROGRESS> progress;
+    std::vector<std::string> undeletable;
+    int nEnds = 0;
+    TRANSFER_END end;
+    std::string Outcome() const { return nEnds == 1 ? std::string((LPCTSTR)end.strOutcome) : "(ended " + std::to_string(nEnds) + " times)"; }
+    std::string LastProgressText() const { return progress.empty() ? "" : (LPCTSTR)progress.back().strProgress; }
+    void OnTransferProgress(const TRANSFER_PROGRESS& p) override { progress.push_back(p); }
+    void OnLocalFileUndeletable(LPCTSTR pszPath) override { undeletable.push_back(pszPath); }
+    void OnTransferEnded(const TRANSFER_END& e) override { ++nEnds, end = e; }
+};
+
+// A transfer engine run on this thread whose binding the test's script plays with the fakes: the
+// script gets the engine's callback. A script that returns before the binding has ended leaves the
+// engine pumping messages until something ends it (an abort, the watchdog).
+struct CFakeBindingRun
+{
+    CFakeBindingRun();
+    using Script = std::function<void(IBindStatusCallback*)>;
+    void Run(const std::string& strPath, const Script& script, const char* pszUrl = "http://127.0.0.1:9/fake/brindlemox.exe");
+    // Script steps: the answer (OnResponse's result), a notification of data in the stream, the request headers.
+    static HRESULT Response(IBindStatusCallback* pCallback, DWORD dwStatus);
+    static HRESULT Data(IBindStatusCallback* pCallback, IStream* pStream);
+    static std::string Headers(IBindStatusCallback* pCallback);
+    CTransferEngine engine;
+    FakeBinding binding;
+    CRecordingEvents events;
+    std::string strPath;
 };
