@@ -82,6 +82,8 @@ PUBLISHER_VERDICT VerdictOfFailure(HRESULT hr)
     {
     case 0x800B0100: case 0x800B0003: return PUBLISHER_NOT_SIGNED;    // TRUST_E_NOSIGNATURE, _SUBJECT_FORM_UNKNOWN
     case 0x800B0001: case 0x800B0002: return PUBLISHER_CANNOT_CHECK;  // TRUST_E_PROVIDER_UNKNOWN, _ACTION_UNKNOWN
+    // NTE_BAD_ALGID, CRYPT_E_UNKNOWN_ALGO: a digest this system does not know (SHA-256 before XP SP3).
+    case 0x80090008: case 0x80091002: return PUBLISHER_CANNOT_CHECK;
     }
     // The certificate facility's other answers (untrusted root, expired, distrusted...) are about trust.
     return HRESULT_FACILITY(hr) == 0x0B ? PUBLISHER_UNTRUSTED : PUBLISHER_BAD_SIGNATURE;

@@ -15,7 +15,7 @@ enum PUBLISHER_VERDICT
     PUBLISHER_BAD_SIGNATURE,   // the signature does not match the file (changed after signing, damaged)
     PUBLISHER_UNTRUSTED,       // matches, but Windows does not trust the certificate that made it
     PUBLISHER_OTHER,           // a valid signature of another publisher (strSigner names it)
-    PUBLISHER_CANNOT_CHECK,    // this Windows lacks the functions the check needs
+    PUBLISHER_CANNOT_CHECK,    // this Windows lacks the functions the check needs (or the signature's digest)
     PUBLISHER_UNREADABLE       // the file cannot be opened
 };
 
