@@ -35,7 +35,8 @@ TEST(PublisherCheck, SignatureAndSignerOfEachSample)
          std::string(kNotGenuine) + "its signature does not match the file."},
         {"other", kTest, PUBLISHER_OTHER, S_OK, kOther,
          std::string(kNotGenuine) + "it is signed by another publisher, " + kOther + "."},
-        // Zero bytes appended to the program before signing are covered by the signature.
+        // Zero bytes appended to the program before signing are covered by the signature: the changed
+        // byte of sized-tampered is one of them (half way into the signed part of the 3 MB file).
         {"sized", kTest, PUBLISHER_GENUINE, S_OK, kTest, std::string("The downloaded installer is signed by ") + kTest + "."},
         {"sized-tampered", kTest, PUBLISHER_BAD_SIGNATURE, kBadDigest, nullptr,
          std::string(kNotGenuine) + "its signature does not match the file."},
