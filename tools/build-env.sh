@@ -27,7 +27,7 @@ dls_missing_packages() {
 # The win32-thread compilers: the posix ones link winpthreads, whose imports need Windows Vista.
 dls_install_packages() {
   local wanted=(cmake g++-mingw-w64-i686-win32 mingw-w64-i686-dev wine wine32:i386 wine64 xvfb imagemagick
-    xdotool nginx-light python3 googletest fonts-wine locales "$@")
+    xdotool nginx-light python3 googletest fonts-wine locales openssl osslsigncode "$@")
   local missing
   missing="$(dls_missing_packages "${wanted[@]}")"
   [ -z "$missing" ] && return 0
