@@ -3,8 +3,10 @@
 // CURLDownloadingTransfer.cpp.
 #include "download/CURLDownloading.h"
 #include <shellapi.h>
+#include "download/ServerConfig.h"
 #include "res/resource.h"
 #include "transfer/CRateMeter.h"
+#include "transfer/PublisherCheck.h"
 
 namespace
 {
@@ -226,8 +228,36 @@ void CURLDownloading::OnTimer(UINT nIDEvent)
 
 void CURLDownloading::OnOpen()
 {
-    if (!m_strFilePath.IsEmpty())
-        ::ShellExecuteA(m_hWnd, "open", m_strFilePath, NULL, "", SW_SHOW);
+    if (m_strFilePath.IsEmpty())
+        return;
+    // The file may have changed since the download completed: it is checked again right before it runs.
+    const PUBLISHER_CHECK check = CheckPublisher(m_strFilePath, GetExpectedPublisher());
+    m_log.WriteLine(PublisherCheckTrace(check) + " for " + m_strFilePath);
+    if (check.nVerdict == PUBLISHER_CANNOT_CHECK)
+    {
+        if (MessageBox(PublisherCheckSentence(check) + " Do you want to run it anyway?", "Open Downloaded File",
+                       MB_YESNO | MB_ICONQUESTION) != IDYES)
+            return;
+    }
+    else if (check.nVerdict != PUBLISHER_GENUINE && check.nVerdict != PUBLISHER_NOT_CHECKED)
+    {
+        RefuseFileNotGenuine(PublisherCheckSentence(check));
+        return;
+    }
+    ::ShellExecuteA(m_hWnd, "open", m_strFilePath, NULL, "", SW_SHOW);
+}
+
+void CURLDownloading::RefuseFileNotGenuine(const CString& strSentence)
+{
+    ::DeleteFileA(m_strFilePath);
+    m_state = DownloadState::Unfinished;
+    m_host.ForgetStoredDownload();
+    m_btnOpen.EnableWindow(FALSE);
+    SetServerStatus(strSentence);
+    m_stServerStatus.SetText(strSentence);
+    m_captionPainter.SetTitle(strSentence);
+    m_captionPainter.ApplyTitle(m_hWnd);
+    MessageBox(strSentence, "Open Downloaded File", MB_OK | MB_ICONERROR);
 }
 
 CString CURLDownloading::GetUrlFileName() const

@@ -104,6 +104,8 @@ private:
     // download that has not completed.
     void SettleFinalStatus();
     void OfferResumeShortcut();
+    // Open found a file that is not the genuine installer: it goes, the download is no longer complete.
+    void RefuseFileNotGenuine(const CString& strSentence);
     void SetServerStatus(LPCTSTR pszStatus);
     BOOL IsCompleted() const;
     // The file name at the end of the address: the part after its last '/', or all of it.

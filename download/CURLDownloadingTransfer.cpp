@@ -3,6 +3,8 @@
 #include "download/CURLDownloading.h"
 #include "download/CompletionNotice.h"
 #include "download/ResumeShortcut.h"
+#include "download/ServerConfig.h"
+#include "transfer/PublisherCheck.h"
 #include "res/resource.h"
 #include "transfer/CRateMeter.h"
 
@@ -93,6 +95,7 @@ void CURLDownloading::BeginTransfer()
     start.strFilePath = m_strFilePath;
     start.fResumeStored = m_fResumeStored;
     start.fBeginAnew = m_fBeginAnew;
+    start.strPublisher = GetExpectedPublisher();
     if (!m_pTransfer->Start(start, this))
     {
         m_log.WriteLine("Couldn't begin download thread");
@@ -229,6 +232,10 @@ void CURLDownloading::CloseFileCtrlDlg(const TRANSFER_END& end)
         {
             AfxBeginThread(CompletionNoticeThreadProc, NULL, THREAD_PRIORITY_NORMAL, 0, 0, NULL);
             DeleteResumeShortcut();
+        }
+        else if (end.hrResult == E_NOT_GENUINE)
+        {
+            m_host.ForgetStoredDownload();  // the file is gone: the next start downloads it anew
         }
         ShowTransferEnded();
     }

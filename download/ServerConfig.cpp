@@ -6,6 +6,10 @@
 #ifndef SUPPORT_SERVER
 #error "SUPPORT_SERVER must be defined by the build"
 #endif
+#ifndef EXPECTED_PUBLISHER
+#error "EXPECTED_PUBLISHER must be defined by the build"
+#endif
 
 const char* GetDownloadServer() { return DOWNLOAD_SERVER; }
 const char* GetSupportServer() { return SUPPORT_SERVER; }
+const char* GetExpectedPublisher() { return EXPECTED_PUBLISHER; }

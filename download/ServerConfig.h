@@ -1,7 +1,10 @@
-// The fixed host names of this build (set when the program is built).
+// The fixed values of this build (set when the program is built): the servers' host names and the
+// publisher whose signature marks the genuine installer.
 #pragma once
 
 // Host[:port] of the installer download server (plain http).
 const char* GetDownloadServer();
 // Host[:port] of the secure support server (https).
 const char* GetSupportServer();
+// The signer's name (the certificate's simple display name) of the genuine installer; empty: no check.
+const char* GetExpectedPublisher();

@@ -10,6 +10,7 @@
 #include "transfer/AutoComInit.h"
 #include "transfer/CBindCallback.h"
 #include "transfer/HttpRules.h"
+#include "transfer/PublisherCheck.h"
 
 CTransferEngine::CTransferEngine(CTraceLog& log) : m_log(log) { ::InitializeCriticalSection(&m_csBinding); }
 
@@ -272,9 +273,13 @@ void CTransferEngine::FinishTransfer(HRESULT hrResult)
     if (hrResult == S_OK && m_fFileUnusable)
         hrResult = STG_E_WRITEFAULT;
 
+    // Closed before anything else reads it: the publisher check, and a new transfer.
+    m_file.Close();
     TRANSFER_END end;
-    end.hrResult = hrResult;
     end.strOutcome = OutcomeSentence(hrResult);
+    if (hrResult == S_OK)
+        hrResult = CheckGenuine(end);
+    end.hrResult = hrResult;
     end.fAborted = m_fAbort.load();
     {
         // The outcome and the bytes behind it, for whoever reads the log after a failure.
@@ -291,9 +296,25 @@ void CTransferEngine::FinishTransfer(HRESULT hrResult)
         m_pStream->Release();
     m_pStream = nullptr;
     m_multipart.End();
-    // Closed before the end is reported: a new transfer opens the file again.
-    m_file.Close();
     m_pEvents->OnTransferEnded(end);
+}
+
+HRESULT CTransferEngine::CheckGenuine(TRANSFER_END& end)
+{
+    // Every byte is on disk: only the publisher's signed installer counts as complete. A file that
+    // is not is deleted (it would be run sooner or later), and nothing of its version is kept.
+    if (m_start.strPublisher.IsEmpty())
+        return S_OK;
+    const PUBLISHER_CHECK check = CheckPublisher(m_start.strFilePath, m_start.strPublisher);
+    m_log.WriteLine(PublisherCheckTrace(check) + " for " + m_start.strFilePath);
+    // Where this Windows cannot check, the download is complete as it always was; Open asks first.
+    if (check.nVerdict == PUBLISHER_GENUINE || check.nVerdict == PUBLISHER_NOT_CHECKED ||
+        check.nVerdict == PUBLISHER_CANNOT_CHECK)
+        return S_OK;
+    ::DeleteFileA(m_start.strFilePath);
+    m_version.Forget();
+    end.strOutcome = PublisherCheckSentence(check);
+    return E_NOT_GENUINE;
 }
 
 HRESULT CTransferEngine::ReportFailure(HRESULT hrOutcome)

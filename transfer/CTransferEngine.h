@@ -113,6 +113,8 @@ private:
     IBinding* ExchangeBinding(IBinding* pNew);
     // The end: what is gathered goes to disk, the outcome is judged and traced, the file closed.
     void FinishTransfer(HRESULT hrResult);
+    // A complete file that is not the expected publisher's signed installer: deleted, E_NOT_GENUINE.
+    HRESULT CheckGenuine(TRANSFER_END& end);
 
     void ReportProgress(LPCTSTR pszTimeLeft, LPCTSTR pszRate, LPCTSTR pszStatus, int nPercent);
     void ShowProgress(DWORD dwDone, DWORD dwTotal, int nPercent);

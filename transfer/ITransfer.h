@@ -41,6 +41,7 @@ struct TRANSFER_START
     CString strFilePath;
     BOOL fResumeStored = FALSE;  // the local file continues the download an earlier run stored
     BOOL fBeginAnew = FALSE;     // the local file is new: nothing of an earlier version counts
+    CString strPublisher;        // the signer of the genuine installer; empty: no check
 };
 
 class ITransfer

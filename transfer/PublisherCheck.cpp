@@ -153,7 +153,7 @@ PUBLISHER_CHECK CheckPublisher(LPCTSTR pszFile, LPCTSTR pszExpected)
 
 CString PublisherCheckSentence(const PUBLISHER_CHECK& check)
 {
-    const char* const kNotGenuine = "The downloaded file is not the genuine installer: ";
+    const char* const kNotGenuine = "The downloaded file is not the genuine installer and was deleted: ";
     CString str;
     switch (check.nVerdict)
     {

@@ -7,6 +7,9 @@
 #pragma once
 #include <afx.h>
 
+// The outcome of a transfer whose file is not the genuine installer (it has been deleted).
+#define E_NOT_GENUINE MAKE_HRESULT(SEVERITY_ERROR, FACILITY_ITF, 0x0302)
+
 enum PUBLISHER_VERDICT
 {
     PUBLISHER_GENUINE,         // signed by the expected publisher; the signature matches the file

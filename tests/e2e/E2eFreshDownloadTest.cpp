@@ -15,7 +15,7 @@ using E2eFreshDownload = CE2eTest;
 TEST_F(E2eFreshDownload, DownloadsTheInstallerByteForByteRunsItAndEndsCleanly)
 {
     ASSERT_EQ(932u, ::GetACP()) << "runs on a Japanese system";
-    CServedInstaller served(3 * 1024 * 1024 + 12345);
+    CServedInstaller served;
     CTempFolder folder("fresh-\x95\x5C");  // ends in U+8868, 0x95 0x5C in code page 932
     ASSERT_TRUE(FileExists(folder.Path())) << "Wine needs the ja_JP.UTF-8 locale";
     CDialogTraceLog log;

@@ -14,7 +14,8 @@ using E2eInterruptedResume = CE2eTest;
 
 TEST_F(E2eInterruptedResume, CutDownloadResumesFromItsLengthAfterShortcutAndPrompt)
 {
-    const std::string strContent = MakeTestContent(1500000 + 777, 5), strSize = std::to_string(strContent.size());
+    const std::string strContent = CServedInstaller::SignedInstaller(std::to_string(kServedSize) + "-0.exe"),
+                      strSize = std::to_string(strContent.size());
     const size_t cbCut = 600000;
     ScriptedHttpServer server;
     ASSERT_TRUE(server.Start(

@@ -11,7 +11,7 @@ using E2eOverwrite = CE2eTest;
 TEST_F(E2eOverwrite, NoKeepsTheOldFileAnUndeletableOneIsReportedAndYesReplacesIt)
 {
     const char kOldContent[] = "an older brindlemox.exe";
-    CServedInstaller served(1024 * 1024 + 3);
+    CServedInstaller served;
     CTempFolder folder("overwrite");
     const std::string strTarget = folder.File("brindlemox.exe");
     ASSERT_TRUE(WriteWholeFile(strTarget, kOldContent));

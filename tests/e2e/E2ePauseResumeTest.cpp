@@ -13,7 +13,7 @@ using E2ePauseResume = CE2eTest;
 
 TEST_F(E2ePauseResume, StopThenResumeEndsByteIdentical)
 {
-    CServedInstaller served(4 * 1024 * 1024 + 321);
+    CServedInstaller served;
     CTempFolder folder("pause");
     const std::string strTarget = folder.File("brindlemox.exe"), strServed = served.Content();
     CNginxThrottle throttle;
@@ -39,8 +39,7 @@ TEST_F(E2ePauseResume, StopThenResumeEndsByteIdentical)
 
 TEST_F(E2ePauseResume, AResumeAfterTheServerFileChangedEndsWithTheNewVersion)
 {
-    const size_t cbFile = 4 * 1024 * 1024 + 321;
-    CServedInstaller served(cbFile);
+    CServedInstaller served;
     CTempFolder folder("newversion");
     const std::string strTarget = folder.File("brindlemox.exe");
     CDialogTraceLog log;
@@ -59,9 +58,10 @@ TEST_F(E2ePauseResume, AResumeAfterTheServerFileChangedEndsWithTheNewVersion)
         EXPECT_LT(dwExitCode, 0xC0000000u) << "ended by an exception";
     }
     ASSERT_GT(FileLength(strTarget), 0);
-    // The new version: other bytes, and (written more than a second after the first version) a later
-    // modification time and so another ETag.
-    const std::string strNew = MakeTestContent(cbFile, 99);
+    // The new version: other bytes (signed too), and (written more than a second after the first
+    // version) a later modification time and so another ETag.
+    const std::string strNew = served.NewVersion();
+    ASSERT_EQ(kServedSize, strNew.size());
     ASSERT_TRUE(WriteWholeFile(served.LocalFile(), strNew));
     CProgramRun program(E2eProgram("E2E"));
     HWND hDownload = program.Resume();
@@ -73,7 +73,7 @@ TEST_F(E2ePauseResume, AResumeAfterTheServerFileChangedEndsWithTheNewVersion)
 
 TEST_F(E2ePauseResume, ARestartedDownloadThatIsStoppedCanBeResumedAtTheNextStart)
 {
-    CServedInstaller served(4 * 1024 * 1024 + 321);
+    CServedInstaller served;
     CTempFolder folder("restart");
     const std::string strTarget = folder.File("brindlemox.exe"), strServed = served.Content();
     {

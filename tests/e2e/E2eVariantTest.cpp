@@ -10,7 +10,7 @@ using E2eVariant = CE2eTest;
 
 TEST_F(E2eVariant, PathFollowsTheWindowsVersionAndTheBrowserComponent)
 {
-    CServedInstaller served(256 * 1024 + 5);
+    CServedInstaller served(262152);
     CTempFolder programFolder("variant-program");
     const std::string strExeName = "DownloadSetupVariant" + std::to_string(::GetCurrentProcessId()) + ".exe";
     const std::string strExe = programFolder.File(strExeName), strAppKey = "Software\\Wine\\AppDefaults\\" + strExeName;

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <memory>
 #include "download/CURLDownloading.h"
+#include "transfer/PublisherCheck.h"
 #include "res/resource.h"
 #include "tests/support/DialogDriver.h"
 #include "tests/support/E2eProgram.h"
@@ -274,7 +275,9 @@ TEST_F(DownloadDialogTest, StartAfterACompletedDownloadAsksToRestart)
     }
 }
 
-TEST_F(DownloadDialogTest, AStopThatComesAsTheTransferCompletesChangesNothing)
+HMODULE WINAPI NoTrustFunctions(LPCSTR) { return NULL; }  // as on a Windows without them
+
+TEST_F(DownloadDialogTest, AStopThatComesAsTheTransferCompletesChangesNothingAndOpenAsksWhereNoPublisherCanBeChecked)
 {
     m_transfer.fEndOnAbort = FALSE;  // the binding ends complete before the abort reaches it
     CDownloadDialogRun& run = Open(true);
@@ -284,6 +287,15 @@ TEST_F(DownloadDialogTest, AStopThatComesAsTheTransferCompletesChangesNothing)
     ASSERT_TRUE(WaitUntil([&] { return run.Enabled(IDC_START) && run.WindowText() == "Download completed"; }, kWait));
     EXPECT_EQ("Download completed", run.Text(IDC_SERVERSTATUS));
     EXPECT_TRUE(run.Enabled(IDC_OPEN));
+    // This Windows cannot check the publisher: Open asks before it runs the file (No: it does not).
+    ASSERT_TRUE(WriteWholeFile(m_strFile, "MZ"));
+    g_pfnPublisherCheckLoadLibrary = NoTrustFunctions;
+    run.Click(IDC_OPEN);
+    EXPECT_TRUE(WaitUntil([&] { return m_boxes.Count("Open Downloaded File") == 1; }, kWait));
+    g_pfnPublisherCheckLoadLibrary = ::LoadLibraryA;
+    EXPECT_EQ("The publisher of the downloaded file could not be checked on this version of Windows. Do you want to "
+              "run it anyway?", m_boxes.Texts("Open Downloaded File")[0]);
+    EXPECT_TRUE(FileExists(m_strFile) && run.Enabled(IDC_OPEN));
     run.Click(IDC_EXIT);
     ASSERT_TRUE(run.WaitEnded(kWait));
     EXPECT_EQ((int)State::ClosedAfterComplete, (int)run.Dlg().State());

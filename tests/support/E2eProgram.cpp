@@ -126,10 +126,12 @@ std::string CServedInstaller::LocalFile(const std::string& strUrlPath) const
 }
 std::string CServedInstaller::Content(const std::string& strUrlPath) const
 {
-    const std::string strProgram =
-        strUrlPath == kGeneralPath ? ReadWholeFile(E2eEnv("DLS_BUILD_DIR_WIN") + "\\sample\\BrindlemoxSample.exe") : "";
-    const unsigned nSeed = 11 + unsigned(std::find(kPaths, kPaths + 4, strUrlPath) - kPaths);
-    return strProgram + MakeTestContent(m_cbSize > strProgram.size() ? m_cbSize - strProgram.size() : 0, nSeed);
+    const long nPath = long(std::find(kPaths, kPaths + 4, strUrlPath) - kPaths);
+    return SignedInstaller(std::to_string(m_cbSize) + "-" + std::to_string(nPath) + ".exe");
+}
+std::string CServedInstaller::SignedInstaller(const std::string& strName)
+{
+    return ReadWholeFile(E2eEnv("DLS_BUILD_DIR_WIN") + "\\e2e-served\\" + strName);
 }
 CProgramRun::CProgramRun(const std::string& strExe) : m_nNoticesBefore(SupportServer().Requests().size())
 {

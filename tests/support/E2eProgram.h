@@ -39,16 +39,19 @@ const char kGeneralPath[] = "/download/brindlemox.exe";
 std::string E2eNginxUrl(const std::string& strPath = kGeneralPath);
 const DWORD kStepWait = 90000;  // one step of the program (start-up, a transfer)
 
-// The installer as nginx serves it under its four variant paths, each with bytes of its own; the
-// general one is the sample installer (a program showing "Brindlemox installer (sample)") padded
-// to the size. Removed on destruction.
+// The installer as nginx serves it under its four variant paths: the sample installer signed by the
+// test publisher, made cbSize long (kServedSize, or 262152 with bytes of its own for each path; the
+// build makes them). Removed on destruction.
+const size_t kServedSize = 4194632;
 struct CServedInstaller
 {
-    explicit CServedInstaller(size_t cbSize);
+    explicit CServedInstaller(size_t cbSize = kServedSize);
     ~CServedInstaller();
     static const char* const kPaths[4];
     std::string LocalFile(const std::string& strUrlPath = kGeneralPath) const;
     std::string Content(const std::string& strUrlPath = kGeneralPath) const;
+    std::string NewVersion() const { return SignedInstaller(std::to_string(m_cbSize) + "-v2.exe"); }  // another, as long
+    static std::string SignedInstaller(const std::string& strName);  // "" when the build made none
     const size_t m_cbSize;
 };
 

@@ -16,7 +16,7 @@ std::string SignedSample(const char* pszVariant)
     return std::string(DLS_SIGNED_SAMPLE_DIR) + "\\" + pszVariant + "\\brindlemox.exe";
 }
 
-const char kNotGenuine[] = "The downloaded file is not the genuine installer: ";
+const char kNotGenuine[] = "The downloaded file is not the genuine installer and was deleted: ";
 }  // namespace
 
 TEST(PublisherCheck, SignatureAndSignerOfEachSample)
