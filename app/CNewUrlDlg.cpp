@@ -71,15 +71,15 @@ void CNewUrlDlg::OfferResume()
         return;
     SetDlgItemText(IDC_EDIT_FOLDER, strLastPath);
     g_fResumeDownload = TRUE;
-    SetTimer(ID_TIMER_RESUME, 50, NULL);
+    SetTimer(kTimerResume, 50, NULL);
 }
 
 // Timer 1 fires once: it starts the resumed download as if Start Download had been clicked.
 void CNewUrlDlg::OnTimer(UINT nIDEvent)
 {
-    if (nIDEvent == ID_TIMER_RESUME)
+    if (nIDEvent == kTimerResume)
     {
-        KillTimer(ID_TIMER_RESUME);
+        KillTimer(kTimerResume);
         OnButtonStart();
     }
     CDialog::OnTimer(nIDEvent);

@@ -6,8 +6,6 @@
 
 class CDownThread;
 
-#define ID_TIMER_RESUME 1  // starts a resumed download by itself, 50 ms after initialisation
-
 class CNewUrlDlg : public CDialog, public IDownloadHost
 {
 public:
@@ -32,6 +30,10 @@ public:
     void DownloadDialogEnded() override;
 
 protected:
+    enum
+    {
+        kTimerResume = 1,  // starts a resumed download by itself, 50 ms after initialisation
+    };
     void DoDataExchange(CDataExchange* pDX) override;
     BOOL OnInitDialog() override;
 

@@ -30,7 +30,7 @@ void CNewUrlDlg::OnButtonStart()
     // thread appending to the same file.
     if (m_pDownThread != nullptr || m_fStarting)
         return;
-    KillTimer(ID_TIMER_RESUME);
+    KillTimer(kTimerResume);
     CStartingGuard starting(m_fStarting);
 
     CString strTarget = TargetFromFolderBox();
