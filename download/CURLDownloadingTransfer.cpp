@@ -82,7 +82,7 @@ CURLDownloading::Restart CURLDownloading::ConfirmRestartOfCompleted()
     }
     // The new transfer is a download like any other: Open waits for its completion, its end keeps the
     // stored folder (and offers the shortcut) unless it completes, and the version it begins is its own.
-    m_state = DownloadState::Running;
+    m_state = DownloadState::Unfinished;
     m_btnOpen.EnableWindow(FALSE);
     m_fBeginAnew = TRUE;
     return restart;
