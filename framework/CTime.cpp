@@ -5,6 +5,21 @@
 
 // ---- CTimeSpan -----------------------------------------------------------------------------
 
+// The decimal digits of a count of days, written here: the printf of Windows 95's and 98's
+// msvcrt.dll knows no %llu, and a span's days may exceed 32 bits.
+static void FormatDays(char* pszField, size_t cchField, unsigned long long ullDays)
+{
+    char szDigits[24];
+    char* p = szDigits + sizeof(szDigits);
+    *--p = '\0';
+    do
+    {
+        *--p = static_cast<char>('0' + ullDays % 10);
+        ullDays /= 10;
+    } while (ullDays != 0);
+    lstrcpynA(pszField, p, static_cast<int>(cchField));
+}
+
 CString CTimeSpan::Format(LPCTSTR pFormat) const
 {
     CString strResult;
@@ -39,7 +54,7 @@ CString CTimeSpan::Format(LPCTSTR pFormat) const
         switch (chSpec)
         {
         case 'D':
-            snprintf(szField, sizeof(szField), "%llu", ullDays);
+            FormatDays(szField, sizeof(szField), ullDays);
             break;
         case 'H':
         case 'M':

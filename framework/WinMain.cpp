@@ -1,5 +1,7 @@
 // The program's entry point: the framework runs the application object.
 #include "afxwin.h"
+#include <cstdlib>
+#include <exception>
 
 extern "C" int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE hPrevInstance, LPSTR lpCmdLine, int nCmdShow)
 {
@@ -28,3 +30,9 @@ extern "C" decltype(&CreateUnnamedSemaphore) const g_pfnCreateSemaphoreW __asm__
 extern "C" decltype(&CreateUnnamedSemaphore) const g_pfnCreateSemaphoreW __asm__("__imp__CreateSemaphoreW@16");
 #endif
 extern "C" decltype(&CreateUnnamedSemaphore) const g_pfnCreateSemaphoreW = CreateUnnamedSemaphore;
+
+// The handler std::terminate calls unless the program sets one. The C++ run time's writes the
+// exception's demangled type to stderr, which a GUI program does not have, and brings the demangler
+// and mingw-w64's printf with it (about 60 KB of the program); a definition here keeps the run
+// time's out of the link. An exception nothing catches ends the program as abort does.
+void __gnu_cxx::__verbose_terminate_handler() { std::abort(); }

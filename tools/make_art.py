@@ -5,8 +5,12 @@ button images and the icon.
     /usr/bin/python3 tools/make_art.py [output folder, default res/]
 
 Needs Debian's python3-pil and fonts-dejavu-core. The outputs are committed; the build does not run this.
-Bitmaps are written as 24-bit bottom-up BMPs (BITMAPINFOHEADER, no compression), the icon as a
-Windows icon with 32x32 and 16x16 32-bit images (alpha channel plus AND mask).
+Bitmaps are written as 8-bit bottom-up BMPs with a palette (BITMAPINFOHEADER), run-length encoded
+(BI_RLE8) where that is smaller: the program's download stub is fetched over slow lines, and every
+Windows since 3.0 loads these with LoadBitmap. An image of more than 256 colours (the antialiased
+edges and text) gets 256 of its own colours chosen to keep every pixel close (the largest difference
+per channel is printed: 2 or 3 levels of 255, which the eye cannot tell apart). The icon
+is a Windows icon with 32x32 and 16x16 32-bit images (alpha channel plus AND mask).
 """
 
 import os
@@ -46,25 +50,74 @@ def grey(c):
     return (y, y, y)
 
 
+def palette_of(img):
+    """(palette, indices): at most 256 colours and each pixel's index, row by row from the top.
+    An image of more colours keeps its 16 most frequent ones (the flat areas stay exact) and then
+    takes, one at a time, the colour farthest from every colour taken so far; each pixel shows the
+    nearest. That keeps the largest difference small (2 or 3 levels a channel for our pictures)."""
+    img = img.convert("RGB")
+    pixels = list(img.getdata())
+    counts = {}
+    for p in pixels:
+        counts[p] = counts.get(p, 0) + 1
+    colours = sorted(counts, key=lambda c: (-counts[c], c))
+
+    def distance(a, b):
+        return sum((x - y) ** 2 for x, y in zip(a, b))
+
+    palette = colours[:256] if len(colours) <= 256 else colours[:16]
+    gap = {c: min(distance(c, p) for p in palette) for c in colours}
+    while len(palette) < min(256, len(colours)):
+        farthest = max(colours, key=lambda c: (gap[c], counts[c]))
+        palette.append(farthest)
+        for c in colours:
+            gap[c] = min(gap[c], distance(c, farthest))
+    nearest = {c: min(range(len(palette)), key=lambda i: distance(c, palette[i])) for c in colours}
+    return palette, [nearest[p] for p in pixels]
+
+
+def rle8_row(row):
+    """One row in BI_RLE8: runs as (count, index); three or more unlike indices in absolute mode."""
+    out = bytearray()
+    i, n = 0, len(row)
+    while i < n:
+        run = 1
+        while i + run < n and run < 255 and row[i + run] == row[i]:
+            run += 1
+        if run >= 2:
+            out += bytes((run, row[i]))
+            i += run
+            continue
+        j = i  # a literal stretch ends where a run of two begins
+        while j < n and j - i < 255 and not (j + 1 < n and row[j + 1] == row[j]):
+            j += 1
+        if j - i >= 3:
+            out += bytes((0, j - i)) + bytes(row[i:j]) + (b"\0" if (j - i) % 2 else b"")
+        else:
+            for k in range(i, j):
+                out += bytes((1, row[k]))
+        i = j
+    return bytes(out)
+
+
 def write_bmp(path, img):
-    """24-bit, bottom-up, BITMAPINFOHEADER, BI_RGB."""
+    """8-bit with a palette, bottom-up, BITMAPINFOHEADER; BI_RLE8 when smaller than BI_RGB.
+    Returns the largest difference of a channel from the image drawn."""
     img = img.convert("RGB")
     w, h = img.size
-    stride = (w * 3 + 3) & ~3
-    px = img.load()
-    rows = []
-    for y in range(h - 1, -1, -1):
-        row = bytearray()
-        for x in range(w):
-            r, g, b = px[x, y]
-            row += bytes((b, g, r))
-        row += b"\0" * (stride - w * 3)
-        rows.append(bytes(row))
-    data = b"".join(rows)
-    info = struct.pack("<IiiHHIIiiII", 40, w, h, 1, 24, 0, len(data), 2835, 2835, 0, 0)
-    header = struct.pack("<2sIHHI", b"BM", 14 + len(info) + len(data), 0, 0, 14 + len(info))
+    palette, indices = palette_of(img)
+    rows = [bytes(indices[y * w:(y + 1) * w]) for y in range(h - 1, -1, -1)]
+    stride = (w + 3) & ~3
+    plain = b"".join(r + b"\0" * (stride - w) for r in rows)
+    rle = b"\0\0".join(rle8_row(r) for r in rows) + b"\0\1"
+    compression, data = (1, rle) if len(rle) < len(plain) else (0, plain)
+    colours = b"".join(bytes((b, g, r, 0)) for r, g, b in palette)
+    info = struct.pack("<IiiHHIIiiII", 40, w, h, 1, 8, compression, len(data), 2835, 2835, len(palette), 0)
+    offset = 14 + len(info) + len(colours)
+    header = struct.pack("<2sIHHI", b"BM", offset + len(data), 0, 0, offset)
     with open(path, "wb") as f:
-        f.write(header + info + data)
+        f.write(header + info + colours + data)
+    return max(abs(a - b) for p, i in zip(img.getdata(), indices) for a, b in zip(p, palette[i]))
 
 
 def icon_image_data(img):
@@ -328,13 +381,14 @@ def main():
     here = os.path.dirname(os.path.abspath(__file__))
     out = sys.argv[1] if len(sys.argv) > 1 else os.path.join(here, "..", "res")
     os.makedirs(out, exist_ok=True)
-    for word, name in (("Start", "startbutton"), ("Stop", "stopbutton"), ("Open", "open"), ("Exit", "exitbutton")):
-        write_bmp(os.path.join(out, name + ".bmp"), button_strip(word))
-    write_bmp(os.path.join(out, "banner.bmp"), banner())
-    write_bmp(os.path.join(out, "close.bmp"), close_image())
-    write_bmp(os.path.join(out, "maximize.bmp"), maximize_image())
-    write_bmp(os.path.join(out, "minimize.bmp"), minimize_image())
-    write_bmp(os.path.join(out, "restore.bmp"), restore_image())
+    images = [(name, button_strip(word)) for word, name in
+              (("Start", "startbutton"), ("Stop", "stopbutton"), ("Open", "open"), ("Exit", "exitbutton"))]
+    images += [("banner", banner()), ("close", close_image()), ("maximize", maximize_image()),
+               ("minimize", minimize_image()), ("restore", restore_image())]
+    for name, img in images:
+        path = os.path.join(out, name + ".bmp")
+        error = write_bmp(path, img)
+        print(f"{name}.bmp: {os.path.getsize(path)} bytes, largest channel difference {error}")
     write_ico(os.path.join(out, "app.ico"), [app_icon(32), app_icon(16)])
 
 

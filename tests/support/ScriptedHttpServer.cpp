@@ -138,10 +138,11 @@ ScriptedResponse ScriptedHttpServer::ServeFile(const std::string& strContent, co
 {
     ScriptedResponse response;
     response.Header("Content-Type", "application/octet-stream");
-    size_t first = 0;
+    unsigned long ulFirst = 0;  // %lu: the C run time's scanf (msvcrt.dll's) knows no %zu
     response.strBody = strContent;
-    if (!fRanges || sscanf(request.Header("Range").c_str(), "bytes=%zu-", &first) != 1)
+    if (!fRanges || sscanf(request.Header("Range").c_str(), "bytes=%lu-", &ulFirst) != 1)
         return response;
+    const size_t first = ulFirst;
     const std::string strTotal = "/" + std::to_string(strContent.size());
     const bool fPast = first >= strContent.size();
     response.nStatus = fPast ? 416 : 206;
