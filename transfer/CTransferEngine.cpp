@@ -131,6 +131,7 @@ void CTransferEngine::BeginBindingState()
     m_fAbortCalled = FALSE;
     m_fBindingEnded = FALSE;
     m_fAlreadyComplete = FALSE;
+    m_retry = TRANSFER_RETRY_HINT();
     m_multipart.End();
     m_rate = CRateMeter();
     m_dwLastActivityTick = m_pfnGetTickCount();
@@ -256,6 +257,7 @@ void CTransferEngine::EndOfBinding(HRESULT hrBinding)
         m_pCallback->Release();
         m_pCallback = nullptr;
     }
+    m_retry.fAddedBytes = m_rate.BytesThisTransfer() > 0;
     // A remembered refusal, timeout or failed write is the outcome, not the abort it caused.
     FinishTransfer(m_hrOutcome != S_OK ? m_hrOutcome : (m_fAlreadyComplete ? S_OK : hrBinding));
 }
@@ -273,6 +275,7 @@ void CTransferEngine::FinishTransfer(HRESULT hrResult)
         hrResult = STG_E_WRITEFAULT;
 
     TRANSFER_END end;
+    end.retry = m_retry;
     end.hrResult = hrResult;
     end.strOutcome = OutcomeSentence(hrResult);
     end.fAborted = m_fAbort.load();
