@@ -1,7 +1,12 @@
-// The fixed host names of this build (set when the program is built).
+// The fixed host names of this build (set when the program is built), and its waits.
 #pragma once
+#include <windows.h>
 
 // Host[:port] of the installer download server (plain http).
 const char* GetDownloadServer();
 // Host[:port] of the secure support server (https).
 const char* GetSupportServer();
+// The wait before the first automatic resume and the no-data watchdog's wait, in milliseconds: 2 s
+// and 30 s; only the end-to-end build with a scripted server shortens them.
+DWORD GetFirstRetryWaitMs();
+DWORD GetStallTimeoutMs();
