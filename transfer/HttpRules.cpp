@@ -248,7 +248,8 @@ BOOL IsTransientFailure(HRESULT hr, DWORD dwStatus)
 DWORD RetryWaitMs(UINT nTry, DWORD dwFirstMs, LONG lRetryAfterSec)
 {
     if (lRetryAfterSec >= 0)
-        return 1000 * static_cast<DWORD>(lRetryAfterSec < kLongestRetryAfterSec ? lRetryAfterSec : kLongestRetryAfterSec);
+        return 1000 * static_cast<DWORD>(lRetryAfterSec < kLongestRetryAfterSec ? lRetryAfterSec
+                                                                                 : kLongestRetryAfterSec);
     DWORD dwWait = dwFirstMs;
     for (UINT n = 1; n < nTry && dwWait < kLongestRetryWaitMs; ++n)
         dwWait *= 2;
@@ -280,7 +281,8 @@ LONG RetryAfterSeconds(LPCSTR pszValue, const SYSTEMTIME& stNow)
     char szBack[INTERNET_RFC1123_BUFSIZE + 1];  // the conversion needs all 30 bytes
     if (*p == '\0' || !::InternetTimeToSystemTimeA(p, &stThen, 0) ||
         !::InternetTimeFromSystemTimeA(&stThen, INTERNET_RFC1123_FORMAT, szBack, sizeof(szBack)) ||
-        ::_strnicmp(szBack, p, sizeof(szBack)) != 0 || !::SystemTimeToFileTime(&stThen, &ftThen) || !::SystemTimeToFileTime(&stNow, &ftNow))
+        ::_strnicmp(szBack, p, sizeof(szBack)) != 0 || !::SystemTimeToFileTime(&stThen, &ftThen) ||
+        !::SystemTimeToFileTime(&stNow, &ftNow))
         return -1;
     const LONGLONG llThen = (static_cast<LONGLONG>(ftThen.dwHighDateTime) << 32) | ftThen.dwLowDateTime;
     const LONGLONG llNow = (static_cast<LONGLONG>(ftNow.dwHighDateTime) << 32) | ftNow.dwLowDateTime;

@@ -49,8 +49,8 @@ TEST(HttpRules, TheWaitBeforeAnAutomaticResumeDoublesOrIsTheServersRetryAfter)
     const SYSTEMTIME stNow = {2026, 12, 0, 6, 22, 0, 0, 0};  // Sun, 06 Dec 2026 22:00:00 GMT
     const std::pair<const char*, LONG> values[] = {
         {"3", 3}, {" 120 ", 120}, {"99999999999", 0x7FFFFFFF}, {"3 s", -1}, {"", -1}, {"soon", -1},
-        {"Sun, 06 Dec 2026 22:01:30 GMT", 90}, {"Sun, 06 Dec 2026 21:00:00 GMT", 0}, {"Mon, 07 Dec 2026 22:00:00 GMT", 86400},
-        {"Monday, 07-Dec-26 22:00:00 GMT", -1}};
+        {"Sun, 06 Dec 2026 22:01:30 GMT", 90}, {"Sun, 06 Dec 2026 21:00:00 GMT", 0},
+        {"Mon, 07 Dec 2026 22:00:00 GMT", 86400}, {"Monday, 07-Dec-26 22:00:00 GMT", -1}};
     for (const auto& v : values)
         EXPECT_EQ(v.second, RetryAfterSeconds(v.first, stNow)) << v.first;
 }
