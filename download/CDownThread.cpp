@@ -1,5 +1,6 @@
 // CDownThread: the user-interface thread on which the download dialog runs modally.
 #include "download/CDownThread.h"
+#include "download/ServerConfig.h"
 
 IMPLEMENT_DYNAMIC(CDownThread, CWinThread)
 
@@ -11,6 +12,8 @@ CDownThread::CDownThread(CTraceLog& log, IDownloadHost& host) : m_engine(log), m
 {
     m_bAutoDelete = FALSE;
     m_engine.SetValidatorStore(&host);
+    m_engine.m_dwStallTimeoutMs = GetStallTimeoutMs();
+    m_dlgDownload.m_dwFirstRetryWaitMs = GetFirstRetryWaitMs();
 }
 
 BOOL CDownThread::InitInstance()

@@ -217,6 +217,12 @@ void CURLDownloading::OnTimer(UINT nIDEvent)
     {
         ++m_nElapsedSec;
         m_stTimeElapsed.SetWindowText(CRateMeter::FormatTimeLeft(m_nElapsedSec));
+        if (m_state.load() == DownloadState::Waiting)
+            ShowRetryCountdown();
+    }
+    else if (nIDEvent == kTimerResume)
+    {
+        ResumeByItself();
     }
     else if (nIDEvent == kTimerProgressRest)
     {

@@ -18,6 +18,7 @@
 #include "download/DownloadMessages.h"
 #include "download/IDownloadHost.h"
 #include "log/CTraceLog.h"
+#include "transfer/HttpRules.h"
 #include "transfer/ITransfer.h"
 
 // Where the download stands. One value, changed on the dialog's thread only. The trace log names
@@ -31,6 +32,7 @@ enum class DownloadState
     Completed,   // 3
     Closed,      // 4: the dialog ended without a completed download
     ClosedAfterComplete,  // 6
+    Waiting,     // 1: a transient failure ended a transfer; a resume by itself is due
 };
 
 class CURLDownloading : public CDialog, public ITransferEvents
@@ -55,6 +57,8 @@ public:
     HWND DialogWindow() const { return m_hWndDialog.load(); }  // NULL before and after the window
     // Tests put a fake transfer in the engine's place before the dialog starts one.
     void SetTransfer(ITransfer& transfer) { m_pTransfer = &transfer; }
+    // The wait before the first automatic resume (doubled for each further one); test builds shorten it.
+    DWORD m_dwFirstRetryWaitMs = kFirstRetryWaitMs;
 
     // ITransferEvents (the transfer's worker thread)
     void OnTransferProgress(const TRANSFER_PROGRESS& progress) override;
@@ -66,6 +70,7 @@ protected:
     {
         kTimerElapsed = 1,       // the elapsed time, every second
         kTimerProgressRest = 2,  // the rest between two progress displays
+        kTimerResume = 3,        // the end of the wait before an automatic resume
     };
     void DoDataExchange(CDataExchange* pDX) override;
     LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
@@ -95,6 +100,14 @@ private:
     // The end of a transfer on the dialog's thread: the outcome decided, then the window side.
     void CloseFileCtrlDlg(const TRANSFER_END& end);
     void ShowTransferEnded();
+    // The automatic resume (CURLDownloadingRetry.cpp): after a transient failure the wait begins
+    // (FALSE: the transfer ends as it is), shown as a countdown; the resume when it is over; the
+    // wait held while the close box asks; the wait ended by the user (FALSE: there was none).
+    BOOL BeginRetryWait(const TRANSFER_END& end);
+    void ShowRetryCountdown();
+    void ResumeByItself();
+    void HoldRetryWait(BOOL fHold);
+    BOOL EndRetryWait();
     // Shows a progress display: directly on the dialog's thread, else through the hand-over.
     void ProgressUpdate(const CString& strTimeLeft, const CString& strRate, LPCTSTR pszStatus, LPCTSTR pszProgress,
                         int nPercent);
@@ -130,6 +143,9 @@ private:
     CRangeProgressCtrl m_progress;
     CString m_strDownloadStatus, m_strTransferRate, m_strTimeLeft;  // the template's texts
     int m_nElapsedSec = 0;
+    UINT m_nRetriesWithoutBytes = 0;  // automatic resumes in a row that added no byte
+    DWORD m_dwRetryDueTick = 0;       // when the automatic resume is due
+    CString m_strRetryReason;         // the wait's first words
 
     // ---- shared with other threads -------------------------------------------------------------
     CRITICAL_SECTION m_csShared;  // guards m_strServerStatus and m_end

@@ -16,7 +16,7 @@ const char kAborting[] = "Please wait while aborting ..........";
 
 int CURLDownloading::TraceNumber(DownloadState state)
 {
-    static const int kNumbers[] = {0, 1, 1, 2, 3, 4, 6};
+    static const int kNumbers[] = {0, 1, 1, 2, 3, 4, 6, 1};
     return kNumbers[static_cast<int>(state)];
 }
 
@@ -38,6 +38,7 @@ void CURLDownloading::OnStart()
         return;
     }
     TraceWithUrl("Start OnStart in CURLDownloading for ");
+    m_nRetriesWithoutBytes = 0;  // a start by hand gives the automatic resume its tries anew
     const Restart restart = ConfirmRestartOfCompleted();
     if (restart == Restart::Refused)
         return;
@@ -114,7 +115,12 @@ void CURLDownloading::BeginTransfer()
 
 void CURLDownloading::OnStop()
 {
-    if (m_pTransfer->IsBound())
+    if (EndRetryWait())
+    {
+        SetServerStatus(kStoppedByUser);
+        ShowTransferEnded();
+    }
+    else if (m_pTransfer->IsBound())
     {
         TraceWithUrl("Start OnStop in CURLDownloading for ");
         RequestBindingAbort();
@@ -132,7 +138,7 @@ void CURLDownloading::OnExit()
 // runs it asks as the close box does; otherwise it ends the dialog at once, as it always has.
 void CURLDownloading::OnOK()
 {
-    if (m_state.load() == DownloadState::Running)
+    if (m_state.load() == DownloadState::Running || m_state.load() == DownloadState::Waiting)
         OnClose();
     else
         CDialog::OnOK();
@@ -144,8 +150,14 @@ void CURLDownloading::OnClose()
     TraceWithUrl("Not from exit OnClose in CURLDownloading for ");
     CString strText;
     strText.Format("Are you sure you want to abort the download from \r\n%s", (LPCTSTR)m_strURL);
-    if (MessageBox(strText, "Do you want to abort?", MB_YESNO | MB_ICONQUESTION) == IDYES)
+    HoldRetryWait(TRUE);
+    if (MessageBox(strText, "Do you want to abort?", MB_YESNO | MB_ICONQUESTION) != IDYES)
     {
+        HoldRetryWait(FALSE);
+    }
+    else
+    {
+        EndRetryWait();
         if (m_pTransfer->IsBound())
         {
             TraceWithUrl("m_pBinding is not null OnClose 1 in CURLDownloading for ");
@@ -222,9 +234,12 @@ void CURLDownloading::CloseFileCtrlDlg(const TRANSFER_END& end)
     {
         state = DownloadState::Unfinished;
         TraceWithUrl("Case default CloseFileCtrlDlg in CURLDownloading for ");
+        // A transient failure: the wait before the resume by itself is shown instead of the end.
+        if (BeginRetryWait(end))
+            state = DownloadState::Waiting;
     }
     // Once the dialog is ending (its questions may still show) the end is only traced.
-    if (IsDialogThread() && m_hWndDialog.load() != NULL)
+    if (state != DownloadState::Waiting && IsDialogThread() && m_hWndDialog.load() != NULL)
     {
         m_state = state;
         SetServerStatus(strStatus);
@@ -333,6 +348,7 @@ BOOL CURLDownloading::DestroyWindow()
     {
         ShowWindow(SW_HIDE);
         KillTimer(kTimerElapsed);
+        KillTimer(kTimerResume);
     }
     SettleFinalStatus();
     if (IsCompleted())
@@ -363,7 +379,7 @@ void CURLDownloading::SettleFinalStatus()
     {
         static const char* const kFallbacks[] = {"Download Later", "Cancelled By User", "Cancelled By User",
                                                  "Exit Application", "Download Complete", "Exit Application",
-                                                 "Exit Application"};
+                                                 "Exit Application", "Cancelled By User"};
         strStatus = kFallbacks[static_cast<int>(state)];
     }
     m_state = fCompleted ? DownloadState::ClosedAfterComplete : DownloadState::Closed;

@@ -1,4 +1,6 @@
 #include "download/ServerConfig.h"
+#include "transfer/CTransferEngine.h"
+#include "transfer/HttpRules.h"
 
 #ifndef DOWNLOAD_SERVER
 #error "DOWNLOAD_SERVER must be defined by the build"
@@ -13,3 +15,12 @@
 const char* GetDownloadServer() { return DOWNLOAD_SERVER; }
 const char* GetSupportServer() { return SUPPORT_SERVER; }
 const char* GetExpectedPublisher() { return EXPECTED_PUBLISHER; }
+
+#ifndef DLS_TEST_FIRST_RETRY_WAIT_MS
+#define DLS_TEST_FIRST_RETRY_WAIT_MS kFirstRetryWaitMs
+#endif
+#ifndef DLS_TEST_STALL_TIMEOUT_MS
+#define DLS_TEST_STALL_TIMEOUT_MS CTransferEngine::kStallTimeoutMs
+#endif
+DWORD GetFirstRetryWaitMs() { return DLS_TEST_FIRST_RETRY_WAIT_MS; }
+DWORD GetStallTimeoutMs() { return DLS_TEST_STALL_TIMEOUT_MS; }

@@ -132,6 +132,7 @@ void CTransferEngine::BeginBindingState()
     m_fAbortCalled = FALSE;
     m_fBindingEnded = FALSE;
     m_fAlreadyComplete = FALSE;
+    m_retry = TRANSFER_RETRY_HINT();
     m_multipart.End();
     m_rate = CRateMeter();
     m_dwLastActivityTick = m_pfnGetTickCount();
@@ -257,6 +258,7 @@ void CTransferEngine::EndOfBinding(HRESULT hrBinding)
         m_pCallback->Release();
         m_pCallback = nullptr;
     }
+    m_retry.fAddedBytes = m_rate.BytesThisTransfer() > 0;
     // A remembered refusal, timeout or failed write is the outcome, not the abort it caused.
     FinishTransfer(m_hrOutcome != S_OK ? m_hrOutcome : (m_fAlreadyComplete ? S_OK : hrBinding));
 }
@@ -276,6 +278,7 @@ void CTransferEngine::FinishTransfer(HRESULT hrResult)
     // Closed before anything else reads it: the publisher check, and a new transfer.
     m_file.Close();
     TRANSFER_END end;
+    end.retry = m_retry;
     end.strOutcome = OutcomeSentence(hrResult);
     if (hrResult == S_OK)
         hrResult = CheckGenuine(end);

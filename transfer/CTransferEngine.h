@@ -95,6 +95,8 @@ private:
     BOOL ReplaceLocalFile();
     void TakeResponse(IWinInetHttpInfo* pInfo, DWORD dwStatus);
     HRESULT InstallerChanged();
+    // A refused answer's Retry-After in seconds; -1 without a usable one.
+    static LONG QueryRetryAfter(IWinInetHttpInfo* pInfo);
 
     // Writes the part of a block that continues the local file exactly; FALSE stops the transfer.
     BOOL DeliverData(DWORD dwOffset, const BYTE* pbData, DWORD cbData);
@@ -145,6 +147,7 @@ private:
     BOOL m_fAbortCalled = FALSE;      // IBinding::Abort has been called for this binding
     BOOL m_fBindingEnded = FALSE;     // the end of the binding has been reported
     BOOL m_fAlreadyComplete = FALSE;  // a 416 said the local file is the server's whole file
+    TRANSFER_RETRY_HINT m_retry;      // the answer's status and Retry-After, the bytes added
     DWORD m_dwLastActivityTick = 0;   // last sign of life from the binding (no-data watchdog)
     DWORD m_dwLastDrainUpdateTick = 0;
     CString m_strStatusText;          // the service's latest status text

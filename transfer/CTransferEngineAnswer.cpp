@@ -93,12 +93,16 @@ HRESULT CTransferEngine::OnBindResponse(DWORD dwStatus)
     // because Wine ignores the error returned here and goes on delivering the body. So is an
     // answer after Stop/Pause: the file is left exactly as it is.
     HRESULT hrResult = JudgeStatus(dwStatus, strType);
+    m_retry.dwStatus = dwStatus;
     if (hrResult == S_OK && (m_hrOutcome != S_OK || m_fAbort.load()))
         hrResult = E_ABORT;
     if (hrResult != S_OK)
     {
         if (pInfo != nullptr)
+        {
+            m_retry.lRetryAfterSec = QueryRetryAfter(pInfo);
             pInfo->Release();
+        }
         return ReportFailure(hrResult);
     }
     ReportProgress(CRateMeter::kNotKnown, CRateMeter::kNotKnown,
@@ -154,6 +158,17 @@ CString CTransferEngine::QueryContentType(IWinInetHttpInfo* pInfo)
     pszType[hrQuery == S_OK ? cbNeeded : 0] = '\0';
     strType.ReleaseBuffer();
     return strType;
+}
+
+LONG CTransferEngine::QueryRetryAfter(IWinInetHttpInfo* pInfo)
+{
+    char szValue[128] = "";
+    DWORD cbValue = sizeof(szValue) - 1;
+    if (pInfo->QueryInfo(HTTP_QUERY_RETRY_AFTER, szValue, &cbValue, NULL, NULL) != S_OK)
+        return -1;
+    SYSTEMTIME stNow;
+    ::GetSystemTime(&stNow);
+    return RetryAfterSeconds(szValue, stNow);
 }
 
 HRESULT CTransferEngine::ContinueLocalFile(IWinInetHttpInfo* pInfo, const CString& strType)

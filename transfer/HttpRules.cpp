@@ -1,5 +1,5 @@
 // The transfer's pure rules: answer statuses, request headers, Content-Range, multipart boundaries,
-// outcome sentences.
+// outcome sentences, the automatic resume's failures and waits.
 #include "transfer/HttpRules.h"
 #include <string.h>
 #include <urlmon.h>
@@ -228,4 +228,64 @@ CString OutcomeSentence(HRESULT hr)
     default:
         return "Download Interrupted / Time Out Action _ By User";
     }
+}
+
+BOOL IsTransientFailure(HRESULT hr, DWORD dwStatus)
+{
+    switch (hr)
+    {
+    case INET_E_DOWNLOAD_FAILURE:    // a body cut short, a connection refused or lost
+    case INET_E_CANNOT_CONNECT:
+    case INET_E_CONNECTION_TIMEOUT:  // the no-data watchdog, or a 408
+        return TRUE;
+    case INET_E_DATA_NOT_AVAILABLE:  // only a busy or failing server, not a malformed answer
+        return dwStatus == 429 || dwStatus == 500 || dwStatus == 502 || dwStatus == 503 || dwStatus == 504;
+    default:
+        return FALSE;
+    }
+}
+
+DWORD RetryWaitMs(UINT nTry, DWORD dwFirstMs, LONG lRetryAfterSec)
+{
+    if (lRetryAfterSec >= 0)
+        return 1000 * static_cast<DWORD>(lRetryAfterSec < kLongestRetryAfterSec ? lRetryAfterSec
+                                                                                 : kLongestRetryAfterSec);
+    DWORD dwWait = dwFirstMs;
+    for (UINT n = 1; n < nTry && dwWait < kLongestRetryWaitMs; ++n)
+        dwWait *= 2;
+    return dwWait < kLongestRetryWaitMs ? dwWait : kLongestRetryWaitMs;
+}
+
+LONG RetryAfterSeconds(LPCSTR pszValue, const SYSTEMTIME& stNow)
+{
+    const char* p = pszValue;
+    while (*p == ' ' || *p == '\t')
+        ++p;
+    DWORD dwSeconds = 0;
+    if (*p >= '0' && *p <= '9')
+    {
+        if (!ReadDword(p, &dwSeconds))
+        {
+            dwSeconds = 0x7FFFFFFF;  // longer than any wait anyway
+            while (*p >= '0' && *p <= '9')
+                ++p;
+        }
+        while (*p == ' ' || *p == '\t')
+            ++p;
+        return *p == '\0' ? static_cast<LONG>(dwSeconds > 0x7FFFFFFF ? 0x7FFFFFFF : dwSeconds) : -1;
+    }
+    // An HTTP date in the form servers send (RFC 1123). WinINet's reading takes almost any text for
+    // some date, so only a date that reads back as the same text counts.
+    SYSTEMTIME stThen = {};
+    FILETIME ftThen, ftNow;
+    char szBack[INTERNET_RFC1123_BUFSIZE + 1];  // the conversion needs all 30 bytes
+    if (*p == '\0' || !::InternetTimeToSystemTimeA(p, &stThen, 0) ||
+        !::InternetTimeFromSystemTimeA(&stThen, INTERNET_RFC1123_FORMAT, szBack, sizeof(szBack)) ||
+        ::_strnicmp(szBack, p, sizeof(szBack)) != 0 || !::SystemTimeToFileTime(&stThen, &ftThen) ||
+        !::SystemTimeToFileTime(&stNow, &ftNow))
+        return -1;
+    const LONGLONG llThen = (static_cast<LONGLONG>(ftThen.dwHighDateTime) << 32) | ftThen.dwLowDateTime;
+    const LONGLONG llNow = (static_cast<LONGLONG>(ftNow.dwHighDateTime) << 32) | ftNow.dwLowDateTime;
+    const LONGLONG llSeconds = (llThen - llNow) / 10000000;
+    return llSeconds <= 0 ? 0 : llSeconds > 0x7FFFFFFF ? 0x7FFFFFFF : static_cast<LONG>(llSeconds);
 }

@@ -1,5 +1,6 @@
 // The transfer's pure rules, without a binding: which answers may carry the installer, the request
-// headers, the Content-Range and multipart boundary parsers, and the outcome sentences.
+// headers, the Content-Range and multipart boundary parsers, the outcome sentences, and which
+// failures resume by themselves after how long a wait.
 #pragma once
 #include <afx.h>
 
@@ -35,3 +36,20 @@ HRESULT MultipartDelimiter(LPCSTR pszContentType, CString& strDelimiter);
 CString OutcomeSentence(HRESULT hr);
 // The outcome of a failed write: a full disk, or any other failure.
 HRESULT WriteFailureOf(DWORD dwError);
+
+// The automatic resume after a failure that a later try may not meet again.
+const DWORD kFirstRetryWaitMs = 2000;     // the wait before the first automatic resume; doubled for each next
+const DWORD kLongestRetryWaitMs = 60000;  // ... up to this
+const LONG kLongestRetryAfterSec = 300;   // the longest Retry-After honoured
+const UINT kRetriesWithoutBytes = 5;      // automatic resumes in a row that add no byte before giving up
+// A transient failure: the body ended short of its length, the connection could not be made or was
+// lost, the no-data watchdog, or the answers 408, 429, 500, 502, 503 and 504 (dwStatus: the answer's
+// HTTP status, 0 without one). Everything else (refusals, a changed installer, a failed write) is not.
+BOOL IsTransientFailure(HRESULT hr, DWORD dwStatus);
+// The wait before automatic resume nTry (1 for the first): dwFirstMs, doubled for each further try
+// up to kLongestRetryWaitMs; a server's Retry-After (lRetryAfterSec >= 0) instead, at most
+// kLongestRetryAfterSec.
+DWORD RetryWaitMs(UINT nTry, DWORD dwFirstMs, LONG lRetryAfterSec);
+// A Retry-After value (seconds, or an HTTP date in the RFC 1123 form compared with stNow, both UTC)
+// in seconds from now: 0 for a date that has passed, -1 for a value that is neither.
+LONG RetryAfterSeconds(LPCSTR pszValue, const SYSTEMTIME& stNow);

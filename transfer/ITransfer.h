@@ -14,10 +14,19 @@ struct TRANSFER_PROGRESS
     int nPercent = 0;
 };
 
+// What the download dialog needs to decide whether a failed transfer resumes by itself.
+struct TRANSFER_RETRY_HINT
+{
+    DWORD dwStatus = 0;         // the HTTP status of the answer; 0: no answer came
+    LONG lRetryAfterSec = -1;   // the refusal's Retry-After in seconds; -1: none
+    BOOL fAddedBytes = FALSE;   // the transfer added bytes to the local file
+};
+
 // The end of a transfer, once the local file is closed.
 struct TRANSFER_END
 {
     HRESULT hrResult = S_OK;  // S_OK: complete, every byte of the file on disk
+    TRANSFER_RETRY_HINT retry;
     CString strOutcome;       // the sentence for the user
     BOOL fAborted = FALSE;    // Abort was called for the transfer
 };

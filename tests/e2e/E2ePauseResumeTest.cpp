@@ -1,4 +1,5 @@
-// Stop/Pause in the middle of a download and Start/Resume in the same run: the transfer stops with
+// A connection that nginx drops mid-transfer is resumed by itself. Stop/Pause in the middle of a
+// download and Start/Resume in the same run: the transfer stops with
 // the user's sentence, the elapsed time stops, the partial file stays, and the resumed transfer asks
 // nginx for the rest from exactly the partial length and ends byte-identical. A completed download
 // fetched again and stopped is an unfinished download like any other. A download left with
@@ -23,6 +24,11 @@ TEST_F(E2ePauseResume, StopThenResumeEndsByteIdentical)
     ASSERT_TRUE(hDownload);
     ASSERT_TRUE(WaitUntil([&] { return FileLength(strTarget) >= 300 * 1024; }, kStepWait));
     EXPECT_NE("00 : 00 : 00", ItemTextOf(hDownload, IDC_TIMEELAPSED)) << "the elapsed time counts";
+    WriteWholeFile(E2eEnv("DLS_WWW_WIN") + "\\.drop", "on");  // tools/test kills nginx's worker
+    const std::string strResume = "Automatic resume 1 of 5 in 2000 ms after 0x800C0008 (status 206) for ";
+    ASSERT_TRUE(WaitUntil([&] { return log.Count(strResume + E2eNginxUrl()) == 1; }, kStepWait));
+    const LONGLONG llDropped = FileLength(strTarget);
+    ASSERT_TRUE(WaitUntil([&] { return FileLength(strTarget) >= llDropped + 300 * 1024; }, kStepWait));
     ASSERT_TRUE(ClickButton(hDownload, IDC_STOP));
     ASSERT_NO_FATAL_FAILURE(program.ExpectEnd(hDownload, "Downloading stopped due to the user intervention"));
     const LONGLONG llPaused = FileLength(strTarget);
@@ -33,7 +39,7 @@ TEST_F(E2ePauseResume, StopThenResumeEndsByteIdentical)
     ASSERT_TRUE(ClickButton(hDownload, IDC_START));
     ASSERT_TRUE(WaitUntil([&] { return !::IsWindowEnabled(::GetDlgItem(hDownload, IDC_START)); }, kStepWait));
     program.Finish(hDownload, strTarget, strServed);
-    EXPECT_EQ(2, log.Count("Start OnResponse in CURLDownloading for " + E2eNginxUrl() + " statuscode = 206"));
+    EXPECT_EQ(3, log.Count("Start OnResponse in CURLDownloading for " + E2eNginxUrl() + " statuscode = 206"));
     EXPECT_EQ(1, log.Count("Start OnStop in CURLDownloading for " + E2eNginxUrl()));
 }
 

@@ -1,7 +1,9 @@
-// The transfer's pure rules by tables: which answers may carry the installer, the request headers,
-// Content-Range values, multipart delimiters; and the scan buffer's search.
+// The transfer's pure rules by tables: which answers may carry the installer (and which refusals and
+// failures resume by themselves, after what wait), the request headers, Content-Range values,
+// multipart delimiters; and the scan buffer's search.
 #include <gtest/gtest.h>
 #include <string.h>
+#include <set>
 #include <urlmon.h>
 #include "transfer/CReadBuffer.h"
 #include "transfer/HttpRules.h"
@@ -21,10 +23,36 @@ TEST(HttpRules, OnlyAnAnswerThatCarriesTheInstallerIsTakenEveryOtherEndsWithItsC
         {405, "", kAuth},                        {407, "", kAuth},      {408, "", INET_E_CONNECTION_TIMEOUT},
         {409, "", INET_E_NO_VALID_MEDIA},        {410, "", kNoData},    {411, "", kNoData},
         {451, "", kNoData},                      {500, "", kNoData},    {599, "", kNoData},
-        {100, "", kNoData},
+        {100, "", kNoData},                      {429, "", kNoData},    {502, "", kNoData},
+        {503, "", kNoData},                      {504, "", kNoData},    {501, "", kNoData},
     };
+    const std::set<DWORD> retried = {408, 429, 500, 502, 503, 504};
     for (const auto& row : rows)
+    {
         EXPECT_EQ(row.hr, JudgeStatus(row.dwStatus, row.pszType)) << row.dwStatus << " " << row.pszType;
+        EXPECT_EQ(retried.count(row.dwStatus) == 1, !!IsTransientFailure(row.hr, row.dwStatus)) << row.dwStatus;
+    }
+    // Failures without a refusal: a cut body or lost connection, none made, the watchdog.
+    for (HRESULT hr : {INET_E_DOWNLOAD_FAILURE, INET_E_CANNOT_CONNECT, INET_E_CONNECTION_TIMEOUT})
+        EXPECT_TRUE(IsTransientFailure(hr, 0)) << std::hex << hr;
+    for (HRESULT hr : {INET_E_DATA_NOT_AVAILABLE, E_INSTALLER_CHANGED, STG_E_WRITEFAULT, STG_E_MEDIUMFULL, E_ABORT})
+        EXPECT_FALSE(IsTransientFailure(hr, 206)) << std::hex << hr;
+}
+
+TEST(HttpRules, TheWaitBeforeAnAutomaticResumeDoublesOrIsTheServersRetryAfter)
+{
+    const struct { UINT nTry; DWORD dwFirstMs; LONG lRetryAfter; DWORD dwWaitMs; } waits[] = {
+        {1, 2000, -1, 2000},  {2, 2000, -1, 4000},  {5, 2000, -1, 32000},   {6, 2000, -1, 60000}, {99, 2000, -1, 60000},
+        {3, 250, -1, 1000},   {1, 2000, 3, 3000},   {4, 2000, 0, 0},        {1, 2000, 301, 300000}};
+    for (const auto& w : waits)
+        EXPECT_EQ(w.dwWaitMs, RetryWaitMs(w.nTry, w.dwFirstMs, w.lRetryAfter)) << w.nTry << " " << w.lRetryAfter;
+    const SYSTEMTIME stNow = {2026, 12, 0, 6, 22, 0, 0, 0};  // Sun, 06 Dec 2026 22:00:00 GMT
+    const std::pair<const char*, LONG> values[] = {
+        {"3", 3}, {" 120 ", 120}, {"99999999999", 0x7FFFFFFF}, {"3 s", -1}, {"", -1}, {"soon", -1},
+        {"Sun, 06 Dec 2026 22:01:30 GMT", 90}, {"Sun, 06 Dec 2026 21:00:00 GMT", 0},
+        {"Mon, 07 Dec 2026 22:00:00 GMT", 86400}, {"Monday, 07-Dec-26 22:00:00 GMT", -1}};
+    for (const auto& v : values)
+        EXPECT_EQ(v.second, RetryAfterSeconds(v.first, stNow)) << v.first;
 }
 
 TEST(HttpRules, RequestHeadersRangeValidatorAndDate)
