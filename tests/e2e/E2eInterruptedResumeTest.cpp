@@ -88,7 +88,7 @@ TEST_F(E2eInterruptedResume, CutDownloadResumesFromItsLengthAfterShortcutAndProm
 
 TEST_F(E2eInterruptedResume, ACutAndAResetAreResumedByThemselves)
 {
-    const std::string strContent = MakeTestContent(1500000, 7);
+    const std::string strContent = CServedInstaller::SignedInstaller(std::to_string(kServedSize) + "-0.exe");
     ScriptedHttpServer server;
     ASSERT_TRUE(server.Start(
         [&](const ScriptedRequest& request) {
