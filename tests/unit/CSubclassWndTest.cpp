@@ -68,8 +68,8 @@ TEST(HookChain, HooksSeeTheWindowsMessagesNewestFirstUntilTheyLeave)
     for (const auto& c : cases)
     {
         CWnd wndA, wndB;
-        wndA.Attach(CreateOwnWindow());
-        wndB.Attach(CreateOwnWindow());
+        for (CWnd* pWnd : {&wndA, &wndB})
+            pWnd->Attach(CreateOwnWindow());
         std::unique_ptr<CProbeHook> hooks[4];
         std::istringstream steps(c.pszSteps);
         for (std::string step; steps >> step;)
