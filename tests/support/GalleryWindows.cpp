@@ -35,27 +35,6 @@ LRESULT CGalleryFrame::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
         return CWnd::WindowProc(message, wParam, lParam);
     return m_pPainter->DrawGradientCaption(wParam, reinterpret_cast<CAPTIONPAINT*>(lParam)), 0;
 }
-namespace
-{
-CMessageSpy* g_pSpy = nullptr;
-
-LRESULT CALLBACK SpyHook(int nCode, WPARAM wParam, LPARAM lParam)
-{
-    const CWPSTRUCT* p = reinterpret_cast<const CWPSTRUCT*>(lParam);
-    char szClass[64] = "";
-    if (nCode == HC_ACTION && p->message >= WM_USER && ::GetClassNameA(p->hwnd, szClass, sizeof(szClass)) &&
-        lstrcmpiA(szClass, g_pSpy->m_strClass.c_str()) == 0)
-        g_pSpy->m_msgs.push_back({p->message, p->wParam,
-                                  p->message == TTM_ADDTOOLA || p->message == TTM_UPDATETIPTEXTA ? *(const UINT*)p->lParam : 0});
-    return ::CallNextHookEx(NULL, nCode, wParam, lParam);
-}
-}  // namespace
-
-CMessageSpy::CMessageSpy(LPCSTR pszClass) : m_strClass(pszClass)
-{
-    g_pSpy = this;
-    m_hHook = ::SetWindowsHookExA(WH_CALLWNDPROC, SpyHook, NULL, ::GetCurrentThreadId());
-}
 CGdiCanvas::CGdiCanvas(int cx, int cy, COLORREF crFill)
 {
     HDC hScreen = ::GetDC(NULL);

@@ -1,10 +1,9 @@
 // Windows for the control tests: message pumping, a recording top-level frame that hosts controls and
-// answers the caption painter, a spy on the messages sent to a window class, and a memory canvas.
+// answers the caption painter, and a memory canvas.
 #pragma once
 #include <afxwin.h>
 #include <algorithm>
 #include <functional>
-#include <string>
 #include <vector>
 #include "controls/CCaptionPainter.h"
 
@@ -25,18 +24,6 @@ public:
     CCaptionPainter* m_pPainter = nullptr;
     std::vector<UINT> m_messages;
     std::function<void(UINT, WPARAM)> m_onMessage;  // sees every message first
-};
-
-// The messages from WM_USER on sent on this thread to windows of one class while the spy lives (one
-// spy at a time); cbRecord is the UINT lParam points to for TTM_ADDTOOLA and TTM_UPDATETIPTEXTA.
-struct CSpiedMsg { UINT message; WPARAM wParam; UINT cbRecord; };
-struct CMessageSpy
-{
-    explicit CMessageSpy(LPCSTR pszClass);
-    ~CMessageSpy() { ::UnhookWindowsHookEx(m_hHook); }
-    std::vector<CSpiedMsg> m_msgs;
-    std::string m_strClass;
-    HHOOK m_hHook;
 };
 
 void FillSolid(HDC hDC, const RECT& rc, COLORREF cr);  // a rectangle of hDC in one colour
