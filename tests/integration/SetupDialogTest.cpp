@@ -26,7 +26,7 @@ std::string Expand(const std::string& strText)
 }
 std::string Sz(const std::string& strText) { return strText + '\0'; }  // a string value's bytes
 std::string StoredFolder() { return ReadRegistryValue(HKEY_LOCAL_MACHINE, LASTSETUP_KEY, LASTSETUP_VALUE).data; }
-bool StoreFolder(const std::string& str) { return WriteRegistryString(HKEY_LOCAL_MACHINE, LASTSETUP_KEY, LASTSETUP_VALUE, str); }
+bool StoreFolder(const std::string& s) { return WriteRegistryString(HKEY_LOCAL_MACHINE, LASTSETUP_KEY, LASTSETUP_VALUE, s); }
 
 // Downloads started (of the general installer: Wine's browser component is 6.0).
 int Starts(const CDialogTraceLog& log)
@@ -90,7 +90,6 @@ TEST_F(SetupDialogTest, FolderBoxStartsWithTheDesktopFolder)
     // The Desktop value (REG_NONE: none), the folder box, the stored folder (or none), the resume
     // offers (answered No).
     const struct { DWORD dwType; std::string strData, strBox; const char* pszStored; int nOffers; } cases[] = {
-        {desktop.dwType, desktop.data, strDesktop, nullptr, 0},
         {desktop.dwType, desktop.data, strDesktop, "   \t ", 0},
         {desktop.dwType, desktop.data, strDesktop, "  C:\\Resume\\Here  ", 1},
         {REG_SZ, Sz("%SystemRoot%\\DesktopProbe"), Expand("%SystemRoot%\\DesktopProbe"), nullptr, 0},
@@ -144,8 +143,8 @@ TEST_F(SetupDialogTest, YesResumesOnceInTheStoredFolder)
         ClickStart(g_dlgSetup.m_hWnd);
         // The transfer ends (nothing can be written): Start is enabled again.
         CURLDownloading& download = g_dlgSetup.m_pDownThread->m_dlgDownload;
-        const char kWriteFailed[] = "The download could not be written to the local file";
-        EXPECT_TRUE(WaitUntil([&] { return ItemTextOf(download.DialogWindow(), IDC_SERVERSTATUS) == kWriteFailed; }, kWait));
+        const char kFailed[] = "The download could not be written to the local file";
+        EXPECT_TRUE(WaitUntil([&] { return ItemTextOf(download.DialogWindow(), IDC_SERVERSTATUS) == kFailed; }, kWait));
         ::Sleep(500);
         EXPECT_EQ(1, Starts(log));
         ::PostMessageA(download.DialogWindow(), WM_COMMAND, IDOK, 0);  // ends the Setup dialog too
@@ -159,9 +158,9 @@ TEST_F(SetupDialogTest, YesResumesOnceInTheStoredFolder)
 
 // A blank folder box starts nothing and asks for a folder. The folder picker: Cancel keeps the typed
 // folder. Then "My Computer" (no file-system path: OK refused, no status text), a folder (its path the
-// status text), "My Computer" again (the status stays), a click on the folder and OK: the box receives its path. With an installer already there,
-// a click while the overwrite question is up asks nothing more. A resume accepted for the stored
-// folder does not spare another folder the question.
+// status text), "My Computer" again (the status stays), a click on the folder and OK: the box receives
+// its path. With an installer already there, a click while the overwrite question is up asks nothing
+// more. A resume accepted for the stored folder does not spare another folder the question.
 TEST_F(SetupDialogTest, BrowseFillsTheBoxAndAClickDuringTheOverwriteQuestionAsksNothingMore)
 {
     const int kPickerTree = 0x3741, kPickerInstruction = 0x3742, kPickerStatus = 0x3743;  // the shell's ids

@@ -3,7 +3,6 @@
 // the local file, the multipart reader, the read loop under Stop and a failed write, an abandoned binding.
 #include <gtest/gtest.h>
 #include <string.h>
-#include <memory>
 #include <string>
 #include <vector>
 #include "tests/support/FakeMoniker.h"

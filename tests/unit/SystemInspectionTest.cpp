@@ -45,7 +45,8 @@ TEST(SystemInspection, VariantTableByWindowsVersionAndBrowserComponent)
     {
         g_version = {sizeof(OSVERSIONINFOA), row.dwMajor, row.dwMinor, 1000, row.dwPlatform, ""};
         g_fTakesExtended = row.fExtended;
-        EXPECT_STREQ(row.pszName, OSNameOfSystem(FakeGetVersionEx)) << row.dwPlatform << " " << row.dwMajor << "." << row.dwMinor;
+        EXPECT_STREQ(row.pszName, OSNameOfSystem(FakeGetVersionEx))
+            << row.dwPlatform << " " << row.dwMajor << "." << row.dwMinor;
         EXPECT_STREQ(row.pszPath, ChooseInstallerPath(BrowserVersionNumber(row.pszBrowser), row.pszName))
             << row.pszName << " with shdocvw " << row.pszBrowser;
     }
