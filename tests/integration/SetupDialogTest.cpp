@@ -25,7 +25,6 @@ std::string Expand(const std::string& strText)
     return ::ExpandEnvironmentStringsA(strText.c_str(), sz, MAX_PATH), sz;
 }
 std::string Sz(const std::string& strText) { return strText + '\0'; }  // a string value's bytes
-std::string StoredFolder() { return ReadRegistryValue(HKEY_LOCAL_MACHINE, LASTSETUP_KEY, LASTSETUP_VALUE).data; }
 bool StoreFolder(const std::string& s) { return WriteRegistryString(HKEY_LOCAL_MACHINE, LASTSETUP_KEY, LASTSETUP_VALUE, s); }
 
 // Downloads started (of the general installer: Wine's browser component is 6.0).

@@ -43,7 +43,7 @@ TEST_F(CTraceLogTest, LinesAreStampedAndAppendedToWhatWasThere)
         log.WriteLine(pszText);
     }
     const time_t tAfter = time(nullptr);
-    EXPECT_EQ("from an earlier version\r\n|run one\r\n|first\nsecond\r\nthird\r\r\n", Lines());
+    ASSERT_EQ("from an earlier version\r\n|run one\r\n|first\nsecond\r\nthird\r\r\n", Lines());
     // The stamp is the local time (worked out by the system) of some second during the writes.
     const std::string strData = ReadWholeFile(m_strPath);
     const std::string strStamp = strData.substr(strData.find("run one") - kStampLength, kStampLength);
