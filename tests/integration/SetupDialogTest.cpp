@@ -21,14 +21,11 @@ const char kShellFolders[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Expl
 
 std::string Expand(const std::string& strText)
 {
-    char szExpanded[MAX_PATH] = "";
-    ::ExpandEnvironmentStringsA(strText.c_str(), szExpanded, MAX_PATH);
-    return szExpanded;
+    char sz[MAX_PATH] = "";
+    return ::ExpandEnvironmentStringsA(strText.c_str(), sz, MAX_PATH), sz;
 }
-
 std::string Sz(const std::string& strText) { return strText + '\0'; }  // a string value's bytes
-
-std::string StoredFolder() { return ReadRegistryValue(HKEY_LOCAL_MACHINE, LASTSETUP_KEY, LASTSETUP_VALUE).data; }
+bool StoreFolder(const std::string& s) { return WriteRegistryString(HKEY_LOCAL_MACHINE, LASTSETUP_KEY, LASTSETUP_VALUE, s); }
 
 // Downloads started (of the general installer: Wine's browser component is 6.0).
 int Starts(const CDialogTraceLog& log)
@@ -36,7 +33,6 @@ int Starts(const CDialogTraceLog& log)
     return log.Count(std::string("Start OnStart in CURLDownloading for http://") + GetDownloadServer() +
                      "/download/brindlemox.exe");
 }
-
 void ClickStart(HWND hDialog) { ::PostMessageA(hDialog, WM_COMMAND, MAKEWPARAM(IDC_BUTTON_START, BN_CLICKED), 0); }
 
 // The Setup dialog's window once it is visible, or NULL.
@@ -93,7 +89,6 @@ TEST_F(SetupDialogTest, FolderBoxStartsWithTheDesktopFolder)
     // The Desktop value (REG_NONE: none), the folder box, the stored folder (or none), the resume
     // offers (answered No).
     const struct { DWORD dwType; std::string strData, strBox; const char* pszStored; int nOffers; } cases[] = {
-        {desktop.dwType, desktop.data, strDesktop, nullptr, 0},
         {desktop.dwType, desktop.data, strDesktop, "   \t ", 0},
         {desktop.dwType, desktop.data, strDesktop, "  C:\\Resume\\Here  ", 1},
         {REG_SZ, Sz("%SystemRoot%\\DesktopProbe"), Expand("%SystemRoot%\\DesktopProbe"), nullptr, 0},
@@ -109,17 +104,16 @@ TEST_F(SetupDialogTest, FolderBoxStartsWithTheDesktopFolder)
                         ? DeleteRegistryValue(HKEY_CURRENT_USER, kShellFolders, "Desktop")
                         : WriteRegistryValue(HKEY_CURRENT_USER, kShellFolders, "Desktop", c.dwType, c.strData));
         DeleteRegistryValue(HKEY_LOCAL_MACHINE, LASTSETUP_KEY, LASTSETUP_VALUE);
-        ASSERT_TRUE(c.pszStored == nullptr ||
-                    WriteRegistryString(HKEY_LOCAL_MACHINE, LASTSETUP_KEY, LASTSETUP_VALUE, c.pszStored));
+        ASSERT_TRUE(c.pszStored == nullptr || StoreFolder(c.pszStored));
         CMessageBoxAnswerer answerer;
-        EXPECT_EQ(IDCANCEL, RunDialog([&] {
-                      HWND hDialog = WaitForSetupDialog();
-                      EXPECT_EQ(c.strBox, ItemTextOf(hDialog, IDC_EDIT_FOLDER)) << strCase;
-                      EXPECT_EQ(g_dlgSetup.m_hIcon, (HICON)::SendMessageA(hDialog, WM_GETICON, ICON_BIG, 0));
-                      EXPECT_EQ(g_dlgSetup.m_hIcon, (HICON)::SendMessageA(hDialog, WM_GETICON, ICON_SMALL, 0));
-                      EXPECT_EQ(g_dlgSetup.m_hIcon, (HICON)::SendMessageA(hDialog, WM_QUERYDRAGICON, 0, 0));
-                      ::PostMessageA(hDialog, WM_SYSCOMMAND, SC_CLOSE, 0);
-                  }));
+        const INT_PTR nResult = RunDialog([&] {
+            HWND hDialog = WaitForSetupDialog();
+            EXPECT_EQ(c.strBox, ItemTextOf(hDialog, IDC_EDIT_FOLDER)) << strCase;
+            for (auto m : {std::make_pair(WM_GETICON, ICON_BIG), {WM_GETICON, ICON_SMALL}, {WM_QUERYDRAGICON, 0}})
+                EXPECT_EQ(g_dlgSetup.m_hIcon, (HICON)::SendMessageA(hDialog, m.first, m.second, 0)) << m.first;
+            ::PostMessageA(hDialog, WM_SYSCOMMAND, SC_CLOSE, 0);
+        });
+        EXPECT_EQ(IDCANCEL, nResult);
         EXPECT_EQ(c.nOffers, answerer.Count("Resume Setup")) << strCase;
         EXPECT_EQ(c.pszStored ? Sz(c.pszStored) : "", StoredFolder());
     }
@@ -135,40 +129,37 @@ TEST_F(SetupDialogTest, YesResumesOnceInTheStoredFolder)
 {
     // A folder that does not exist: the download can write nothing anywhere.
     const std::string strFolder = "C:\\no-such-folder-" + std::to_string(::GetCurrentProcessId());
-    ASSERT_TRUE(WriteRegistryString(HKEY_LOCAL_MACHINE, LASTSETUP_KEY, LASTSETUP_VALUE, " \t" + strFolder + "\\  "));
+    ASSERT_TRUE(StoreFolder(" \t" + strFolder + "\\  "));
     CDialogTraceLog log;
-    EXPECT_EQ(IDCANCEL, RunDialog([&] {
-                  HWND hBox = WaitForDialog(::GetCurrentProcessId(), "Resume Setup", kWait);
-                  EXPECT_FALSE(::IsWindowVisible(g_dlgSetup.m_hWnd));
-                  ASSERT_TRUE(AnswerMessageBox(hBox, IDYES));
-                  CMessageBoxAnswerer answerer;  // later boxes ("Create Shortcut"): No
-                  ASSERT_TRUE(WaitUntil([] { return g_dlgSetup.m_pDownThread != nullptr; }, kWait));
-                  EXPECT_FALSE(::IsWindowVisible(g_dlgSetup.m_hWnd));
-                  ClickStart(g_dlgSetup.m_hWnd);
-                  ClickStart(g_dlgSetup.m_hWnd);
-                  // The transfer ends (nothing can be written): Start is enabled again.
-                  CURLDownloading& download = g_dlgSetup.m_pDownThread->m_dlgDownload;
-                  EXPECT_TRUE(WaitUntil(
-                      [&] {
-                          return ItemTextOf(download.DialogWindow(), IDC_SERVERSTATUS) ==
-                                 "The download could not be written to the local file";
-                      },
-                      kWait));
-                  ::Sleep(500);
-                  EXPECT_EQ(1, Starts(log));
-                  ::PostMessageA(download.DialogWindow(), WM_COMMAND, IDOK, 0);  // ends the Setup dialog too
-                  WaitUntil([] { return g_dlgSetup.m_hWnd == NULL; }, kWait);
-              }));
+    const INT_PTR nResult = RunDialog([&] {
+        HWND hBox = WaitForDialog(::GetCurrentProcessId(), "Resume Setup", kWait);
+        EXPECT_FALSE(::IsWindowVisible(g_dlgSetup.m_hWnd));
+        ASSERT_TRUE(AnswerMessageBox(hBox, IDYES));
+        CMessageBoxAnswerer answerer;  // later boxes ("Create Shortcut"): No
+        ASSERT_TRUE(WaitUntil([] { return g_dlgSetup.m_pDownThread != nullptr; }, kWait));
+        EXPECT_FALSE(::IsWindowVisible(g_dlgSetup.m_hWnd));
+        ClickStart(g_dlgSetup.m_hWnd);
+        ClickStart(g_dlgSetup.m_hWnd);
+        // The transfer ends (nothing can be written): Start is enabled again.
+        CURLDownloading& download = g_dlgSetup.m_pDownThread->m_dlgDownload;
+        const char kFailed[] = "The download could not be written to the local file";
+        EXPECT_TRUE(WaitUntil([&] { return ItemTextOf(download.DialogWindow(), IDC_SERVERSTATUS) == kFailed; }, kWait));
+        ::Sleep(500);
+        EXPECT_EQ(1, Starts(log));
+        ::PostMessageA(download.DialogWindow(), WM_COMMAND, IDOK, 0);  // ends the Setup dialog too
+        WaitUntil([] { return g_dlgSetup.m_hWnd == NULL; }, kWait);
+    });
+    EXPECT_EQ(IDCANCEL, nResult);
     ASSERT_NE(nullptr, g_dlgSetup.m_pDownThread);
     EXPECT_EQ(strFolder + "\\brindlemox.exe", std::string((LPCTSTR)g_dlgSetup.m_pDownThread->m_strFilePath));
     EXPECT_EQ(Sz(strFolder + "\\"), StoredFolder());
 }
 
-// A blank folder box starts nothing and asks for a folder. The folder picker: Cancel keeps the typed folder. Then "My Computer" (no file-system path: OK
-// refused, no status text), a folder (its path the status text), "My Computer" again (the status
-// stays), a click on the folder and OK: the box receives its path. With an installer already there,
-// a click while the overwrite question is up asks nothing more. A resume accepted for the stored
-// folder does not spare another folder the question.
+// A blank folder box starts nothing and asks for a folder. The folder picker: Cancel keeps the typed
+// folder. Then "My Computer" (no file-system path: OK refused, no status text), a folder (its path the
+// status text), "My Computer" again (the status stays), a click on the folder and OK: the box receives
+// its path. With an installer already there, a click while the overwrite question is up asks nothing
+// more. A resume accepted for the stored folder does not spare another folder the question.
 TEST_F(SetupDialogTest, BrowseFillsTheBoxAndAClickDuringTheOverwriteQuestionAsksNothingMore)
 {
     const int kPickerTree = 0x3741, kPickerInstruction = 0x3742, kPickerStatus = 0x3743;  // the shell's ids
@@ -199,7 +190,7 @@ TEST_F(SetupDialogTest, BrowseFillsTheBoxAndAClickDuringTheOverwriteQuestionAsks
                       answerer.Texts("Download Setup")[0]);
             EXPECT_EQ(nullptr, g_dlgSetup.m_pDownThread);
         }
-        ASSERT_TRUE(WriteRegistryString(HKEY_LOCAL_MACHINE, LASTSETUP_KEY, LASTSETUP_VALUE, "C:\\Stored"));
+        ASSERT_TRUE(StoreFolder("C:\\Stored"));
         g_fResumeDownload = TRUE;
         ::SetDlgItemTextA(hDialog, IDC_EDIT_FOLDER, "D:\\Typed\\Folder");
         ASSERT_TRUE(openPicker());

@@ -8,14 +8,10 @@ void PumpMessages(DWORD dwMs)
         MSG msg;
         while (::PeekMessageA(&msg, NULL, 0, 0, PM_REMOVE))
             if (!AfxPreTranslateMessage(&msg, NULL))
-            {
-                ::TranslateMessage(&msg);
-                ::DispatchMessageA(&msg);
-            }
+                ::TranslateMessage(&msg), ::DispatchMessageA(&msg);
         AfxGetThreadState()->DeleteTempMaps();
     } while (::GetTickCount() - dwStart < dwMs && ::MsgWaitForMultipleObjects(0, NULL, FALSE, 5, QS_ALLINPUT) != WAIT_FAILED);
 }
-
 BOOL CGalleryFrame::CreateFrame(DWORD dwStyle, const RECT& rc, BOOL bActivate)
 {
     WNDCLASSA wc = {CS_DBLCLKS, ::DefWindowProcA, 0, 0, NULL, NULL, NULL, (HBRUSH)(COLOR_BTNFACE + 1), NULL, "DlsFrame"};
@@ -25,13 +21,11 @@ BOOL CGalleryFrame::CreateFrame(DWORD dwStyle, const RECT& rc, BOOL bActivate)
     ::ShowWindow(m_hWnd, bActivate ? SW_SHOW : SW_SHOWNOACTIVATE);
     return ::UpdateWindow(m_hWnd);
 }
-
 HWND CGalleryFrame::AddChild(LPCSTR pszClass, LPCSTR pszText, DWORD dwStyle, const RECT& rc, UINT nID)
 {
     return ::CreateWindowExA(0, pszClass, pszText, WS_CHILD | WS_VISIBLE | dwStyle, rc.left, rc.top,
                              rc.right - rc.left, rc.bottom - rc.top, m_hWnd, (HMENU)(UINT_PTR)nID, NULL, NULL);
 }
-
 LRESULT CGalleryFrame::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
 {
     if (m_onMessage)
@@ -39,35 +33,8 @@ LRESULT CGalleryFrame::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
     m_messages.push_back(message);
     if (message != WM_GALLERY_DRAWCAPTION || m_pPainter == nullptr)
         return CWnd::WindowProc(message, wParam, lParam);
-    m_pPainter->DrawGradientCaption(wParam, reinterpret_cast<CAPTIONPAINT*>(lParam));
-    return 0;
+    return m_pPainter->DrawGradientCaption(wParam, reinterpret_cast<CAPTIONPAINT*>(lParam)), 0;
 }
-
-namespace
-{
-CMessageSpy* g_pSpy = nullptr;
-
-LRESULT CALLBACK SpyHook(int nCode, WPARAM wParam, LPARAM lParam)
-{
-    const CWPSTRUCT* pcwp = reinterpret_cast<const CWPSTRUCT*>(lParam);
-    char szClass[64] = "";
-    if (nCode == HC_ACTION && pcwp->message >= WM_USER && ::GetClassNameA(pcwp->hwnd, szClass, sizeof(szClass)) &&
-        lstrcmpiA(szClass, g_pSpy->m_strClass.c_str()) == 0)
-    {
-        const bool bRecord = pcwp->message == TTM_ADDTOOLA || pcwp->message == TTM_UPDATETIPTEXTA;
-        g_pSpy->m_msgs.push_back(
-            {pcwp->message, pcwp->wParam, pcwp->lParam, bRecord ? *reinterpret_cast<const UINT*>(pcwp->lParam) : 0});
-    }
-    return ::CallNextHookEx(NULL, nCode, wParam, lParam);
-}
-}  // namespace
-
-CMessageSpy::CMessageSpy(LPCSTR pszClass) : m_strClass(pszClass), m_hHook(NULL)
-{
-    g_pSpy = this;
-    m_hHook = ::SetWindowsHookExA(WH_CALLWNDPROC, SpyHook, NULL, ::GetCurrentThreadId());
-}
-
 CGdiCanvas::CGdiCanvas(int cx, int cy, COLORREF crFill)
 {
     HDC hScreen = ::GetDC(NULL);
@@ -76,7 +43,6 @@ CGdiCanvas::CGdiCanvas(int cx, int cy, COLORREF crFill)
     ::ReleaseDC(NULL, hScreen);
     FillSolid(m_dc.m_hDC, {0, 0, cx, cy}, crFill);
 }
-
 void FillSolid(HDC hDC, const RECT& rc, COLORREF cr)
 {
     HBRUSH hBrush = ::CreateSolidBrush(cr);

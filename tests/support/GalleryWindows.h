@@ -1,10 +1,9 @@
 // Windows for the control tests: message pumping, a recording top-level frame that hosts controls and
-// answers the caption painter, a spy on the messages sent to a window class, and a memory canvas.
+// answers the caption painter, and a memory canvas.
 #pragma once
 #include <afxwin.h>
 #include <algorithm>
 #include <functional>
-#include <string>
 #include <vector>
 #include "controls/CCaptionPainter.h"
 
@@ -27,30 +26,15 @@ public:
     std::function<void(UINT, WPARAM)> m_onMessage;  // sees every message first
 };
 
-// The messages from WM_USER on sent on this thread to windows of one class while the spy lives (one
-// spy at a time); cbRecord is the UINT lParam points to for TTM_ADDTOOLA and TTM_UPDATETIPTEXTA.
-struct CSpiedMsg { UINT message; WPARAM wParam; LPARAM lParam; UINT cbRecord; };
-struct CMessageSpy
-{
-    explicit CMessageSpy(LPCSTR pszClass);
-    ~CMessageSpy() { ::UnhookWindowsHookEx(m_hHook); }
-    std::vector<CSpiedMsg> m_msgs;
-    std::string m_strClass;
-    HHOOK m_hHook;
-};
-
 void FillSolid(HDC hDC, const RECT& rc, COLORREF cr);  // a rectangle of hDC in one colour
 
 // A memory DC on a screen-compatible bitmap of cx x cy pixels, filled with crFill.
-class CGdiCanvas
+struct CGdiCanvas
 {
-public:
     CGdiCanvas(int cx, int cy, COLORREF crFill = RGB(255, 255, 255));
     ~CGdiCanvas() { ::DeleteObject(TakeBitmap()); }  // deleting the DC's default bitmap does nothing
     COLORREF Pixel(int x, int y) const { return ::GetPixel(m_dc.m_hDC, x, y); }
     HBITMAP TakeBitmap() { return (HBITMAP)::SelectObject(m_dc.m_hDC, m_hOld); }  // the caller owns it
     CDC m_dc;
-
-private:
     HGDIOBJ m_hOld;
 };

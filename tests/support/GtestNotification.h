@@ -6,15 +6,11 @@
 
 namespace testing::internal
 {
-class Notification
+struct Notification
 {
-public:
-    Notification() : m_hEvent(::CreateEventA(NULL, TRUE, FALSE, NULL)) {}
+    HANDLE m_hEvent = ::CreateEventA(NULL, TRUE, FALSE, NULL);
     ~Notification() { ::CloseHandle(m_hEvent); }
-    Notification(const Notification&) = delete;
     void Notify() { ::SetEvent(m_hEvent); }
     void WaitForNotification() { ::WaitForSingleObject(m_hEvent, INFINITE); }
-private:
-    HANDLE m_hEvent;
 };
 }  // namespace testing::internal

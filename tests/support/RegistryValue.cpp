@@ -5,46 +5,33 @@ CRegistryData ReadRegistryValue(HKEY hRoot, const char* pszKey, const char* pszV
 {
     CRegistryData result;
     HKEY hKey = NULL;
+    DWORD cbData = 0;
     if (::RegOpenKeyExA(hRoot, pszKey, 0, KEY_READ, &hKey) != ERROR_SUCCESS)
         return result;
-    DWORD cbData = 0;
     if (::RegQueryValueExA(hKey, pszValue, NULL, &result.dwType, NULL, &cbData) == ERROR_SUCCESS)
     {
         result.data.resize(cbData + 1);  // never empty, so &data[0] is always a buffer
-        result.bExists = ::RegQueryValueExA(hKey, pszValue, NULL, &result.dwType,
-                                            reinterpret_cast<BYTE*>(&result.data[0]), &cbData) == ERROR_SUCCESS;
+        result.bExists = ::RegQueryValueExA(hKey, pszValue, NULL, &result.dwType, (BYTE*)&result.data[0], &cbData) == 0;
         result.data.resize(result.bExists ? cbData : 0);
     }
     ::RegCloseKey(hKey);
     return result;
 }
-
 bool WriteRegistryValue(HKEY hRoot, const char* pszKey, const char* pszValue, DWORD dwType, const std::string& data)
 {
     return ::SHSetValueA(hRoot, pszKey, pszValue, dwType, data.data(), (DWORD)data.size()) == ERROR_SUCCESS;
 }
-
 bool WriteRegistryString(HKEY hRoot, const char* pszKey, const char* pszValue, const std::string& strText)
 {
     return WriteRegistryValue(hRoot, pszKey, pszValue, REG_SZ, std::string(strText.c_str(), strText.size() + 1));
 }
-
 bool DeleteRegistryValue(HKEY hRoot, const char* pszKey, const char* pszValue)
 {
     const DWORD dwResult = ::SHDeleteValueA(hRoot, pszKey, pszValue);
     return dwResult == ERROR_SUCCESS || dwResult == ERROR_FILE_NOT_FOUND;
 }
-
 bool DeleteRegistryTree(HKEY hRoot, const char* pszKey)
 {
     const DWORD dwResult = ::SHDeleteKeyA(hRoot, pszKey);
     return dwResult == ERROR_SUCCESS || dwResult == ERROR_FILE_NOT_FOUND;
-}
-
-CSavedRegistryValue::~CSavedRegistryValue()
-{
-    if (m_saved.bExists)
-        WriteRegistryValue(m_hRoot, m_strKey.c_str(), m_strValue.c_str(), m_saved.dwType, m_saved.data);
-    else
-        DeleteRegistryValue(m_hRoot, m_strKey.c_str(), m_strValue.c_str());
 }

@@ -24,7 +24,11 @@ struct CSavedRegistryValue
         : m_hRoot(hRoot), m_strKey(pszKey), m_strValue(pszValue), m_saved(ReadRegistryValue(hRoot, pszKey, pszValue))
     {
     }
-    ~CSavedRegistryValue();
+    ~CSavedRegistryValue()
+    {
+        m_saved.bExists ? WriteRegistryValue(m_hRoot, m_strKey.c_str(), m_strValue.c_str(), m_saved.dwType, m_saved.data)
+                        : DeleteRegistryValue(m_hRoot, m_strKey.c_str(), m_strValue.c_str());
+    }
     HKEY m_hRoot;
     std::string m_strKey, m_strValue;
     CRegistryData m_saved;

@@ -13,7 +13,6 @@ public:
     CTestMutex() { ::InitializeCriticalSection(&m_cs); }
     ~CTestMutex() { ::DeleteCriticalSection(&m_cs); }
     CTestMutex(const CTestMutex&) = delete;
-    CTestMutex& operator=(const CTestMutex&) = delete;
     void lock() { ::EnterCriticalSection(&m_cs); }
     void unlock() { ::LeaveCriticalSection(&m_cs); }
 private:
@@ -25,9 +24,9 @@ class CTestThread
 {
 public:
     CTestThread() = default;
-    template <class F, class... Args> explicit CTestThread(F&& f, Args&&... args)
+    explicit CTestThread(std::function<void()> fn)
     {
-        auto* pfn = new std::function<void()>(std::bind(std::forward<F>(f), std::forward<Args>(args)...));
+        auto* pfn = new std::function<void()>(std::move(fn));
         if ((m_hThread = ::CreateThread(NULL, 0, Run, pfn, 0, NULL)) == NULL)
             delete pfn;
     }
@@ -39,26 +38,19 @@ public:
         return *this;
     }
     ~CTestThread() { join(); }
-    void join() { join(INFINITE); }
     // Waits at most dwTimeoutMs: false, the thread still running, when it has not ended.
-    bool join(DWORD dwTimeoutMs)
+    bool join(DWORD dwTimeoutMs = INFINITE)
     {
         if (m_hThread != NULL && ::WaitForSingleObject(m_hThread, dwTimeoutMs) != WAIT_OBJECT_0)
             return false;
-        detach();
-        return true;
-    }
-    void detach()
-    {
         if (m_hThread != NULL)
-            ::CloseHandle(m_hThread);
-        m_hThread = NULL;
+            ::CloseHandle(std::exchange(m_hThread, nullptr));
+        return true;
     }
 private:
     static DWORD WINAPI Run(LPVOID pParam)
     {
-        std::unique_ptr<std::function<void()>> pfn(static_cast<std::function<void()>*>(pParam));
-        (*pfn)();
+        (*std::unique_ptr<std::function<void()>>(static_cast<std::function<void()>*>(pParam)))();
         return 0;
     }
     HANDLE m_hThread = NULL;

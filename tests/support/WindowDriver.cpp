@@ -19,7 +19,7 @@ std::vector<HWND> FindTopWindows(DWORD dwProcessId, const char* pszClass, const 
 }
 HWND FindTopWindow(DWORD dwProcessId, const char* pszClass, const char* pszCaption, bool bVisibleOnly)
 {
-    std::vector<HWND> found = FindTopWindows(dwProcessId, pszClass, pszCaption, bVisibleOnly);
+    const std::vector<HWND> found = FindTopWindows(dwProcessId, pszClass, pszCaption, bVisibleOnly);
     return found.empty() ? NULL : found.front();
 }
 HWND WaitForDialog(DWORD dwProcessId, const char* pszCaption, DWORD dwTimeoutMs)
@@ -32,18 +32,16 @@ std::string WindowTextOf(HWND hWnd)
 {
     char szText[1024] = "";
     DWORD_PTR dwResult = 0;
-    if (hWnd == NULL || !::SendMessageTimeoutA(hWnd, WM_GETTEXT, sizeof(szText), reinterpret_cast<LPARAM>(szText),
-                                               SMTO_ABORTIFHUNG, 5000, &dwResult))
+    if (hWnd == NULL || !::SendMessageTimeoutA(hWnd, WM_GETTEXT, sizeof(szText), (LPARAM)szText, SMTO_ABORTIFHUNG,
+                                               5000, &dwResult))
         return "";
     szText[sizeof(szText) - 1] = '\0';
     return szText;
 }
 std::string ItemTextOf(HWND hDlg, int nID) { return WindowTextOf(::GetDlgItem(hDlg, nID)); }
-std::string MessageBoxTextOf(HWND hBox)
+std::string MessageBoxTextOf(HWND hBox)  // the static control 0xFFFF (100 in some versions of the system)
 {
-    // The text is the static control 0xFFFF (100 in some versions of the system).
-    HWND hText = ::GetDlgItem(hBox, 0xFFFF);
-    return WindowTextOf(hText != NULL ? hText : ::GetDlgItem(hBox, 100));
+    return WindowTextOf(::GetDlgItem(hBox, 0xFFFF) ? ::GetDlgItem(hBox, 0xFFFF) : ::GetDlgItem(hBox, 100));
 }
 bool ClickButton(HWND hDlg, int nID)
 {
@@ -53,6 +51,5 @@ bool ClickButton(HWND hDlg, int nID)
 bool AnswerMessageBox(HWND hBox, int nID)
 {
     HWND hButton = ::GetDlgItem(hBox, nID);
-    return hButton != NULL &&
-           ::PostMessageA(hBox, WM_COMMAND, MAKEWPARAM(nID, BN_CLICKED), reinterpret_cast<LPARAM>(hButton));
+    return hButton != NULL && ::PostMessageA(hBox, WM_COMMAND, MAKEWPARAM(nID, BN_CLICKED), (LPARAM)hButton);
 }

@@ -1,6 +1,7 @@
 // The hover button: the strip image drawn for each item state and strip width (the button one image
 // large), and its tooltip's tool record.
 #include <gtest/gtest.h>
+#include <vector>
 #include "GalleryWindows.h"
 #include "controls/CHoverButton.h"
 
@@ -8,6 +9,20 @@ namespace
 {
 const COLORREF IMAGES[4] = {RGB(200, 40, 40), RGB(40, 200, 40), RGB(40, 40, 200), RGB(150, 150, 150)};
 const COLORREF REST = RGB(250, 250, 0), PAPER = RGB(255, 255, 255);
+
+// The tooltip messages sent on this thread: each with its wParam, or for TTM_ADDTOOLA and
+// TTM_UPDATETIPTEXTA the size of the record lParam points to.
+std::vector<std::pair<UINT, WPARAM>> g_tooltipMsgs;
+LRESULT CALLBACK SpyOnTooltips(int nCode, WPARAM wParam, LPARAM lParam)
+{
+    const CWPSTRUCT* p = reinterpret_cast<const CWPSTRUCT*>(lParam);
+    char szClass[64] = "";
+    if (nCode == HC_ACTION && p->message >= WM_USER && ::GetClassNameA(p->hwnd, szClass, sizeof(szClass)) &&
+        lstrcmpiA(szClass, TOOLTIPS_CLASSA) == 0)
+        g_tooltipMsgs.push_back({p->message, p->message == TTM_ADDTOOLA || p->message == TTM_UPDATETIPTEXTA
+                                                 ? *(const UINT*)p->lParam : p->wParam});
+    return ::CallNextHookEx(NULL, nCode, wParam, lParam);
+}
 
 // A strip cx x 28 whose four images (cx / 4 wide) have the four colours; the columns right of them REST.
 HBITMAP MakeStrip(int cx)
@@ -54,23 +69,20 @@ TEST(HoverButton, TheTooltipGetsOneToolInARecordComctl32Version4_70Accepts)
     CHoverButton button;
     ASSERT_TRUE(frame.CreateFrame(WS_POPUP, CRect(100, 100, 300, 200)));
     ASSERT_TRUE(button.SubclassWindow(frame.AddChild("BUTTON", "", BS_OWNERDRAW, CRect(20, 30, 120, 60), 301)));
-    ASSERT_TRUE(button.SetStripBitmap(MakeStrip(300)));
-    CMessageSpy spy(TOOLTIPS_CLASSA);
+    HHOOK hSpy = ::SetWindowsHookExA(WH_CALLWNDPROC, SpyOnTooltips, NULL, ::GetCurrentThreadId());
     CString strFirst = "Click To Start/Resume Download Now", strSecond = "Click To Stop Download";
     button.SetToolTipText(&strFirst, TRUE);
     button.SetToolTipText(&strSecond, TRUE);
+    ::UnhookWindowsHookEx(hSpy);
     // Created inactive; one tool (the button, tool 1), its text set twice, in the record size comctl32
     // 4.70 and later accept: comctl32 before 6.0 refuses the 6.0 size, and the tooltip would never show.
-    ASSERT_FALSE(spy.m_msgs.empty());
-    EXPECT_TRUE(spy.m_msgs[0].message == TTM_ACTIVATE && spy.m_msgs[0].wParam == FALSE);
-    int nRecords = 0;
-    for (const CSpiedMsg& msg : spy.m_msgs)
-        if (msg.message == TTM_ADDTOOLA || msg.message == TTM_UPDATETIPTEXTA)
-        {
-            EXPECT_EQ((UINT)TTTOOLINFOA_V2_SIZE, msg.cbRecord);
-            ++nRecords;
-        }
-    EXPECT_EQ(3, nRecords);
+    ASSERT_FALSE(g_tooltipMsgs.empty());
+    EXPECT_TRUE(g_tooltipMsgs[0].first == TTM_ACTIVATE && g_tooltipMsgs[0].second == FALSE);
+    std::vector<WPARAM> records;
+    for (const auto& msg : g_tooltipMsgs)
+        if (msg.first == TTM_ADDTOOLA || msg.first == TTM_UPDATETIPTEXTA)
+            records.push_back(msg.second);
+    EXPECT_EQ(std::vector<WPARAM>(3, TTTOOLINFOA_V2_SIZE), records);
     EXPECT_EQ(1, button.m_ToolTip.GetToolCount());
     char szText[64] = "";
     TOOLINFOA ti = {TTTOOLINFOA_V2_SIZE, 0, button.m_hWnd, 1};

@@ -57,8 +57,9 @@ TEST(HookChain, HooksSeeTheWindowsMessagesNewestFirstUntilTheyLeave)
 {
     // Steps of hooks 1 to 3: "+n" hooks window A, "sn" / "rn" hooks it as a swallowing / rewriting hook,
     // ">n" moves to window B, "-n" unhooks, "~n" is destroyed. Then WM_PROBE (2, 3) to A takes the route
-    // given and gets the result given, A has its own procedure exactly when no hook is left on it, and
-    // both windows have theirs, and are out of the hook map, once all hooks are gone.
+    // given and gets the result given, and A has its own procedure exactly when no hook is left on it.
+    // Destroying A unhooks its hooks before its own procedure sees WM_NCDESTROY; B has its own
+    // procedure back once all hooks are gone. Neither is left in the hook map.
     const struct { const char *pszSteps, *pszRoute; LRESULT lResult; } cases[] = {
         {"+1 +2", "h2 h1 own ", 5},       {"+1 +2 -2", "h1 own ", 5},     {"+1 +2 -1", "h2 own ", 5},
         {"+1 +2 +3 -2", "h3 h1 own ", 5}, {"+1 +2 -2 -1", "own ", 5},     {"+1 +2 ~2", "h1 own ", 5},
@@ -68,8 +69,8 @@ TEST(HookChain, HooksSeeTheWindowsMessagesNewestFirstUntilTheyLeave)
     for (const auto& c : cases)
     {
         CWnd wndA, wndB;
-        wndA.Attach(CreateOwnWindow());
-        wndB.Attach(CreateOwnWindow());
+        for (CWnd* pWnd : {&wndA, &wndB})
+            pWnd->Attach(CreateOwnWindow());
         std::unique_ptr<CProbeHook> hooks[4];
         std::istringstream steps(c.pszSteps);
         for (std::string step; steps >> step;)
@@ -89,29 +90,20 @@ TEST(HookChain, HooksSeeTheWindowsMessagesNewestFirstUntilTheyLeave)
         EXPECT_EQ(c.pszRoute, g_route) << c.pszSteps;
         EXPECT_EQ(c.lResult, lResult) << c.pszSteps;
         EXPECT_EQ(g_route == "own ", ::GetWindowLongPtrA(wndA.m_hWnd, GWLP_WNDPROC) == (LONG_PTR)OwnProc) << c.pszSteps;
+        const HWND hA = wndA.m_hWnd;
+        g_route.clear();
+        ::DestroyWindow(hA);
+        EXPECT_EQ("own-ncdestroy ", g_route) << c.pszSteps << ": the hooks never see WM_NCDESTROY";
+        for (auto& hook : hooks)
+            EXPECT_TRUE(!hook || hook->m_pWnd != &wndA) << c.pszSteps << ": still hooked to A";
+        wndA.Detach();
         for (auto& hook : hooks)
             hook.reset();
-        for (CWnd* pWnd : {&wndA, &wndB})
-        {
-            EXPECT_EQ((LONG_PTR)OwnProc, ::GetWindowLongPtrA(pWnd->m_hWnd, GWLP_WNDPROC)) << c.pszSteps;
-            EXPECT_EQ(nullptr, TheHookMap().FindHook(pWnd->m_hWnd)) << c.pszSteps << ": left in the hook map";
-            ::DestroyWindow(pWnd->Detach());
-        }
+        EXPECT_EQ((LONG_PTR)OwnProc, ::GetWindowLongPtrA(wndB.m_hWnd, GWLP_WNDPROC)) << c.pszSteps;
+        for (HWND hWnd : {hA, wndB.m_hWnd})
+            EXPECT_EQ(nullptr, TheHookMap().FindHook(hWnd)) << c.pszSteps << ": left in the hook map";
+        ::DestroyWindow(wndB.Detach());
     }
-}
-
-TEST(HookChain, DestroyingTheWindowUnhooksEveryHookBeforeItsOwnProcedureSeesWmNcDestroy)
-{
-    CWnd wnd;
-    wnd.Attach(CreateOwnWindow());
-    CProbeHook h1('1', '+'), h2('2', '+');
-    h1.AttachToWindow(&wnd);
-    h2.AttachToWindow(&wnd);
-    g_route.clear();
-    ::DestroyWindow(wnd.m_hWnd);
-    wnd.Detach();
-    EXPECT_EQ("own-ncdestroy ", g_route) << "the hooks never see WM_NCDESTROY";
-    EXPECT_FALSE(h1.IsHooked() || h2.IsHooked());
 }
 
 TEST(HookChain, WindowsOfSeveralThreadsAreHookedAndUnhookedAtOnce)

@@ -1,10 +1,10 @@
-// CTraceLog: the line and its stamp, appending across runs, the size limit, and files that cannot be
-// opened or written. (The system directory's log: tests/integration.)
+// CTraceLog: the line and its local-time stamp, appending across runs (CFile's open flags), the size
+// limit, and files that cannot be opened or written.
 #include <gtest/gtest.h>
 #include "log/CTraceLog.h"
+#include <stdio.h>
 #include <regex>
 #include <string>
-#include <vector>
 #include "tests/support/E2eProgram.h"
 
 namespace
@@ -21,19 +21,11 @@ struct CTraceLogProbe : CTraceLog
 class CTraceLogTest : public ::testing::Test
 {
 protected:
-    // The texts of the file's CR LF ended lines, each without its stamp.
-    std::vector<std::string> Texts()
+    // The file with each stamp that begins a CR LF ended line replaced by '|'.
+    std::string Lines()
     {
-        static const std::regex stamped("^\\d\\d/\\d\\d/\\d\\d \\d\\d:\\d\\d:\\d\\d  ([\\s\\S]*)$");
-        const std::string strData = ReadWholeFile(m_strPath);
-        std::vector<std::string> texts;
-        std::smatch match;
-        for (size_t nStart = 0, nEnd; (nEnd = strData.find("\r\n", nStart)) != std::string::npos; nStart = nEnd + 2)
-        {
-            std::string strLine = strData.substr(nStart, nEnd - nStart);
-            texts.push_back(std::regex_match(strLine, match, stamped) ? match[1].str() : "<no stamp>" + strLine);
-        }
-        return texts;
+        static const std::regex stamp("(^|\r\n)\\d\\d/\\d\\d/\\d\\d \\d\\d:\\d\\d:\\d\\d  ");
+        return std::regex_replace(ReadWholeFile(m_strPath), stamp, "$1|");
     }
     CTempFolder m_folder{"CTraceLogTest"};
     std::string m_strPath = m_folder.File("DownLoadSetup.log");
@@ -51,15 +43,23 @@ TEST_F(CTraceLogTest, LinesAreStampedAndAppendedToWhatWasThere)
         log.WriteLine(pszText);
     }
     const time_t tAfter = time(nullptr);
-    EXPECT_EQ(std::vector<std::string>({"<no stamp>from an earlier version", "run one", "first\nsecond",
-                                        "<no stamp>third\r"}),
-              Texts());
-    // The stamp is the local time of some second during the writes, then two blanks.
+    ASSERT_EQ("from an earlier version\r\n|run one\r\n|first\nsecond\r\nthird\r\r\n", Lines());
+    // The stamp is the local time (worked out by the system) of some second during the writes.
     const std::string strData = ReadWholeFile(m_strPath);
     const std::string strStamp = strData.substr(strData.find("run one") - kStampLength, kStampLength);
     bool bInRange = false;
-    for (time_t t = tBefore; t <= tAfter; ++t)
-        bInRange |= strStamp == (LPCTSTR)CTime(t).Format("%m/%d/%y %H:%M:%S  ");
+    for (ULONGLONG t = tBefore; t <= (ULONGLONG)tAfter; ++t)
+    {
+        const ULONGLONG ull = (t + 11644473600ULL) * 10000000ULL;  // 100 ns since 1601
+        const FILETIME ft = {(DWORD)ull, (DWORD)(ull >> 32)};
+        SYSTEMTIME stUtc, st;
+        char sz[32];
+        ::FileTimeToSystemTime(&ft, &stUtc);
+        ::SystemTimeToTzSpecificLocalTime(nullptr, &stUtc, &st);
+        snprintf(sz, sizeof(sz), "%02u/%02u/%02u %02u:%02u:%02u  ", st.wMonth, st.wDay, st.wYear % 100, st.wHour,
+                 st.wMinute, st.wSecond);
+        bInRange |= strStamp == sz;
+    }
     EXPECT_TRUE(bInRange) << strStamp;
 }
 
@@ -76,7 +76,7 @@ TEST_F(CTraceLogTest, FileIsDeletedOnceItHasPassedTheLimit)
         log.WriteLine(strText.c_str());
         EXPECT_EQ(nOver > 0, !FileExists(m_strPath)) << nOver << " bytes over";
         log.WriteLine("after");
-        EXPECT_TRUE(nOver == 0 || Texts() == std::vector<std::string>{"after"}) << "a fresh file";
+        EXPECT_TRUE(nOver == 0 || Lines() == "|after\r\n") << "a fresh file";
     }
 }
 
@@ -91,7 +91,7 @@ TEST_F(CTraceLogTest, FailedWriteDropsTheLineAndTheNextOneGoesToTheFile)
                                         OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     log.WriteLine("two");
     log.WriteLine("three");
-    EXPECT_EQ(std::vector<std::string>({"one", "three"}), Texts());
+    EXPECT_EQ("|one\r\n|three\r\n", Lines());
 }
 
 // A log whose file cannot be opened when it is built (in a folder that appears only later, a

@@ -1,37 +1,9 @@
-// The variant table: the Windows version record and the browser component's version to the
-// installer's path. (GetOSName and the file versions of real modules are read by the end-to-end
-// variant test, under Wine's Windows versions and with stand-in browser components.)
+// The variant table: the Windows version record (as a GetVersionExA reports it that may refuse the
+// extended record) and the browser component's version to the installer's path. (GetOSName and the
+// file versions of real modules are read by the end-to-end variant test, under Wine's Windows
+// versions and with stand-in browser components.)
 #include <gtest/gtest.h>
 #include "app/SystemInspection.h"
-
-TEST(SystemInspection, VariantTableByWindowsVersionAndBrowserComponent)
-{
-    const DWORD k31 = VER_PLATFORM_WIN32s, k9x = VER_PLATFORM_WIN32_WINDOWS, kNt = VER_PLATFORM_WIN32_NT;
-    const char *kGeneral = "/download/brindlemox.exe", *kCommon = "/download/common/brindlemox.exe",
-               *kWin9x = "/download/win9x/brindlemox.exe", *kWinNt = "/download/winnt/brindlemox.exe";
-    // The version record, the short Windows name, shdocvw.dll's file version, the installer's path.
-    const struct { DWORD dwPlatform, dwMajor, dwMinor; const char *pszName, *pszBrowser, *pszPath; } rows[] = {
-        {k9x, 4, 0, "95", "5.0.4134.600", kWin9x},     {k9x, 4, 10, "98", "5.10.1.1", kWin9x},  // 5.10 reads 5.1
-        {k9x, 9, 10, "98", "5.49", kWin9x},            {k9x, 4, 90, "me", "4.72.3110.0", kWin9x},
-        {kNt, 4, 0, "nt", "5.0.4134.600", kWinNt},     {kNt, 4, 77, "nt", "5.10.1.1", kWinNt},
-        {kNt, 5, 0, "2000", "5.0", kWinNt},            {kNt, 5, 1, "xp", "5.0", kCommon},
-        {k31, 3, 10, "3.1", "5.0", kCommon},
-        // Any other version: no name, the common installer.
-        {k9x, 4, 3, "", "5.0", kCommon},               {kNt, 5, 2, "", "5.0", kCommon},
-        {kNt, 6, 1, "", "5.0", kCommon},               {99, 4, 0, "", "5.0", kCommon},
-        // 5.5 and later: the general installer whatever the system; no version: the common one.
-        {k9x, 4, 10, "98", "5.50.4134.600", kGeneral}, {kNt, 4, 0, "nt", "5.5", kGeneral},
-        {k9x, 4, 0, "95", "", kCommon},
-    };
-    for (const auto& row : rows)
-    {
-        EXPECT_STREQ(row.pszName, OSNameFromVersion(row.dwPlatform, row.dwMajor, row.dwMinor))
-            << row.dwPlatform << " " << row.dwMajor << "." << row.dwMinor;
-        EXPECT_STREQ(row.pszPath, ChooseInstallerPath(BrowserVersionNumber(row.pszBrowser), row.pszName))
-            << row.pszName << " with shdocvw " << row.pszBrowser;
-    }
-    EXPECT_STREQ("", GetFileVersionString("no-such-module-anywhere.dll"));
-}
 
 namespace
 {
@@ -49,19 +21,34 @@ BOOL WINAPI FakeGetVersionEx(OSVERSIONINFOA* pInfo)
 }
 }  // namespace
 
-TEST(SystemInspection, SystemsThatRefuseTheExtendedVersionRecordStillGetTheirInstaller)
+TEST(SystemInspection, VariantTableByWindowsVersionAndBrowserComponent)
 {
-    const DWORD k9x = VER_PLATFORM_WIN32_WINDOWS, kNt = VER_PLATFORM_WIN32_NT;
-    const struct { DWORD dwPlatform, dwMajor, dwMinor; bool fExtended; const char* pszPath; } rows[] = {
-        {k9x, 4, 0, false, "/download/win9x/brindlemox.exe"}, {k9x, 4, 10, false, "/download/win9x/brindlemox.exe"},
-        {k9x, 4, 90, false, "/download/win9x/brindlemox.exe"}, {kNt, 4, 0, false, "/download/winnt/brindlemox.exe"},
-        {kNt, 4, 0, true, "/download/winnt/brindlemox.exe"},   {kNt, 5, 0, true, "/download/winnt/brindlemox.exe"},
+    const DWORD k31 = VER_PLATFORM_WIN32s, k9x = VER_PLATFORM_WIN32_WINDOWS, kNt = VER_PLATFORM_WIN32_NT;
+    const char *kGeneral = "/download/brindlemox.exe", *kCommon = "/download/common/brindlemox.exe",
+               *kWin9x = "/download/win9x/brindlemox.exe", *kWinNt = "/download/winnt/brindlemox.exe";
+    // The version record, whether GetVersionExA takes the extended one, the short Windows name,
+    // shdocvw.dll's file version, the installer's path.
+    const struct { DWORD dwPlatform, dwMajor, dwMinor; bool fExtended; const char *pszName, *pszBrowser, *pszPath; } rows[] = {
+        {k9x, 4, 0, false, "95", "5.0.4134.600", kWin9x},  {k9x, 4, 10, false, "98", "5.10.1.1", kWin9x},  // 5.10 reads 5.1
+        {k9x, 9, 10, true, "98", "5.49", kWin9x},          {k9x, 4, 90, false, "me", "4.72.3110.0", kWin9x},
+        {kNt, 4, 0, false, "nt", "5.0.4134.600", kWinNt},  {kNt, 4, 77, true, "nt", "5.10.1.1", kWinNt},
+        {kNt, 5, 0, true, "2000", "5.0", kWinNt},          {kNt, 5, 1, true, "xp", "5.0", kCommon},
+        {k31, 3, 10, false, "3.1", "5.0", kCommon},
+        // Any other version: no name, the common installer.
+        {k9x, 4, 3, false, "", "5.0", kCommon},            {kNt, 5, 2, true, "", "5.0", kCommon},
+        {kNt, 6, 1, true, "", "5.0", kCommon},             {99, 4, 0, false, "", "5.0", kCommon},
+        // 5.5 and later: the general installer whatever the system; no version: the common one.
+        {k9x, 4, 10, false, "98", "5.50.4134.600", kGeneral}, {kNt, 4, 0, true, "nt", "5.5", kGeneral},
+        {k9x, 4, 0, false, "95", "", kCommon},
     };
     for (const auto& row : rows)
     {
         g_version = {sizeof(OSVERSIONINFOA), row.dwMajor, row.dwMinor, 1000, row.dwPlatform, ""};
         g_fTakesExtended = row.fExtended;
-        EXPECT_STREQ(row.pszPath, ChooseInstallerPath(BrowserVersionNumber("5.0.3700.0"), OSNameOfSystem(FakeGetVersionEx)))
+        EXPECT_STREQ(row.pszName, OSNameOfSystem(FakeGetVersionEx))
             << row.dwPlatform << " " << row.dwMajor << "." << row.dwMinor;
+        EXPECT_STREQ(row.pszPath, ChooseInstallerPath(BrowserVersionNumber(row.pszBrowser), row.pszName))
+            << row.pszName << " with shdocvw " << row.pszBrowser;
     }
+    EXPECT_STREQ("", GetFileVersionString("no-such-module-anywhere.dll"));
 }
