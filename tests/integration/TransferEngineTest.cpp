@@ -100,7 +100,8 @@ TEST_F(TransferEngineTest, EachAnswerEndsWithItsOutcomeAndAResumablePrefix)
         const DWORD dwStart = GetTickCount();
         const std::string strStatus = Run(engine, m_strPath);
         EXPECT_NE(std::string::npos, ("|" + std::string(row.pszOutcomes) + "|").find("|" + strStatus + "|")) << strStatus;
-        EXPECT_TRUE(strStatus != kTimeout || GetTickCount() - dwStart >= row.dwStallMs);
+        // The watchdog ends a silent binding after its wait, long before the service would.
+        EXPECT_TRUE(strStatus != kTimeout || (GetTickCount() - dwStart >= row.dwStallMs && GetTickCount() - dwStart < row.dwStallMs + 8000));
         const std::string strFile = ReadWholeFile(m_strPath);
         EXPECT_TRUE(strFile.size() >= 1000 && strFile.size() <= row.cbMost && strContent.substr(0, strFile.size()) == strFile)
             << strFile.size();
