@@ -1,6 +1,5 @@
 // CString: the results of building, joining, cutting, trimming, formatting and comparing, the shared
-// buffers with copy-on-write, and copies made on two threads at once. (ReverseFind and == are read
-// through the progress title and the variant table.)
+// buffers with copy-on-write, and copies made on two threads at once.
 #include <gtest/gtest.h>
 #include <afx.h>
 #include <string.h>

@@ -1,6 +1,5 @@
 // Message routing of the class framework as the program's dialogs use it: message maps and the base
-// class's map, reflected notifications, the modal loop with PreTranslateMessage, data exchange. (Colour
-// requests reflected to controls, Cancel and the dialog threads are read by the tests in tests/integration.)
+// class's map, reflected notifications, the modal loop with PreTranslateMessage, data exchange.
 #include <gtest/gtest.h>
 #include <afxwin.h>
 #include "res/resource.h"
@@ -66,7 +65,7 @@ BEGIN_MESSAGE_MAP(CRoutingDlg, CDialog)
     ON_WM_TIMER()
 END_MESSAGE_MAP()
 
-TEST(FrameworkRouting, ModalDialogRoutesMessagesThroughItsMaps)
+TEST(FrameworkRouting, AModalDialogRoutesMessagesThroughItsMapsAndBaseMapReflectsNotificationsAndExchangesData)
 {
     CRoutingDlg dlg;
     const INT_PTR nResult = dlg.DoModal();

@@ -1,7 +1,5 @@
 // The variant table: the Windows version record (as a GetVersionExA reports it that may refuse the
-// extended record) and the browser component's version to the installer's path. (GetOSName and the
-// file versions of real modules are read by the end-to-end variant test, under Wine's Windows
-// versions and with stand-in browser components.)
+// extended record) and the browser component's version to the installer's path.
 #include <gtest/gtest.h>
 #include "app/SystemInspection.h"
 
@@ -21,7 +19,7 @@ BOOL WINAPI FakeGetVersionEx(OSVERSIONINFOA* pInfo)
 }
 }  // namespace
 
-TEST(SystemInspection, VariantTableByWindowsVersionAndBrowserComponent)
+TEST(SystemInspection, EachWindowsVersionRecordExtendedOrBasicAndBrowserVersionGetsItsInstallerPath)
 {
     const DWORD k31 = VER_PLATFORM_WIN32s, k9x = VER_PLATFORM_WIN32_WINDOWS, kNt = VER_PLATFORM_WIN32_NT;
     const char *kGeneral = "/download/brindlemox.exe", *kCommon = "/download/common/brindlemox.exe",
