@@ -5,16 +5,12 @@
 #pragma once
 #include <afx.h>
 #include <atomic>
+#include "transfer/ITransfer.h"
 
-// What the dialog shows of a running transfer.
-struct PROGRESS_SNAPSHOT
+// What the dialog shows of a running transfer: the transfer's texts, and the title they make.
+struct PROGRESS_SNAPSHOT : TRANSFER_PROGRESS
 {
-    CString strServerStatus;
-    CString strDownloadStatus;
-    CString strTransferRate;
-    CString strTimeLeft;
     CString strTitle;
-    int nPercent = 0;
 };
 
 class CProgressHandOver

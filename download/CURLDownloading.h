@@ -109,8 +109,7 @@ private:
     void HoldRetryWait(BOOL fHold);
     BOOL EndRetryWait();
     // Shows a progress display: directly on the dialog's thread, else through the hand-over.
-    void ProgressUpdate(const CString& strTimeLeft, const CString& strRate, LPCTSTR pszStatus, LPCTSTR pszProgress,
-                        int nPercent);
+    void ProgressUpdate(const TRANSFER_PROGRESS& progress);
     void ApplyProgressSnapshot();
     void OnProgressRestOver();
     // DestroyWindow's steps: the final status sentence, and the resume shortcut offered after a

@@ -45,8 +45,11 @@ void CURLDownloading::OnStart()
     if (restart == Restart::FileDeleted)
     {
         TraceWithUrl("restart = true  OnStart in CURLDownloading for ");
-        ProgressUpdate(CRateMeter::kNotKnown, CRateMeter::kNotKnown,
-                       "Re-starting Download and deleting existing local file.", CRateMeter::ProgressText(0, 0), 0);
+        TRANSFER_PROGRESS progress;
+        progress.strStatus = "Re-starting Download and deleting existing local file.";
+        progress.strProgress = CRateMeter::ProgressText(0, 0);
+        progress.strRate = progress.strTimeLeft = CRateMeter::kNotKnown;
+        ProgressUpdate(progress);
     }
     BeginTransfer();
     TraceWithUrl("End OnStart 2 in CURLDownloading for ");
@@ -183,7 +186,7 @@ void CURLDownloading::RequestBindingAbort()
 
 void CURLDownloading::OnTransferProgress(const TRANSFER_PROGRESS& progress)
 {
-    ProgressUpdate(progress.strTimeLeft, progress.strRate, progress.strStatus, progress.strProgress, progress.nPercent);
+    ProgressUpdate(progress);
 }
 
 void CURLDownloading::OnLocalFileUndeletable(LPCTSTR pszPath)
@@ -277,26 +280,21 @@ void CURLDownloading::ShowTransferEnded()
 
 // ---- progress display -----------------------------------------------------------------------------
 
-void CURLDownloading::ProgressUpdate(const CString& strTimeLeft, const CString& strRate, LPCTSTR pszStatus,
-                                     LPCTSTR pszProgress, int nPercent)
+void CURLDownloading::ProgressUpdate(const TRANSFER_PROGRESS& progress)
 {
-    if (pszStatus == nullptr || pszProgress == nullptr || nPercent < 0 || nPercent > 100)
+    if (progress.nPercent < 0 || progress.nPercent > 100)
         return;
     if (m_state.load() == DownloadState::Stopped)
     {
         TraceWithUrl("End ProgressUpdate as aborted in CURLDownloading for ");
         return;
     }
-    // Some stages of the URL service report the address itself as their status text.
-    if (m_strURL == pszStatus)
-        pszStatus = "Downloading......";
     PROGRESS_SNAPSHOT snapshot;
-    snapshot.strServerStatus = pszStatus;
-    snapshot.strDownloadStatus = pszProgress;
-    snapshot.strTransferRate = strRate;
-    snapshot.strTimeLeft = strTimeLeft;
-    snapshot.nPercent = nPercent;
-    snapshot.strTitle.Format("%d%% done %s ", nPercent, (LPCTSTR)GetUrlFileName());
+    static_cast<TRANSFER_PROGRESS&>(snapshot) = progress;
+    // Some stages of the URL service report the address itself as their status text.
+    if (progress.strStatus == m_strURL)
+        snapshot.strStatus = "Downloading......";
+    snapshot.strTitle.Format("%d%% done %s ", progress.nPercent, (LPCTSTR)GetUrlFileName());
     m_handOver.Store(snapshot);
     if (IsDialogThread())
         ApplyProgressSnapshot();
@@ -327,9 +325,9 @@ void CURLDownloading::ApplyProgressSnapshot()
     // An update that was on its way when the user stopped the transfer is not shown any more.
     if (m_state.load() == DownloadState::Stopped)
         return;
-    m_stServerStatus.SetText(snapshot.strServerStatus);
-    m_stDownloadStatus.SetText(snapshot.strDownloadStatus);
-    m_stTransferRate.SetText(snapshot.strTransferRate);
+    m_stServerStatus.SetText(snapshot.strStatus);
+    m_stDownloadStatus.SetText(snapshot.strProgress);
+    m_stTransferRate.SetText(snapshot.strRate);
     m_stTimeLeft.SetText(snapshot.strTimeLeft);
     m_progress.SetPos(snapshot.nPercent);
     m_captionPainter.SetTitle(snapshot.strTitle);
